@@ -1,53 +1,23 @@
 #include "readerdouble.h"
-#include "resultbox.h"
 #include "widget.h"
+#include "widgetfixture.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QPushButton>
 #include <QtTest>
 
 using ReaderDouble::Answer;
 
-class tst_DeviceOpening : public QObject
+class tst_DeviceOpening : public WidgetFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void arguments_data();
     void arguments();
     void outcome_data();
     void outcome();
     void eachPressOpensAgain();
-
-private:
-    ResultBox pressOpen();
-
-    Widget *widget = nullptr;
 };
-
-void tst_DeviceOpening::init()
-{
-    ReaderDouble::reset();
-    widget = new Widget;
-    widget->show();
-}
-
-void tst_DeviceOpening::cleanup()
-{
-    delete widget;
-    widget = nullptr;
-    for (QWidget *window : QApplication::topLevelWidgets())
-        QVERIFY2(!window->isVisible(), qPrintable(window->windowTitle()));
-}
-
-ResultBox tst_DeviceOpening::pressOpen()
-{
-    return clickAndReadBox(widget->findChild<QPushButton *>("pushButton"));
-}
 
 void tst_DeviceOpening::arguments_data()
 {
@@ -79,7 +49,7 @@ void tst_DeviceOpening::arguments()
     if (regionIndex != -2)
         widget->findChild<QComboBox *>("comboBox_Region")->setCurrentIndex(regionIndex);
 
-    const ResultBox box = pressOpen();
+    const ResultBox box = press("pushButton");
 
     QCOMPARE(box.count, 1);
     const auto calls = ReaderDouble::calls();
@@ -135,7 +105,7 @@ void tst_DeviceOpening::outcome()
 
     ReaderDouble::setAnswer("VRK_OpenDev", Answer{result, {}, error});
 
-    const ResultBox box = pressOpen();
+    const ResultBox box = press("pushButton");
 
     QCOMPARE(box.count, 1);
     QCOMPARE(int(box.icon), icon);
@@ -152,9 +122,9 @@ void tst_DeviceOpening::outcome()
 void tst_DeviceOpening::eachPressOpensAgain()
 {
     ReaderDouble::setAnswer("VRK_OpenDev", Answer{-1, {}, "busy"});
-    QCOMPARE(pressOpen().text, QStringLiteral("busy"));
+    QCOMPARE(press("pushButton").text, QStringLiteral("busy"));
     ReaderDouble::setAnswer("VRK_OpenDev", Answer{0, {}, {}});
-    QCOMPARE(pressOpen().text, QStringLiteral("设备打开成功"));
+    QCOMPARE(press("pushButton").text, QStringLiteral("设备打开成功"));
     QCOMPARE(ReaderDouble::calls().size(), 2);
 }
 
