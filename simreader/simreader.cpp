@@ -1,13 +1,12 @@
-// A simulated card reader. It answers every call with plainly fictitious demo
-// data once a supported device type and region have been opened, and keeps
-// the scanner's mode and interval between calls. It never prints and keeps no
-// files.
+// The simulated reader's exported functions. Each names its inputs and
+// buffers for the call log, the script and the recording, then answers as the
+// maker's library, the script or the demo reader.
 
 #define VRK_API __attribute__((visibility("default")))
 #include "vrkreaderclient.h"
 
-#include <cstdio>
-#include <cstring>
+#include "call.h"
+#include "demoreader.h"
 
 namespace {
 
@@ -16,84 +15,23 @@ const std::size_t valueSize = 36;
 const std::size_t longValueSize = 256;
 const std::size_t textSize = 1024;
 
-struct Reader
-{
-    bool open = false;
-    int deviceType = 0;
-    char region[5] = {};
-    int scanMode = 1;
-    int scanIntervalMs = 2000;
-    unsigned scanCount = 0;
-};
-
-Reader reader;
-
-// Copies text into a buffer of the given size, cut on a UTF-8 character
-// boundary so that the text and its NUL always fit.
-void put(char *buffer, std::size_t size, const char *text)
-{
-    if (!buffer || size == 0)
-        return;
-    std::size_t length = std::strlen(text);
-    if (length > size - 1) {
-        length = size - 1;
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-            --length;
-    }
-    std::memcpy(buffer, text, length);
-    buffer[length] = '\0';
-}
-
-int fail(char *error, const char *message)
-{
-    put(error, errorSize, message);
-    return -1;
-}
-
-bool isOpen(char *error)
-{
-    if (reader.open)
-        return true;
-    fail(error, "设备未打开，请先选择设备类型和地区并打开设备");
-    return false;
-}
-
-bool isSupportedRegion(const char *code)
-{
-    return code && strnlen(code, 10) == 4 && std::strncmp(code, "350", 3) == 0
-        && code[3] >= '0' && code[3] <= '9';
-}
-
 } // namespace
 
 int VRK_OpenDev(int deviceType, char *regionCode, char *error)
 {
-    char message[errorSize];
-    if (deviceType != 21 && deviceType != 19) {
-        std::snprintf(message, sizeof message,
-                      "不支持的设备类型：%d（模拟读卡器支持 21 和 19）", deviceType);
-        return fail(error, message);
-    }
-    if (!isSupportedRegion(regionCode)) {
-        char shown[10] = {};
-        if (regionCode)
-            std::memcpy(shown, regionCode, strnlen(regionCode, sizeof shown - 1));
-        std::snprintf(message, sizeof message,
-                      "不支持的地区编码：%s（模拟读卡器支持 3500 至 3509）", shown);
-        return fail(error, message);
-    }
-    reader.open = true;
-    reader.deviceType = deviceType;
-    std::memcpy(reader.region, regionCode, 4);
-    return 0;
+    return Call("VRK_OpenDev")
+        .number("deviceType", deviceType)
+        .text("regionCode", regionCode, 10)
+        .error(error)
+        .answer(Demo::openDev, deviceType, regionCode, error);
 }
 
 int VRK_ReadCarNo(char *cardNumber, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    put(cardNumber, valueSize, "SIM350000001");
-    return 0;
+    return Call("VRK_ReadCarNo")
+        .value(cardNumber, valueSize)
+        .error(error)
+        .answer(Demo::readCarNo, cardNumber, error);
 }
 
 int VRK_ReadCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *issuerCode,
@@ -101,147 +39,111 @@ int VRK_ReadCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *i
                     char *name, char *sex, char *ethnicGroup, char *birthPlace,
                     char *birthDate, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    put(cardIdCode, valueSize, "350000D156000005SIM0000001");
-    put(cardType, valueSize, "3");
-    put(cardVersion, valueSize, "3.00");
-    put(issuerCode, valueSize, "350000SIM");
-    put(issueDate, valueSize, "20240101");
-    put(validity, valueSize, "20340101");
-    put(cardNumber, valueSize, "SIM350000001");
-    put(idNumber, valueSize, "350000199001010000");
-    put(name, valueSize, "张演示");
-    put(sex, valueSize, "男");
-    put(ethnicGroup, valueSize, "汉");
-    put(birthPlace, valueSize, "福建省演示市示例路1号");
-    put(birthDate, valueSize, "19900101");
-    return 0;
+    return Call("VRK_ReadCardBas")
+        .value(cardIdCode, valueSize).value(cardType, valueSize)
+        .value(cardVersion, valueSize).value(issuerCode, valueSize)
+        .value(issueDate, valueSize).value(validity, valueSize)
+        .value(cardNumber, valueSize).value(idNumber, valueSize)
+        .value(name, valueSize).value(sex, valueSize).value(ethnicGroup, valueSize)
+        .value(birthPlace, valueSize).value(birthDate, valueSize)
+        .error(error)
+        .answer(Demo::readCardBas, cardIdCode, cardType, cardVersion, issuerCode, issueDate,
+                validity, cardNumber, idNumber, name, sex, ethnicGroup, birthPlace,
+                birthDate, error);
 }
 
 int VRK_ReadCardCertID(char *cardNumber, char *cardIdCode, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    put(cardNumber, valueSize, "SIM350000001");
-    put(cardIdCode, valueSize, "350000D156000005SIM0000001");
-    return 0;
+    return Call("VRK_ReadCardCertID")
+        .value(cardNumber, valueSize)
+        .value(cardIdCode, valueSize)
+        .error(error)
+        .answer(Demo::readCardCertId, cardNumber, cardIdCode, error);
 }
 
 int VRK_ReadCardCity(char *regionCode, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    char code[16];
-    std::snprintf(code, sizeof code, "%s00", reader.region);
-    put(regionCode, valueSize, code);
-    return 0;
+    return Call("VRK_ReadCardCity")
+        .value(regionCode, valueSize)
+        .error(error)
+        .answer(Demo::readCardCity, regionCode, error);
 }
 
 int VRK_IDCard_Read(char *name, char *sex, char *ethnicGroup, char *birthDate,
                     char *birthPlace, char *idNumber, char *authority, char *validity,
                     char *validUntil, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    put(name, valueSize, "李演示");
-    put(sex, valueSize, "女");
-    put(ethnicGroup, valueSize, "汉");
-    put(birthDate, valueSize, "19920315");
-    put(birthPlace, longValueSize, "福建省演示市示例区演示街道示例路88号");
-    put(idNumber, valueSize, "350000199203150000");
-    put(authority, longValueSize, "演示市公安局示例分局");
-    put(validity, valueSize, "20200101-20400101");
-    put(validUntil, valueSize, "20400101");
-    return 0;
+    return Call("VRK_IDCard_Read")
+        .value(name, valueSize).value(sex, valueSize).value(ethnicGroup, valueSize)
+        .value(birthDate, valueSize).value(birthPlace, longValueSize)
+        .value(idNumber, valueSize).value(authority, longValueSize)
+        .value(validity, valueSize).value(validUntil, valueSize)
+        .error(error)
+        .answer(Demo::readIdCard, name, sex, ethnicGroup, birthDate, birthPlace, idNumber,
+                authority, validity, validUntil, error);
 }
 
 int VRK_ICBankCard_ReadNO(char *cardNumber, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    put(cardNumber, valueSize, "6200000000000000001");
-    return 0;
+    return Call("VRK_ICBankCard_ReadNO")
+        .value(cardNumber, valueSize)
+        .error(error)
+        .answer(Demo::readChipBankCard, cardNumber, error);
 }
 
 int VRK_MagicBankCard_ReadNo(int timeout, char *cardNumber, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    if (timeout <= 0)
-        return fail(error, "刷卡超时：未检测到磁条卡");
-    put(cardNumber, textSize, "6200000000000000002");
-    return 0;
+    return Call("VRK_MagicBankCard_ReadNo")
+        .number("timeout", timeout)
+        .value(cardNumber, textSize)
+        .error(error)
+        .answer(Demo::readStripeBankCard, timeout, cardNumber, error);
 }
 
 int VRK_ECard_SetAutoRead(int mode, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    if (mode != 0 && mode != 1) {
-        char message[errorSize];
-        std::snprintf(message, sizeof message, "不支持的扫码模式：%d", mode);
-        return fail(error, message);
-    }
-    reader.scanMode = mode;
-    return 0;
+    return Call("VRK_ECard_SetAutoRead")
+        .number("mode", mode)
+        .error(error)
+        .answer(Demo::setScanMode, mode, error);
 }
 
 int VRK_ECard_Read(int *output, char *scan, int waitMs, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    if (waitMs <= 0) {
-        char message[errorSize];
-        std::snprintf(message, sizeof message, "扫码超时：等待时间为 %d 毫秒", waitMs);
-        return fail(error, message);
-    }
-    char code[textSize];
-    std::snprintf(code, sizeof code, "SIMQR%04u（%s扫码模式，自动扫码间隔 %d 毫秒）",
-                  ++reader.scanCount % 10000, reader.scanMode ? "自动" : "手动",
-                  reader.scanIntervalMs);
-    put(scan, textSize, code);
-    if (output)
-        *output = int(std::strlen(scan));
-    return 0;
+    return Call("VRK_ECard_Read")
+        .number("wait", waitMs)
+        .output(output)
+        .value(scan, textSize)
+        .error(error)
+        .answer(Demo::scan, output, scan, waitMs, error);
 }
 
 int VRK_ECard_AutoReadTime(int intervalMs, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    if (intervalMs <= 0) {
-        char message[errorSize];
-        std::snprintf(message, sizeof message, "自动扫码间隔无效：%d 毫秒", intervalMs);
-        return fail(error, message);
-    }
-    reader.scanIntervalMs = intervalMs;
-    return 0;
+    return Call("VRK_ECard_AutoReadTime")
+        .number("interval", intervalMs)
+        .error(error)
+        .answer(Demo::setScanInterval, intervalMs, error);
 }
 
 int VRK_MagCardRead(int timeout, char *track1, char *track2, char *track3, char *track4,
                     char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    if (timeout <= 0)
-        return fail(error, "刷卡超时：未检测到磁条卡");
-    put(track1, textSize, "6200000000000000002=30121010000000000");
-    put(track2, textSize, "%B6200000000000000002^YANSHI/ZHANG^3012101?");
-    put(track3, textSize, "996200000000000000002=156156000000000000000300000021400003012=0000");
-    put(track4, textSize, "");
-    return 0;
+    return Call("VRK_MagCardRead")
+        .number("timeout", timeout)
+        .value(track1, textSize).value(track2, textSize)
+        .value(track3, textSize).value(track4, textSize)
+        .error(error)
+        .answer(Demo::readTracks, timeout, track1, track2, track3, track4, error);
 }
 
 int VRK_KeyBoard_InputKey(int timeout, int keySize, char *key, int *output, char *error)
 {
-    if (!isOpen(error))
-        return -1;
-    if (timeout <= 0)
-        return fail(error, "输入密码超时");
-    if (keySize > 0)
-        put(key, std::size_t(keySize), "8F3A1C0D5E7B9264");
-    if (output)
-        *output = 6;
-    return 0;
+    return Call("VRK_KeyBoard_InputKey")
+        .number("timeout", timeout)
+        .number("keySize", keySize)
+        .secret(key, keySize > 0 ? std::size_t(keySize) : 0)
+        .output(output)
+        .error(error)
+        .answer(Demo::inputKey, timeout, keySize, key, output, error);
 }

@@ -1,0 +1,59 @@
+#ifndef SIMREADER_CALL_H
+#define SIMREADER_CALL_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// One call into the simulated reader. The exported function names its inputs
+// and buffers; answer() then logs the call and answers it from the maker's
+// library (recording what it said), from the script, or as the demo reader.
+class Call
+{
+public:
+    explicit Call(const char *function);
+
+    Call &number(const char *name, int value);
+    Call &text(const char *name, const char *text, std::size_t size);
+    Call &value(char *buffer, std::size_t size);
+    // A value that is never written to a log or recording in clear.
+    Call &secret(char *buffer, std::size_t size);
+    Call &output(int *value);
+    Call &error(char *buffer);
+
+    template <typename... Args>
+    int answer(int (*demo)(Args...), Args... args)
+    {
+        log();
+        if (void *symbol = makerFunction()) {
+            const auto maker = reinterpret_cast<int (*)(Args...)>(symbol);
+            return recorded(maker(args...));
+        }
+        int result = 0;
+        if (replayed(result))
+            return result;
+        return demo(args...);
+    }
+
+private:
+    struct Buffer
+    {
+        char *data;
+        std::size_t size;
+        bool secret;
+    };
+
+    void log() const;
+    void *makerFunction();
+    int recorded(int result);
+    bool replayed(int &result);
+
+    const char *m_function;
+    std::string m_inputs;
+    std::vector<Buffer> m_values;
+    int *m_output = nullptr;
+    char *m_error = nullptr;
+    long long m_startMs = 0;
+};
+
+#endif

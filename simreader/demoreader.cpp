@@ -1,0 +1,236 @@
+#include "demoreader.h"
+
+#include "text.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace Demo {
+
+namespace {
+
+const std::size_t errorSize = 1024;
+const std::size_t valueSize = 36;
+const std::size_t longValueSize = 256;
+const std::size_t textSize = 1024;
+
+struct Reader
+{
+    bool open = false;
+    int deviceType = 0;
+    char region[5] = {};
+    int scanMode = 1;
+    int scanIntervalMs = 2000;
+    unsigned scanCount = 0;
+};
+
+Reader reader;
+
+void put(char *buffer, std::size_t size, const char *text)
+{
+    putText(buffer, size, text);
+}
+
+int fail(char *error, const char *message)
+{
+    put(error, errorSize, message);
+    return -1;
+}
+
+bool isOpen(char *error)
+{
+    if (reader.open)
+        return true;
+    fail(error, "设备未打开，请先选择设备类型和地区并打开设备");
+    return false;
+}
+
+bool isSupportedRegion(const char *code)
+{
+    return code && strnlen(code, 10) == 4 && std::strncmp(code, "350", 3) == 0
+        && code[3] >= '0' && code[3] <= '9';
+}
+
+} // namespace
+
+int openDev(int deviceType, char *regionCode, char *error)
+{
+    char message[errorSize];
+    if (deviceType != 21 && deviceType != 19) {
+        std::snprintf(message, sizeof message,
+                      "不支持的设备类型：%d（模拟读卡器支持 21 和 19）", deviceType);
+        return fail(error, message);
+    }
+    if (!isSupportedRegion(regionCode)) {
+        char shown[10] = {};
+        if (regionCode)
+            std::memcpy(shown, regionCode, strnlen(regionCode, sizeof shown - 1));
+        std::snprintf(message, sizeof message,
+                      "不支持的地区编码：%s（模拟读卡器支持 3500 至 3509）", shown);
+        return fail(error, message);
+    }
+    reader.open = true;
+    reader.deviceType = deviceType;
+    std::memcpy(reader.region, regionCode, 4);
+    return 0;
+}
+
+int readCarNo(char *cardNumber, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    put(cardNumber, valueSize, "SIM350000001");
+    return 0;
+}
+
+int readCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *issuerCode,
+                    char *issueDate, char *validity, char *cardNumber, char *idNumber,
+                    char *name, char *sex, char *ethnicGroup, char *birthPlace,
+                    char *birthDate, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    put(cardIdCode, valueSize, "350000D156000005SIM0000001");
+    put(cardType, valueSize, "3");
+    put(cardVersion, valueSize, "3.00");
+    put(issuerCode, valueSize, "350000SIM");
+    put(issueDate, valueSize, "20240101");
+    put(validity, valueSize, "20340101");
+    put(cardNumber, valueSize, "SIM350000001");
+    put(idNumber, valueSize, "350000199001010000");
+    put(name, valueSize, "张演示");
+    put(sex, valueSize, "男");
+    put(ethnicGroup, valueSize, "汉");
+    put(birthPlace, valueSize, "福建省演示市示例路1号");
+    put(birthDate, valueSize, "19900101");
+    return 0;
+}
+
+int readCardCertId(char *cardNumber, char *cardIdCode, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    put(cardNumber, valueSize, "SIM350000001");
+    put(cardIdCode, valueSize, "350000D156000005SIM0000001");
+    return 0;
+}
+
+int readCardCity(char *regionCode, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    char code[16];
+    std::snprintf(code, sizeof code, "%s00", reader.region);
+    put(regionCode, valueSize, code);
+    return 0;
+}
+
+int readIdCard(char *name, char *sex, char *ethnicGroup, char *birthDate,
+                    char *birthPlace, char *idNumber, char *authority, char *validity,
+                    char *validUntil, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    put(name, valueSize, "李演示");
+    put(sex, valueSize, "女");
+    put(ethnicGroup, valueSize, "汉");
+    put(birthDate, valueSize, "19920315");
+    put(birthPlace, longValueSize, "福建省演示市示例区演示街道示例路88号");
+    put(idNumber, valueSize, "350000199203150000");
+    put(authority, longValueSize, "演示市公安局示例分局");
+    put(validity, valueSize, "20200101-20400101");
+    put(validUntil, valueSize, "20400101");
+    return 0;
+}
+
+int readChipBankCard(char *cardNumber, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    put(cardNumber, valueSize, "6200000000000000001");
+    return 0;
+}
+
+int readStripeBankCard(int timeout, char *cardNumber, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    if (timeout <= 0)
+        return fail(error, "刷卡超时：未检测到磁条卡");
+    put(cardNumber, textSize, "6200000000000000002");
+    return 0;
+}
+
+int setScanMode(int mode, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    if (mode != 0 && mode != 1) {
+        char message[errorSize];
+        std::snprintf(message, sizeof message, "不支持的扫码模式：%d", mode);
+        return fail(error, message);
+    }
+    reader.scanMode = mode;
+    return 0;
+}
+
+int scan(int *output, char *scan, int waitMs, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    if (waitMs <= 0) {
+        char message[errorSize];
+        std::snprintf(message, sizeof message, "扫码超时：等待时间为 %d 毫秒", waitMs);
+        return fail(error, message);
+    }
+    char code[textSize];
+    std::snprintf(code, sizeof code, "SIMQR%04u（%s扫码模式，自动扫码间隔 %d 毫秒）",
+                  ++reader.scanCount % 10000, reader.scanMode ? "自动" : "手动",
+                  reader.scanIntervalMs);
+    put(scan, textSize, code);
+    if (output)
+        *output = int(std::strlen(scan));
+    return 0;
+}
+
+int setScanInterval(int intervalMs, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    if (intervalMs <= 0) {
+        char message[errorSize];
+        std::snprintf(message, sizeof message, "自动扫码间隔无效：%d 毫秒", intervalMs);
+        return fail(error, message);
+    }
+    reader.scanIntervalMs = intervalMs;
+    return 0;
+}
+
+int readTracks(int timeout, char *track1, char *track2, char *track3, char *track4,
+                    char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    if (timeout <= 0)
+        return fail(error, "刷卡超时：未检测到磁条卡");
+    put(track1, textSize, "6200000000000000002=30121010000000000");
+    put(track2, textSize, "%B6200000000000000002^YANSHI/ZHANG^3012101?");
+    put(track3, textSize, "996200000000000000002=156156000000000000000300000021400003012=0000");
+    put(track4, textSize, "");
+    return 0;
+}
+
+int inputKey(int timeout, int keySize, char *key, int *output, char *error)
+{
+    if (!isOpen(error))
+        return -1;
+    if (timeout <= 0)
+        return fail(error, "输入密码超时");
+    if (keySize > 0)
+        put(key, std::size_t(keySize), "8F3A1C0D5E7B9264");
+    if (output)
+        *output = 6;
+    return 0;
+}
+
+} // namespace Demo

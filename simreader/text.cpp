@@ -1,0 +1,159 @@
+#include "text.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Length of the valid UTF-8 character that starts at text[i], or 0.
+std::size_t characterLength(const std::string &text, std::size_t i)
+{
+    const auto byte = [&text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned minimum = 0;
+    unsigned code = 0;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+        minimum = 0x80;
+        code = lead & 0x1f;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        minimum = 0x800;
+        code = lead & 0x0f;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        minimum = 0x10000;
+        code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xc0) != 0x80)
+            return 0;
+        code = (code << 6) | (byte(i + k) & 0x3f);
+    }
+    if (code < minimum || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+        return 0;
+    return length;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+void putText(char *buffer, std::size_t size, const std::string &text)
+{
+    if (!buffer || size == 0)
+        return;
+    std::size_t length = text.size();
+    if (length > size - 1) {
+        length = size - 1;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xc0) == 0x80)
+            --length;
+    }
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
+
+std::string bufferText(const char *buffer, std::size_t size)
+{
+    return buffer ? std::string(buffer, strnlen(buffer, size)) : std::string();
+}
+
+bool isUtf8(const std::string &text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = characterLength(text, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string quoted(const std::string &bytes)
+{
+    std::string out = "\"";
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = characterLength(bytes, i);
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += char(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (length == 0 || c < 0x20 || c == 0x7f) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+            i += 1;
+            continue;
+        } else {
+            out.append(bytes, i, length);
+            i += length;
+            continue;
+        }
+        i += 1;
+    }
+    return out + "\"";
+}
+
+bool unquote(const std::string &line, std::size_t &pos, std::string &text, std::string &why)
+{
+    text.clear();
+    if (pos >= line.size() || line[pos] != '"') {
+        why = "expected a quoted text";
+        return false;
+    }
+    for (std::size_t i = pos + 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            pos = i + 1;
+            return true;
+        }
+        if (c != '\\') {
+            text += c;
+            continue;
+        }
+        if (++i >= line.size())
+            break;
+        switch (line[i]) {
+        case '\\': text += '\\'; break;
+        case '"': text += '"'; break;
+        case 'n': text += '\n'; break;
+        case 't': text += '\t'; break;
+        case 'x': {
+            const int high = i + 1 < line.size() ? hexDigit(line[i + 1]) : -1;
+            const int low = i + 2 < line.size() ? hexDigit(line[i + 2]) : -1;
+            if (high < 0 || low < 0) {
+                why = "\\x needs two hex digits";
+                return false;
+            }
+            text += char(high * 16 + low);
+            i += 2;
+            break;
+        }
+        default:
+            why = std::string("unknown escape \\") + line[i];
+            return false;
+        }
+    }
+    why = "unterminated quoted text";
+    return false;
+}

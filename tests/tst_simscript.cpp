@@ -1,0 +1,275 @@
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The simulated reader's call log, script, and record-and-replay, seen through
+// a small program that calls it (each run is a fresh library session).
+class tst_SimScript : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void callLog();
+    void scriptAnswers_data();
+    void scriptAnswers();
+    void delay();
+    void malformedScript_data();
+    void malformedScript();
+    void unreadableScript();
+    void recordAndReplay();
+    void makerLibraryMissing();
+
+private:
+    struct Run
+    {
+        QStringList lines;
+        QString errors;
+        int exitCode = -1;
+        qint64 elapsedMs = 0;
+    };
+
+    Run run(const QStringList &calls, const QMap<QString, QString> &variables = {});
+    QString path(const QString &name) const { return directory->filePath(name); }
+    void write(const QString &name, const QByteArray &content);
+    QByteArray read(const QString &name) const;
+
+    QScopedPointer<QTemporaryDir> directory;
+};
+
+namespace {
+
+const QString notOpen = QStringLiteral(
+    "VRK_ReadCarNo -1 \"\" error=\"设备未打开，请先选择设备类型和地区并打开设备\"");
+
+} // namespace
+
+void tst_SimScript::init()
+{
+    directory.reset(new QTemporaryDir);
+    QVERIFY(directory->isValid());
+}
+
+tst_SimScript::Run tst_SimScript::run(const QStringList &calls,
+                                      const QMap<QString, QString> &variables)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY"})
+        environment.remove(name);
+    for (auto it = variables.begin(); it != variables.end(); ++it)
+        environment.insert(it.key(), it.value());
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(DRIVER, calls);
+    process.waitForFinished(30000);
+    Run result;
+    result.elapsedMs = timer.elapsed();
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
+    result.lines.removeAll(QString());
+    result.errors = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+void tst_SimScript::write(const QString &name, const QByteArray &content)
+{
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray tst_SimScript::read(const QString &name) const
+{
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void tst_SimScript::callLog()
+{
+    const QMap<QString, QString> log{{"VRK_SIM_LOG", path("calls.log")}};
+    const QStringList calls = {
+        "VRK_OpenDev:19:3509", "VRK_ReadCarNo", "VRK_ECard_SetAutoRead:0",
+        "VRK_ECard_Read:2500", "VRK_ECard_AutoReadTime:-3000", "VRK_MagCardRead:10",
+        "VRK_MagicBankCard_ReadNo:10", "VRK_KeyBoard_InputKey:20:1024",
+    };
+    QCOMPARE(run(calls, log).exitCode, 0);
+    // A second session appends; a region code without a NUL is logged as
+    // its ten bytes and no more.
+    QCOMPARE(run({"VRK_OpenDev:21:3500000000", "VRK_IDCard_Read"}, log).exitCode, 0);
+
+    QCOMPARE(QString::fromUtf8(read("calls.log")),
+             QStringLiteral("VRK_OpenDev deviceType=19 regionCode=\"3509\"\n"
+                            "VRK_ReadCarNo\n"
+                            "VRK_ECard_SetAutoRead mode=0\n"
+                            "VRK_ECard_Read wait=2500\n"
+                            "VRK_ECard_AutoReadTime interval=-3000\n"
+                            "VRK_MagCardRead timeout=10\n"
+                            "VRK_MagicBankCard_ReadNo timeout=10\n"
+                            "VRK_KeyBoard_InputKey timeout=20 keySize=1024\n"
+                            "VRK_OpenDev deviceType=21 regionCode=\"3500000000\"\n"
+                            "VRK_IDCard_Read\n"));
+}
+
+void tst_SimScript::scriptAnswers_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("answers");
+
+    QTest::newRow("answers in order, the last one repeats")
+        << QByteArray("VRK_ReadCarNo 0 \"A1\"\nVRK_ReadCarNo -1 error=\"无卡\"\n")
+        << QStringList{"VRK_ReadCarNo", "VRK_ReadCarNo", "VRK_ReadCarNo"}
+        << QStringList{"VRK_ReadCarNo 0 \"A1\" error=\"\"",
+                       QStringLiteral("VRK_ReadCarNo -1 \"\" error=\"无卡\""),
+                       QStringLiteral("VRK_ReadCarNo -1 \"\" error=\"无卡\"")};
+    QTest::newRow("unscripted functions answer as the demo reader")
+        << QByteArray("# only the identity card is scripted\n\nVRK_IDCard_Read 5\n")
+        << QStringList{"VRK_ReadCarNo", "VRK_IDCard_Read"}
+        << QStringList{notOpen, "VRK_IDCard_Read 5 \"\" \"\" \"\" \"\" \"\" \"\" \"\" \"\" \"\""
+                                " error=\"\""};
+    QTest::newRow("values cut on a character boundary")
+        << "VRK_ReadCardCertID 0 \"" + QByteArray("张").repeated(12) + "\" \""
+               + QByteArray(40, 'x') + "\"\n"
+        << QStringList{"VRK_ReadCardCertID"}
+        << QStringList{"VRK_ReadCardCertID 0 \"" + QString(11, QChar(0x5f20)) + "\" \""
+                       + QString(35, 'x') + "\" error=\"\""};
+    QTest::newRow("error cut to 1023 bytes")
+        << "VRK_ECard_SetAutoRead -2 error=\"" + QByteArray(1100, 'e') + "\"\n"
+        << QStringList{"VRK_ECard_SetAutoRead:1"}
+        << QStringList{"VRK_ECard_SetAutoRead -2 error=\"" + QString(1023, 'e') + "\""};
+    QTest::newRow("escapes")
+        << QByteArray("VRK_ReadCardCity 0 \"a\\tb\\\\c\\\"d\\x01\" error=\"1\\n2\"\n")
+        << QStringList{"VRK_ReadCardCity"}
+        << QStringList{"VRK_ReadCardCity 0 \"a\\tb\\\\c\\\"d\\x01\" error=\"1\\n2\""};
+    QTest::newRow("int output and scan text")
+        << QByteArray("VRK_ECard_Read 0 \"QR-1\" output=4\n")
+        << QStringList{"VRK_ECard_Read:2000"}
+        << QStringList{"VRK_ECard_Read 0 \"QR-1\" error=\"\" output=4"};
+    QTest::newRow("PIN text cut to the key size given")
+        << QByteArray("VRK_KeyBoard_InputKey 0 \"123456\"\n")
+        << QStringList{"VRK_KeyBoard_InputKey:20:4"}
+        << QStringList{"VRK_KeyBoard_InputKey 0 \"123\" error=\"\" output=0"};
+    QTest::newRow("scripted open does not open the demo reader")
+        << QByteArray("VRK_OpenDev 0\n")
+        << QStringList{"VRK_OpenDev:1:x", "VRK_ReadCarNo"}
+        << QStringList{"VRK_OpenDev 0 error=\"\"", notOpen};
+}
+
+void tst_SimScript::scriptAnswers()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, answers);
+
+    write("script.txt", script);
+    const Run result = run(calls, {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    QCOMPARE(result.errors, QString());
+    QCOMPARE(result.lines, answers);
+    QCOMPARE(result.exitCode, 0);
+}
+
+void tst_SimScript::delay()
+{
+    write("script.txt", "VRK_MagCardRead -1 error=\"刷卡超时\" delay=600\n");
+    const Run result = run({"VRK_MagCardRead:10"}, {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.elapsedMs >= 600, qPrintable(QString::number(result.elapsedMs)));
+}
+
+void tst_SimScript::malformedScript_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<int>("line");
+
+    const QByteArray good = "# fine so far\nVRK_ReadCarNo 0 \"A\"\n";
+    QTest::newRow("unknown function") << good + "VRK_Format 0\n" << 3;
+    QTest::newRow("result not a number") << good + "VRK_ReadCarNo zero\n" << 3;
+    QTest::newRow("result beyond int") << QByteArray("VRK_ReadCarNo 2147483648\n") << 1;
+    QTest::newRow("too many values") << good + "VRK_ReadCarNo 0 \"A\" \"B\"\n" << 3;
+    QTest::newRow("unterminated quote") << QByteArray("VRK_ReadCarNo 0 \"A\n") << 1;
+    QTest::newRow("unknown escape") << QByteArray("\nVRK_ReadCarNo 0 \"\\q\"\n") << 2;
+    QTest::newRow("short hex escape") << QByteArray("VRK_ReadCarNo 0 \"\\x4\"\n") << 1;
+    QTest::newRow("unknown key") << QByteArray("VRK_ReadCarNo 0 colour=\"red\"\n") << 1;
+    QTest::newRow("output where there is none")
+        << QByteArray("VRK_ReadCarNo 0 output=1\n") << 1;
+    QTest::newRow("negative delay") << QByteArray("VRK_ReadCarNo 0 delay=-5\n") << 1;
+    QTest::newRow("bare word") << QByteArray("VRK_ReadCarNo 0 A\n") << 1;
+    QTest::newRow("not UTF-8") << good + "VRK_ReadCarNo 0 \"\xff\xfe\"\n" << 3;
+}
+
+void tst_SimScript::malformedScript()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, line);
+
+    write("script.txt", script);
+    const Run result = run({"VRK_ReadCarNo", "VRK_ReadCarNo"},
+                           {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    QCOMPARE(result.exitCode, 0);
+    // Reported once, with its line, and the whole script is set aside.
+    QCOMPARE(result.errors.count('\n'), 1);
+    QVERIFY2(result.errors.contains(QString(" line %1: ").arg(line)), qPrintable(result.errors));
+    QCOMPARE(result.lines, QStringList({notOpen, notOpen}));
+}
+
+void tst_SimScript::unreadableScript()
+{
+    const Run result = run({"VRK_ReadCarNo"}, {{"VRK_SIM_SCRIPT", path("missing.txt")}});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.errors.count('\n'), 1);
+    QCOMPARE(result.lines, QStringList{notOpen});
+}
+
+void tst_SimScript::recordAndReplay()
+{
+    const QStringList session = {
+        "VRK_ReadCarNo", "VRK_OpenDev:21:3502", "VRK_ReadCarNo", "VRK_ReadCardBas",
+        "VRK_ReadCardCertID", "VRK_ReadCardCity", "VRK_IDCard_Read", "VRK_ICBankCard_ReadNO",
+        "VRK_MagicBankCard_ReadNo:10", "VRK_ECard_SetAutoRead:0", "VRK_ECard_Read:2000",
+        "VRK_ECard_AutoReadTime:0", "VRK_MagCardRead:10", "VRK_KeyBoard_InputKey:20:1024",
+    };
+    const Run recording = run(session, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
+                                        {"VRK_SIM_SCRIPT", path("session.txt")},
+                                        {"VRK_SIM_LOG", path("calls.log")}});
+    QCOMPARE(recording.errors, QString());
+    QCOMPARE(recording.exitCode, 0);
+    QCOMPARE(recording.lines.size(), session.size());
+    QVERIFY(recording.lines[2].startsWith("VRK_ReadCarNo 0 "));
+
+    const QByteArray script = read("session.txt");
+    QCOMPARE(script.count('\n'), session.size());
+    QCOMPARE(read("calls.log").count('\n'), session.size());
+
+    // The PIN reached the program but never the recording.
+    const QString key = recording.lines.last().section('"', 1, 1);
+    QVERIFY(!key.isEmpty() && key != "******");
+    QVERIFY(!script.contains(key.toUtf8()));
+    QVERIFY(!read("calls.log").contains(key.toUtf8()));
+
+    const Run replay = run(session, {{"VRK_SIM_SCRIPT", path("session.txt")}});
+    QCOMPARE(replay.errors, QString());
+    QStringList expected = recording.lines;
+    expected.last().replace('"' + key + '"', "\"******\"");
+    QCOMPARE(replay.lines, expected);
+}
+
+void tst_SimScript::makerLibraryMissing()
+{
+    const Run result = run({"VRK_ReadCarNo"},
+                           {{"VRK_SIM_MAKER_LIBRARY", path("libVrkReaderClient.so")}});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.errors.count('\n'), 1);
+    QCOMPARE(result.lines, QStringList{notOpen});
+
+    const Run itself = run({"VRK_ReadCarNo"}, {{"VRK_SIM_MAKER_LIBRARY", SIMREADER}});
+    QVERIFY2(itself.errors.contains("itself"), qPrintable(itself.errors));
+    QCOMPARE(itself.lines, QStringList{notOpen});
+}
+
+QTEST_MAIN(tst_SimScript)
+#include "tst_simscript.moc"
