@@ -71,6 +71,12 @@ void tst_CardReads::success_data()
         << filled('E', 1024)
         << QStringLiteral("卡  号 :") + QString(36, 'A') + QStringLiteral("\n 错误信息 :")
                + QString(1024, 'E');
+    const QByteArray cutCharacter = QByteArray(35, 'A') + "\xe5";
+    QTest::newRow("card number cut inside a character, no NUL, message not UTF-8")
+        << "pushButton_2" << QByteArray("VRK_ReadCarNo") << Values{cutCharacter}
+        << QByteArray("\xc3\x28\xa0\xa1")
+        << QStringLiteral("卡  号 :") + QString::fromUtf8(cutCharacter)
+               + QStringLiteral("\n 错误信息 :") + QString::fromUtf8("\xc3\x28\xa0\xa1");
     QTest::newRow("card number with percent signs and markup")
         << "pushButton_2" << QByteArray("VRK_ReadCarNo") << Values{"%s%d<b>x</b>"}
         << QByteArray("%s")

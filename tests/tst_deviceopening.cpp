@@ -91,6 +91,9 @@ void tst_DeviceOpening::outcome_data()
         << QStringLiteral("100% %s %d");
     QTest::newRow("message filling the buffer without a NUL")
         << -1 << QByteArray(1024, 'e') << critical << failure << QString(1024, 'e');
+    const QByteArray invalid("\xff\xfe bad \xe4\xb8");
+    QTest::newRow("message that is not UTF-8")
+        << -1 << invalid << critical << failure << QString::fromUtf8(invalid);
     QTest::newRow("longest terminated message")
         << -1 << QByteArray(1023, 'm') << critical << failure << QString(1023, 'm');
 }

@@ -1,6 +1,5 @@
 #include "vrkreaderclient.h"
 
-#include <QProcess>
 #include <QtTest>
 
 #include <cstring>
@@ -51,7 +50,6 @@ class tst_SimReader : public QObject
     Q_OBJECT
 
 private slots:
-    void exportsExactlyTheReaderFunctions();
     void everyFunctionFailsBeforeOpening();
     void openRefusesUnsupportedChoices_data();
     void openRefusesUnsupportedChoices();
@@ -61,28 +59,6 @@ private slots:
     void scannerKeepsModeAndInterval();
     void pinPadRespectsTheGivenSize();
 };
-
-void tst_SimReader::exportsExactlyTheReaderFunctions()
-{
-    QProcess nm;
-    nm.start(NM, {"-D", "--defined-only", SIMREADER});
-    QVERIFY(nm.waitForFinished());
-    QCOMPARE(nm.exitCode(), 0);
-    QStringList names;
-    for (const QByteArray &line : nm.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() == 3)
-            names << QString::fromLatin1(fields[2]);
-    }
-    names.sort();
-    const QStringList expected = {
-        "VRK_ECard_AutoReadTime", "VRK_ECard_Read", "VRK_ECard_SetAutoRead",
-        "VRK_ICBankCard_ReadNO", "VRK_IDCard_Read", "VRK_KeyBoard_InputKey",
-        "VRK_MagCardRead", "VRK_MagicBankCard_ReadNo", "VRK_OpenDev",
-        "VRK_ReadCarNo", "VRK_ReadCardBas", "VRK_ReadCardCertID", "VRK_ReadCardCity",
-    };
-    QCOMPARE(names, expected);
-}
 
 void tst_SimReader::everyFunctionFailsBeforeOpening()
 {
