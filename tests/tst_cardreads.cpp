@@ -3,8 +3,8 @@
 
 #include <QtTest>
 
-#include <iostream>
-#include <sstream>
+#include <cstdio>
+#include <unistd.h>
 
 using ReaderDouble::Answer;
 using Values = QList<QByteArray>;
@@ -33,6 +33,51 @@ QByteArray filled(char letter, int size)
 {
     return QByteArray(size, letter);
 }
+
+// Collects what is written to standard output (file descriptor 1) while it
+// lives. Qt's messages go to standard error meanwhile, since the test log
+// shares standard output.
+class StandardOutput
+{
+public:
+    StandardOutput()
+        : m_file(std::tmpfile())
+        , m_saved(dup(1))
+        , m_previousHandler(qInstallMessageHandler(toStandardError))
+    {
+        std::fflush(stdout);
+        dup2(fileno(m_file), 1);
+    }
+
+    ~StandardOutput()
+    {
+        std::fflush(stdout);
+        dup2(m_saved, 1);
+        close(m_saved);
+        std::fclose(m_file);
+        qInstallMessageHandler(m_previousHandler);
+    }
+
+    QByteArray text() const
+    {
+        std::fflush(stdout);
+        // Read without moving the offset that standard output writes at.
+        const int fd = fileno(m_file);
+        QByteArray bytes(int(lseek(fd, 0, SEEK_CUR)), '\0');
+        bytes.resize(int(pread(fd, bytes.data(), size_t(bytes.size()), 0)));
+        return bytes;
+    }
+
+private:
+    static void toStandardError(QtMsgType, const QMessageLogContext &, const QString &message)
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
+
+    std::FILE *m_file;
+    int m_saved;
+    QtMessageHandler m_previousHandler;
+};
 
 } // namespace
 
@@ -276,10 +321,13 @@ void tst_CardReads::failure()
         values << "VALUE";
     ReaderDouble::setAnswer(function, Answer{result, values, error});
 
-    std::ostringstream out;
-    std::streambuf *standardOutput = std::cout.rdbuf(out.rdbuf());
-    const ResultBox box = press(button);
-    std::cout.rdbuf(standardOutput);
+    QByteArray written;
+    ResultBox box;
+    {
+        StandardOutput out;
+        box = press(button);
+        written = out.text();
+    }
 
     QCOMPARE(ReaderDouble::calls().size(), 1);
     QCOMPARE(box.count, 1);
@@ -290,32 +338,30 @@ void tst_CardReads::failure()
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(!box.hasDefaultButton);
     QCOMPARE(box.parent, widget);
-    if (button != "pushButton_6")
-        QCOMPARE(out.str(), std::string());
+    QCOMPARE(written, button == "pushButton_6" ? QByteArray::number(result) : QByteArray());
 }
 
 void tst_CardReads::identityCardFailureWritesResultCode()
 {
-    std::ostringstream out;
-    std::streambuf *standardOutput = std::cout.rdbuf(out.rdbuf());
-
-    ReaderDouble::setAnswer("VRK_IDCard_Read", Answer{-1, {}, "无卡"});
-    press("pushButton_6");
-    const std::string afterOne = out.str();
-    press("pushButton_6");
-    const std::string afterTwo = out.str();
-    ReaderDouble::setAnswer("VRK_IDCard_Read", Answer{0, {}, {}});
-    press("pushButton_6");
-    const std::string afterSuccess = out.str();
-    ReaderDouble::setAnswer("VRK_IDCard_Read", Answer{42, {}, {}});
-    press("pushButton_6");
-    const std::string afterPositive = out.str();
-
-    std::cout.rdbuf(standardOutput);
-    QCOMPARE(afterOne, std::string("-1"));
-    QCOMPARE(afterTwo, std::string("-1-1"));
-    QCOMPARE(afterSuccess, std::string("-1-1"));
-    QCOMPARE(afterPositive, std::string("-1-142"));
+    QByteArray afterOne, afterTwo, afterSuccess, afterPositive;
+    {
+        StandardOutput out;
+        ReaderDouble::setAnswer("VRK_IDCard_Read", Answer{-1, {}, "无卡"});
+        press("pushButton_6");
+        afterOne = out.text();
+        press("pushButton_6");
+        afterTwo = out.text();
+        ReaderDouble::setAnswer("VRK_IDCard_Read", Answer{0, {}, {}});
+        press("pushButton_6");
+        afterSuccess = out.text();
+        ReaderDouble::setAnswer("VRK_IDCard_Read", Answer{42, {}, {}});
+        press("pushButton_6");
+        afterPositive = out.text();
+    }
+    QCOMPARE(afterOne, QByteArray("-1"));
+    QCOMPARE(afterTwo, QByteArray("-1-1"));
+    QCOMPARE(afterSuccess, QByteArray("-1-1"));
+    QCOMPARE(afterPositive, QByteArray("-1-142"));
 }
 
 QTEST_MAIN(tst_CardReads)
