@@ -23,6 +23,22 @@ ResultBox WidgetFixture::press(const QString &buttonName) const
     return clickAndReadBox(button);
 }
 
+void WidgetFixture::checkBox(const ResultBox &box, QMessageBox::Icon icon,
+                             const QString &text) const
+{
+    QCOMPARE(box.count, 1);
+    QCOMPARE(int(box.icon), int(icon));
+    QCOMPARE(box.title, icon == QMessageBox::Critical ? QStringLiteral("错误信息")
+                                                      : QStringLiteral("提示信息"));
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.textFormat, Qt::PlainText);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.buttonCount, 1);
+    QVERIFY(!box.hasDefaultButton);
+    QCOMPARE(box.parent, widget);
+    QVERIFY(box.modal);
+}
+
 void WidgetFixture::init()
 {
     ReaderDouble::reset();

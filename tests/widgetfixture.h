@@ -14,6 +14,9 @@ class WidgetFixture : public QObject
 protected:
     QWidget *child(const QString &name) const;
     ResultBox press(const QString &buttonName) const;
+    // Exactly one box opened: modal on the window, titled for its icon,
+    // showing the text as plain text, with Ok alone and no default button.
+    void checkBox(const ResultBox &box, QMessageBox::Icon icon, const QString &text) const;
 
     QWidget *widget = nullptr;
 
