@@ -50,6 +50,15 @@ namespace {
 // Both servers die with the test, whatever way it ends.
 const QStringList dieWithTest = {"--pdeathsig", "KILL", "--"};
 
+// Window titles are matched as UTF-8, whatever locale the test runs in.
+QProcessEnvironment x11Environment(const QString &display)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    environment.insert("LC_ALL", "C.UTF-8");
+    return environment;
+}
+
 } // namespace
 
 void tst_EndToEnd::initTestCase()
@@ -91,10 +100,9 @@ bool tst_EndToEnd::startTool(const QByteArray &script)
         return false;
     scriptFile.close();
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = x11Environment(display);
     environment.remove("QT_QPA_PLATFORM");
     environment.remove("LD_LIBRARY_PATH");
-    environment.insert("DISPLAY", display);
     environment.insert("VRK_SIM_LOG", workingDirectory->filePath("calls.log"));
     environment.insert("VRK_SIM_SCRIPT", scriptFile.fileName());
     tool.setProcessEnvironment(environment);
@@ -124,9 +132,7 @@ QString tst_EndToEnd::waitForWindow(const QString &title)
 QString tst_EndToEnd::xdotool(const QStringList &arguments, int timeoutMs)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", display);
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(x11Environment(display));
     process.start("xdotool", arguments);
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
