@@ -10,16 +10,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <thread>
 
 namespace {
-
-const std::size_t errorSize = 1024;
 
 // How many output buffers each reader function fills, besides the error
 // buffer, and whether it has an int output.
@@ -172,12 +168,12 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
     return true;
 }
 
-bool loadScript(Session &session)
+void loadScript(Session &session)
 {
     std::ifstream file(session.scriptPath);
     if (!file) {
         warn(session.scriptPath + ": cannot be read; using the demo reader");
-        return false;
+        return;
     }
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
@@ -197,11 +193,10 @@ bool loadScript(Session &session)
             warn(session.scriptPath + " line " + std::to_string(number) + ": " + why
                  + "; using the demo reader");
             session.answers.clear();
-            return false;
+            return;
         }
         session.answers[function].push_back(answer);
     }
-    return true;
 }
 
 // The maker's library must call its own functions, never the stand-in's of
@@ -276,7 +271,6 @@ long long nowMs()
 
 Call::Call(const char *function)
     : m_function(function)
-    , m_startMs(nowMs())
 {
 }
 
@@ -324,7 +318,11 @@ void Call::log() const
 
 void *Call::makerFunction()
 {
-    return session().maker ? dlsym(session().maker, m_function) : nullptr;
+    if (!session().maker)
+        return nullptr;
+    // A recording keeps how long the maker's library took.
+    m_startMs = nowMs();
+    return dlsym(session().maker, m_function);
 }
 
 int Call::recorded(int result)
@@ -346,7 +344,7 @@ int Call::recorded(int result)
 bool Call::replayed(int &result)
 {
     const auto found = session().answers.find(m_function);
-    if (found == session().answers.end() || found->second.empty())
+    if (found == session().answers.end())
         return false;
     std::deque<Answer> &queue = found->second;
     const Answer answer = queue.front();

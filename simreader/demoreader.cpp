@@ -9,11 +9,6 @@ namespace Demo {
 
 namespace {
 
-const std::size_t errorSize = 1024;
-const std::size_t valueSize = 36;
-const std::size_t longValueSize = 256;
-const std::size_t textSize = 1024;
-
 struct Reader
 {
     bool open = false;
@@ -26,14 +21,9 @@ struct Reader
 
 Reader reader;
 
-void put(char *buffer, std::size_t size, const char *text)
-{
-    putText(buffer, size, text);
-}
-
 int fail(char *error, const char *message)
 {
-    put(error, errorSize, message);
+    putText(error, errorSize, message);
     return -1;
 }
 
@@ -79,7 +69,7 @@ int readCarNo(char *cardNumber, char *error)
 {
     if (!isOpen(error))
         return -1;
-    put(cardNumber, valueSize, "SIM350000001");
+    putText(cardNumber, valueSize, "SIM350000001");
     return 0;
 }
 
@@ -90,19 +80,19 @@ int readCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *issue
 {
     if (!isOpen(error))
         return -1;
-    put(cardIdCode, valueSize, "350000D156000005SIM0000001");
-    put(cardType, valueSize, "3");
-    put(cardVersion, valueSize, "3.00");
-    put(issuerCode, valueSize, "350000SIM");
-    put(issueDate, valueSize, "20240101");
-    put(validity, valueSize, "20340101");
-    put(cardNumber, valueSize, "SIM350000001");
-    put(idNumber, valueSize, "350000199001010000");
-    put(name, valueSize, "张演示");
-    put(sex, valueSize, "男");
-    put(ethnicGroup, valueSize, "汉");
-    put(birthPlace, valueSize, "福建省演示市示例路1号");
-    put(birthDate, valueSize, "19900101");
+    putText(cardIdCode, valueSize, "350000D156000005SIM0000001");
+    putText(cardType, valueSize, "3");
+    putText(cardVersion, valueSize, "3.00");
+    putText(issuerCode, valueSize, "350000SIM");
+    putText(issueDate, valueSize, "20240101");
+    putText(validity, valueSize, "20340101");
+    putText(cardNumber, valueSize, "SIM350000001");
+    putText(idNumber, valueSize, "350000199001010000");
+    putText(name, valueSize, "张演示");
+    putText(sex, valueSize, "男");
+    putText(ethnicGroup, valueSize, "汉");
+    putText(birthPlace, valueSize, "福建省演示市示例路1号");
+    putText(birthDate, valueSize, "19900101");
     return 0;
 }
 
@@ -110,8 +100,8 @@ int readCardCertId(char *cardNumber, char *cardIdCode, char *error)
 {
     if (!isOpen(error))
         return -1;
-    put(cardNumber, valueSize, "SIM350000001");
-    put(cardIdCode, valueSize, "350000D156000005SIM0000001");
+    putText(cardNumber, valueSize, "SIM350000001");
+    putText(cardIdCode, valueSize, "350000D156000005SIM0000001");
     return 0;
 }
 
@@ -121,7 +111,7 @@ int readCardCity(char *regionCode, char *error)
         return -1;
     char code[16];
     std::snprintf(code, sizeof code, "%s00", reader.region);
-    put(regionCode, valueSize, code);
+    putText(regionCode, valueSize, code);
     return 0;
 }
 
@@ -131,15 +121,15 @@ int readIdCard(char *name, char *sex, char *ethnicGroup, char *birthDate,
 {
     if (!isOpen(error))
         return -1;
-    put(name, valueSize, "李演示");
-    put(sex, valueSize, "女");
-    put(ethnicGroup, valueSize, "汉");
-    put(birthDate, valueSize, "19920315");
-    put(birthPlace, longValueSize, "福建省演示市示例区演示街道示例路88号");
-    put(idNumber, valueSize, "350000199203150000");
-    put(authority, longValueSize, "演示市公安局示例分局");
-    put(validity, valueSize, "20200101-20400101");
-    put(validUntil, valueSize, "20400101");
+    putText(name, valueSize, "李演示");
+    putText(sex, valueSize, "女");
+    putText(ethnicGroup, valueSize, "汉");
+    putText(birthDate, valueSize, "19920315");
+    putText(birthPlace, longValueSize, "福建省演示市示例区演示街道示例路88号");
+    putText(idNumber, valueSize, "350000199203150000");
+    putText(authority, longValueSize, "演示市公安局示例分局");
+    putText(validity, valueSize, "20200101-20400101");
+    putText(validUntil, valueSize, "20400101");
     return 0;
 }
 
@@ -147,7 +137,7 @@ int readChipBankCard(char *cardNumber, char *error)
 {
     if (!isOpen(error))
         return -1;
-    put(cardNumber, valueSize, "6200000000000000001");
+    putText(cardNumber, valueSize, "6200000000000000001");
     return 0;
 }
 
@@ -157,7 +147,7 @@ int readStripeBankCard(int timeout, char *cardNumber, char *error)
         return -1;
     if (timeout <= 0)
         return fail(error, "刷卡超时：未检测到磁条卡");
-    put(cardNumber, textSize, "6200000000000000002");
+    putText(cardNumber, textSize, "6200000000000000002");
     return 0;
 }
 
@@ -187,7 +177,7 @@ int scan(int *output, char *scan, int waitMs, char *error)
     std::snprintf(code, sizeof code, "SIMQR%04u（%s扫码模式，自动扫码间隔 %d 毫秒）",
                   ++reader.scanCount % 10000, reader.scanMode ? "自动" : "手动",
                   reader.scanIntervalMs);
-    put(scan, textSize, code);
+    putText(scan, textSize, code);
     if (output)
         *output = int(std::strlen(scan));
     return 0;
@@ -213,10 +203,10 @@ int readTracks(int timeout, char *track1, char *track2, char *track3, char *trac
         return -1;
     if (timeout <= 0)
         return fail(error, "刷卡超时：未检测到磁条卡");
-    put(track1, textSize, "6200000000000000002=30121010000000000");
-    put(track2, textSize, "%B6200000000000000002^YANSHI/ZHANG^3012101?");
-    put(track3, textSize, "996200000000000000002=156156000000000000000300000021400003012=0000");
-    put(track4, textSize, "");
+    putText(track1, textSize, "6200000000000000002=30121010000000000");
+    putText(track2, textSize, "%B6200000000000000002^YANSHI/ZHANG^3012101?");
+    putText(track3, textSize, "996200000000000000002=156156000000000000000300000021400003012=0000");
+    putText(track4, textSize, "");
     return 0;
 }
 
@@ -227,7 +217,7 @@ int inputKey(int timeout, int keySize, char *key, int *output, char *error)
     if (timeout <= 0)
         return fail(error, "输入密码超时");
     if (keySize > 0)
-        put(key, std::size_t(keySize), "8F3A1C0D5E7B9264");
+        putText(key, std::size_t(keySize), "8F3A1C0D5E7B9264");
     if (output)
         *output = 6;
     return 0;

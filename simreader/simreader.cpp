@@ -7,15 +7,7 @@
 
 #include "call.h"
 #include "demoreader.h"
-
-namespace {
-
-const std::size_t errorSize = 1024;
-const std::size_t valueSize = 36;
-const std::size_t longValueSize = 256;
-const std::size_t textSize = 1024;
-
-} // namespace
+#include "text.h"
 
 int VRK_OpenDev(int deviceType, char *regionCode, char *error)
 {

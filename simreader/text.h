@@ -4,6 +4,12 @@
 #include <cstddef>
 #include <string>
 
+// The reader functions' buffer sizes, in bytes.
+constexpr std::size_t errorSize = 1024;
+constexpr std::size_t valueSize = 36;
+constexpr std::size_t longValueSize = 256;
+constexpr std::size_t textSize = 1024;
+
 // Copies text into a buffer of the given size, cut on a UTF-8 character
 // boundary so that the text and its NUL always fit.
 void putText(char *buffer, std::size_t size, const std::string &text);

@@ -62,41 +62,29 @@ private slots:
 
 void tst_SimReader::everyFunctionFailsBeforeOpening()
 {
-    QList<Error> errors;
-    auto fails = [&errors](int result) {
-        return result != 0 && errors.last().intact() && !errors.last().text().isEmpty();
+    const auto fails = [](int result, const Error &error) {
+        return result != 0 && error.intact() && !error.text().isEmpty();
     };
     Value v[13];
     LongValue l[2];
     Text t[4];
+    Error e[12];
     int output = 0;
 
-    errors.append(Error());
-    QVERIFY(fails(VRK_ReadCarNo(v[0], errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_ReadCardBas(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8],
-                                  v[9], v[10], v[11], v[12], errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_ReadCardCertID(v[0], v[1], errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_ReadCardCity(v[0], errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_IDCard_Read(v[0], v[1], v[2], v[3], l[0], v[4], l[1], v[5], v[6],
-                                  errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_ICBankCard_ReadNO(v[0], errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_MagicBankCard_ReadNo(10, t[0], errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_ECard_SetAutoRead(1, errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_ECard_Read(&output, t[0], 2000, errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_ECard_AutoReadTime(2000, errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_MagCardRead(10, t[0], t[1], t[2], t[3], errors.last())));
-    errors.append(Error());
-    QVERIFY(fails(VRK_KeyBoard_InputKey(20, 1024, t[0], &output, errors.last())));
+    QVERIFY(fails(VRK_ReadCarNo(v[0], e[0]), e[0]));
+    QVERIFY(fails(VRK_ReadCardBas(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
+                                  v[10], v[11], v[12], e[1]), e[1]));
+    QVERIFY(fails(VRK_ReadCardCertID(v[0], v[1], e[2]), e[2]));
+    QVERIFY(fails(VRK_ReadCardCity(v[0], e[3]), e[3]));
+    QVERIFY(fails(VRK_IDCard_Read(v[0], v[1], v[2], v[3], l[0], v[4], l[1], v[5], v[6], e[4]),
+                  e[4]));
+    QVERIFY(fails(VRK_ICBankCard_ReadNO(v[0], e[5]), e[5]));
+    QVERIFY(fails(VRK_MagicBankCard_ReadNo(10, t[0], e[6]), e[6]));
+    QVERIFY(fails(VRK_ECard_SetAutoRead(1, e[7]), e[7]));
+    QVERIFY(fails(VRK_ECard_Read(&output, t[0], 2000, e[8]), e[8]));
+    QVERIFY(fails(VRK_ECard_AutoReadTime(2000, e[9]), e[9]));
+    QVERIFY(fails(VRK_MagCardRead(10, t[0], t[1], t[2], t[3], e[10]), e[10]));
+    QVERIFY(fails(VRK_KeyBoard_InputKey(20, 1024, t[0], &output, e[11]), e[11]));
 
     // Nothing was read, so nothing was written.
     for (const Value &value : v)
@@ -207,7 +195,7 @@ void tst_SimReader::scannerKeepsModeAndInterval()
     QCOMPARE(VRK_ECard_SetAutoRead(0, error), 0);
     QCOMPARE(VRK_ECard_AutoReadTime(5000, error), 0);
     QVERIFY(VRK_ECard_AutoReadTime(0, error) != 0);
-    QVERIFY(!Error(error).text().isEmpty());
+    QVERIFY(!error.text().isEmpty());
 
     int output = 0;
     Text scan;
