@@ -19,12 +19,14 @@ namespace {
 
 // How many output buffers each reader function fills, besides the error
 // buffer, and whether it has an int output.
-const struct
+struct FunctionShape
 {
     const char *name;
     std::size_t values;
     bool output;
-} functions[] = {
+};
+
+const FunctionShape functions[] = {
     {"VRK_OpenDev", 0, false},
     {"VRK_ReadCarNo", 1, false},
     {"VRK_ReadCardBas", 13, false},
@@ -112,7 +114,7 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
     skipSpace();
     function = word();
     const auto known = std::find_if(std::begin(functions), std::end(functions),
-                                    [&](const auto &f) { return function == f.name; });
+                                    [&](const FunctionShape &f) { return function == f.name; });
     if (known == std::end(functions)) {
         why = "unknown function '" + function + "'";
         return false;

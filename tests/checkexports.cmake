@@ -6,7 +6,7 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
 endif()
 string(REGEX MATCHALL "[^ \n]+\n" names "${listing}")
-list(TRANSFORM names STRIP)
+string(REPLACE "\n" "" names "${names}")
 list(SORT names)
 set(expected
     VRK_ECard_AutoReadTime VRK_ECard_Read VRK_ECard_SetAutoRead VRK_ICBankCard_ReadNO
