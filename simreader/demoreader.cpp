@@ -127,7 +127,7 @@ int readIdCard(char *name, char *sex, char *ethnicGroup, char *birthDate,
     putText(birthDate, valueSize, "19920315");
     putText(birthPlace, longValueSize, "福建省演示市示例区演示街道示例路88号");
     putText(idNumber, valueSize, "350000199203150000");
-    putText(authority, longValueSize, "演示市公安局示例分局");
+    putText(authority, longValueSize, "福建省演示市公安局示例区分局");
     putText(validity, valueSize, "20200101-20400101");
     putText(validUntil, valueSize, "20400101");
     return 0;
@@ -179,7 +179,7 @@ int scan(int *output, char *scan, int waitMs, char *error)
                   reader.scanIntervalMs);
     putText(scan, textSize, code);
     if (output)
-        *output = int(std::strlen(scan));
+        *output = scan ? int(std::strlen(scan)) : 0;
     return 0;
 }
 

@@ -42,6 +42,13 @@ std::size_t characterLength(const std::string &text, std::size_t i)
     return length;
 }
 
+// U+0080 to U+009F, control characters that some terminals obey.
+bool isC1Control(const std::string &text, std::size_t i)
+{
+    return static_cast<unsigned char>(text[i]) == 0xc2 && i + 1 < text.size()
+        && static_cast<unsigned char>(text[i + 1]) < 0xa0;
+}
+
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -98,7 +105,7 @@ std::string quoted(const std::string &bytes)
             out += "\\n";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (length == 0 || c < 0x20 || c == 0x7f) {
+        } else if (length == 0 || c < 0x20 || c == 0x7f || isC1Control(bytes, i)) {
             char escape[5];
             std::snprintf(escape, sizeof escape, "\\x%02x", c);
             out += escape;
@@ -150,10 +157,21 @@ bool unquote(const std::string &line, std::size_t &pos, std::string &text, std::
             break;
         }
         default:
-            why = std::string("unknown escape \\") + line[i];
+            why = "unknown escape: a backslash before " + excerpt(line.substr(i, 1));
             return false;
         }
     }
     why = "unterminated quoted text";
     return false;
+}
+
+std::string excerpt(const std::string &bytes)
+{
+    const std::size_t limit = 40;
+    if (bytes.size() <= limit)
+        return quoted(bytes);
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xc0) == 0x80)
+        --cut;
+    return quoted(bytes.substr(0, cut)) + "...";
 }

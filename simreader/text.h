@@ -24,6 +24,10 @@ bool isUtf8(const std::string &text);
 // part of a valid UTF-8 character (\xHH).
 std::string quoted(const std::string &bytes);
 
+// The quoted form of at most the first 40 bytes, for a message: a bad
+// script line may be megabytes long or hold escape sequences.
+std::string excerpt(const std::string &bytes);
+
 // Reads a quoted text starting at line[pos] (the opening quote) and moves pos
 // past the closing quote. Returns false, with the reason, on a malformed one.
 bool unquote(const std::string &line, std::size_t &pos, std::string &text, std::string &why);

@@ -37,6 +37,8 @@ void tst_Scanner::secondsField_data()
     QTest::newRow("negative") << "-3" << -3000;
     QTest::newRow("ten") << "10" << 10000;
     QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("leading zero is still decimal") << "010" << 10000;
+    QTest::newRow("hexadecimal does not convert") << "0x10" << 0;
     QTest::newRow("surrounding spaces") << " 7 " << 7000;
     QTest::newRow("largest exact") << "2147483" << 2147483000;
     QTest::newRow("smallest exact") << "-2147483" << -2147483000;

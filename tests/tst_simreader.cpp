@@ -13,9 +13,10 @@ struct Buffer
     static const int guardSize = 64;
     char bytes[Size + guardSize];
 
-    Buffer()
+    // A fill other than zero shows whether the library terminates its text.
+    explicit Buffer(char fill = 0)
     {
-        std::memset(bytes, 0, Size);
+        std::memset(bytes, fill, Size);
         std::memset(bytes + Size, 0x5a, guardSize);
     }
     operator char *() { return bytes; }
@@ -40,6 +41,26 @@ using Value = Buffer<36>;
 using LongValue = Buffer<256>;
 using Text = Buffer<1024>;
 using Error = Buffer<1024>;
+
+// Every function with no buffer and no int output at all: nothing may be
+// written and nothing may crash, opened or not.
+void callEveryFunctionWithoutBuffers()
+{
+    char *n = nullptr;
+    VRK_ReadCarNo(n, n);
+    VRK_ReadCardBas(n, n, n, n, n, n, n, n, n, n, n, n, n, n);
+    VRK_ReadCardCertID(n, n, n);
+    VRK_ReadCardCity(n, n);
+    VRK_IDCard_Read(n, n, n, n, n, n, n, n, n, n);
+    VRK_ICBankCard_ReadNO(n, n);
+    VRK_MagicBankCard_ReadNo(10, n, n);
+    VRK_ECard_SetAutoRead(1, n);
+    VRK_ECard_Read(nullptr, n, 2000, n);
+    VRK_ECard_AutoReadTime(2000, n);
+    VRK_MagCardRead(10, n, n, n, n, n);
+    VRK_KeyBoard_InputKey(20, 1024, n, nullptr, n);
+    VRK_OpenDev(21, n, n);
+}
 
 } // namespace
 
@@ -71,6 +92,7 @@ void tst_SimReader::everyFunctionFailsBeforeOpening()
     Error e[12];
     int output = 0;
 
+    callEveryFunctionWithoutBuffers();
     QVERIFY(fails(VRK_ReadCarNo(v[0], e[0]), e[0]));
     QVERIFY(fails(VRK_ReadCardBas(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
                                   v[10], v[11], v[12], e[1]), e[1]));
@@ -152,9 +174,14 @@ void tst_SimReader::openAcceptsSupportedChoices()
 
 void tst_SimReader::valuesFitTheirBuffers()
 {
-    Value v[13];
-    LongValue l[2];
-    Text t[4];
+    callEveryFunctionWithoutBuffers();
+
+    const char fill = 'x';
+    Value v[13] = {Value(fill), Value(fill), Value(fill), Value(fill), Value(fill),
+                   Value(fill), Value(fill), Value(fill), Value(fill), Value(fill),
+                   Value(fill), Value(fill), Value(fill)};
+    LongValue l[2] = {LongValue(fill), LongValue(fill)};
+    Text t[4] = {Text(fill), Text(fill), Text(fill), Text(fill)};
     Error e[11];
     int output = 0;
 
@@ -169,6 +196,9 @@ void tst_SimReader::valuesFitTheirBuffers()
     QCOMPARE(VRK_ReadCardCertID(v[0], v[1], e[2]), 0);
     QCOMPARE(VRK_ReadCardCity(v[2], e[3]), 0);
     QCOMPARE(VRK_IDCard_Read(v[0], v[1], v[2], v[3], l[0], v[4], l[1], v[5], v[6], e[4]), 0);
+    // Birth place and authority have 256 bytes, more than a short value's 36.
+    QVERIFY(l[0].intact() && std::strlen(l[0].bytes) > 35);
+    QVERIFY(l[1].intact() && std::strlen(l[1].bytes) > 35);
     QCOMPARE(VRK_ICBankCard_ReadNO(v[7], e[5]), 0);
     QCOMPARE(VRK_MagicBankCard_ReadNo(10, t[0], e[6]), 0);
     QCOMPARE(VRK_MagCardRead(10, t[0], t[1], t[2], t[3], e[7]), 0);

@@ -1,0 +1,112 @@
+#include "text.h"
+
+#include <QtTest>
+
+#include <cstring>
+#include <string>
+
+// The simulated reader's text helpers, which every script, log and
+// recording passes through.
+class tst_SimText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void utf8Check_data();
+    void utf8Check();
+    void quoting_data();
+    void quoting();
+    void unquoting_data();
+    void unquoting();
+    void putTextTerminatesAndCuts();
+};
+
+void tst_SimText::utf8Check_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("ASCII") << QByteArray("SIM-01") << true;
+    QTest::newRow("two, three and four bytes") << QByteArray("\xc3\xa9\xe5\xbc\xa0\xf0\x9f\x92\xb3") << true;
+    QTest::newRow("largest code point") << QByteArray("\xf4\x8f\xbf\xbf") << true;
+    QTest::newRow("overlong slash, two bytes") << QByteArray("\xc0\xaf") << false;
+    QTest::newRow("overlong, three bytes") << QByteArray("\xe0\x80\xaf") << false;
+    QTest::newRow("overlong, four bytes") << QByteArray("\xf0\x80\x80\xaf") << false;
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
+    QTest::newRow("cut short") << QByteArray("\xe5\xbc") << false;
+    QTest::newRow("lone continuation") << QByteArray("a\x80") << false;
+}
+
+void tst_SimText::utf8Check()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    QCOMPARE(isUtf8(bytes.toStdString()), valid);
+}
+
+void tst_SimText::quoting_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("quoted");
+
+    QTest::newRow("text as it is") << QByteArray("张 3") << QByteArray("\"张 3\"");
+    QTest::newRow("quote, backslash, newline, tab")
+        << QByteArray("\"\\\n\t") << QByteArray("\"\\\"\\\\\\n\\t\"");
+    QTest::newRow("control characters") << QByteArray("\x1b[2J\x7f") << QByteArray("\"\\x1b[2J\\x7f\"");
+    QTest::newRow("C1 control character") << QByteArray("\xc2\x9b") << QByteArray("\"\\xc2\\x9b\"");
+    QTest::newRow("bytes that are not UTF-8")
+        << QByteArray("a\xff\xc0\xaf") << QByteArray("\"a\\xff\\xc0\\xaf\"");
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QByteArray("\"\\xed\\xa0\\x80\"");
+}
+
+void tst_SimText::quoting()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, quoted);
+    QCOMPARE(QByteArray::fromStdString(::quoted(bytes.toStdString())), quoted);
+
+    // What is quoted reads back as the same bytes.
+    std::size_t pos = 0;
+    std::string text, why;
+    QVERIFY(unquote(::quoted(bytes.toStdString()), pos, text, why));
+    QCOMPARE(QByteArray::fromStdString(text), bytes);
+}
+
+void tst_SimText::unquoting_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("hex, lower case") << QByteArray("\"\\x4a\\x6b\\xff\"") << QByteArray("Jk\xff");
+    QTest::newRow("hex, upper case") << QByteArray("\"\\x4A\\x6B\\xFF\"") << QByteArray("Jk\xff");
+    QTest::newRow("every digit") << QByteArray("\"\\x09\\x19\\xa0\\xbc\\xde\\xf1\"")
+                                 << QByteArray("\x09\x19\xa0\xbc\xde\xf1");
+}
+
+void tst_SimText::unquoting()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, text);
+    std::size_t pos = 0;
+    std::string out, why;
+    QVERIFY2(unquote(line.toStdString(), pos, out, why), why.c_str());
+    QCOMPARE(QByteArray::fromStdString(out), text);
+    QCOMPARE(int(pos), line.size());
+}
+
+void tst_SimText::putTextTerminatesAndCuts()
+{
+    char buffer[8];
+    std::memset(buffer, 'x', sizeof buffer);
+    putText(buffer, sizeof buffer, "ab");
+    QCOMPARE(QByteArray(buffer, 3), QByteArray("ab\0", 3));
+
+    // Room for five bytes, cut back to the last whole character.
+    std::memset(buffer, 'x', sizeof buffer);
+    putText(buffer, 6, "a张张");
+    QCOMPARE(QByteArray(buffer, 5), QByteArray("a张\0", 5));
+}
+
+QTEST_GUILESS_MAIN(tst_SimText)
+#include "tst_simtext.moc"
