@@ -3,6 +3,10 @@
 #include "text.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,8 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <fstream>
+#include <cstring>
 #include <map>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -54,19 +59,83 @@ struct Answer
     long delayMs = 0;
 };
 
-struct Session
-{
-    std::string logPath;
-    std::string scriptPath;
-    void *maker = nullptr;
-    // Each function's scripted answers, used in order; the last one repeats.
-    std::map<std::string, std::deque<Answer>> answers;
-};
-
 void warn(const std::string &message)
 {
     std::fprintf(stderr, "simulated reader: %s\n", message.c_str());
 }
+
+// A file the session writes, one whole line at a time: created readable by
+// its owner only, as it may hold card numbers and stripe tracks. A file that
+// cannot be opened or written is reported once; the calls go on.
+class Output
+{
+public:
+    Output() = default;
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
+    ~Output()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+
+    bool open(const char *what, const std::string &path, int flags)
+    {
+        m_what = what;
+        m_path = path;
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0600);
+        if (m_fd >= 0)
+            return true;
+        if (errno == ELOOP && (flags & O_NOFOLLOW))
+            warn(m_what + " " + path + " is a symbolic link, which is never written through;"
+                 " name the file itself. Nothing is written");
+        else
+            failed("open");
+        return false;
+    }
+
+    void write(std::string line)
+    {
+        if (m_fd < 0 || m_broken)
+            return;
+        line += '\n';
+        for (std::size_t done = 0; done < line.size();) {
+            errno = 0;
+            const ssize_t written = ::write(m_fd, line.data() + done, line.size() - done);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                m_broken = true;
+                return failed("write");
+            }
+            done += std::size_t(written);
+        }
+    }
+
+    bool isOpen() const { return m_fd >= 0; }
+
+private:
+    void failed(const char *action)
+    {
+        const char *reason = errno ? std::strerror(errno) : "nothing was written";
+        warn("cannot " + std::string(action) + " the " + m_what + " " + m_path + ": " + reason
+             + "; its lines are lost");
+    }
+
+    std::string m_what;
+    std::string m_path;
+    int m_fd = -1;
+    bool m_broken = false;
+};
+
+struct Session
+{
+    Output log;
+    Output recording;
+    void *maker = nullptr;
+    // Each function's scripted answers, used in order; the last one repeats.
+    std::map<std::string, std::deque<Answer>> answers;
+};
 
 const char *environment(const char *name)
 {
@@ -116,7 +185,7 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
     const auto known = std::find_if(std::begin(functions), std::end(functions),
                                     [&](const FunctionShape &f) { return function == f.name; });
     if (known == std::end(functions)) {
-        why = "unknown function '" + function + "'";
+        why = "unknown function " + excerpt(function);
         return false;
     }
     skipSpace();
@@ -137,7 +206,7 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
         }
         const std::string key = word();
         if (pos >= line.size() || line[pos] != '=') {
-            why = "expected a quoted value or key=value, found '" + key + "'";
+            why = "expected a quoted value or key=value, found " + excerpt(key);
             return false;
         }
         ++pos;
@@ -158,7 +227,7 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
             }
             answer.delayMs = long(number);
         } else {
-            why = "unknown key '" + key + "' for " + function;
+            why = "unknown key " + excerpt(key) + " for " + function;
             return false;
         }
     }
@@ -170,15 +239,51 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
     return true;
 }
 
-void loadScript(Session &session)
+// Larger scripts are refused: a script is typed or recorded by hand.
+const off_t scriptLimit = 16 * 1024 * 1024;
+
+// Reads the whole script, which must be a regular file within the limit:
+// a FIFO would hold the first call forever and /dev/zero never ends.
+bool readScript(const std::string &path, std::string &content)
 {
-    std::ifstream file(session.scriptPath);
-    if (!file) {
-        warn(session.scriptPath + ": cannot be read; using the demo reader");
-        return;
+    std::string why;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    if (fd < 0 || fstat(fd, &status) != 0)
+        why = std::strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        why = "not a regular file";
+    else if (status.st_size > scriptLimit)
+        why = "larger than 16 MiB";
+    for (char chunk[65536]; why.empty();) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            why = std::strerror(errno);
+        else if (got == 0)
+            break;
+        else if (content.size() + std::size_t(got) > std::size_t(scriptLimit))
+            why = "larger than 16 MiB";
+        else
+            content.append(chunk, std::size_t(got));
     }
+    if (fd >= 0)
+        close(fd);
+    if (why.empty())
+        return true;
+    warn("script " + path + " cannot be used (" + why + "); using the demo reader");
+    return false;
+}
+
+void loadScript(Session &session, const std::string &path)
+{
+    std::string content;
+    if (!readScript(path, content))
+        return;
+    std::istringstream lines(content);
     std::string line;
-    for (int number = 1; std::getline(file, line); ++number) {
+    for (int number = 1; std::getline(lines, line); ++number) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         const std::size_t first = line.find_first_not_of(" \t");
@@ -192,7 +297,7 @@ void loadScript(Session &session)
         else
             parseLine(line, function, answer, why);
         if (!why.empty()) {
-            warn(session.scriptPath + " line " + std::to_string(number) + ": " + why
+            warn("script " + path + " line " + std::to_string(number) + ": " + why
                  + "; using the demo reader");
             session.answers.clear();
             return;
@@ -202,10 +307,16 @@ void loadScript(Session &session)
 }
 
 // The maker's library must call its own functions, never the stand-in's of
-// the same names. AddressSanitizer refuses that binding, so its builds bind
-// the ordinary way (their tests use a maker library that calls no function of
-// its own).
-#if defined(__SANITIZE_ADDRESS__)
+// the same names. The sanitizers refuse that binding, so their builds bind
+// the ordinary way (their tests use a maker library that calls no function
+// of its own).
+#if defined(__has_feature)
+#define SIMREADER_HAS_FEATURE(feature) __has_feature(feature)
+#else
+#define SIMREADER_HAS_FEATURE(feature) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) \
+    || SIMREADER_HAS_FEATURE(address_sanitizer) || SIMREADER_HAS_FEATURE(thread_sanitizer)
 const int ownSymbolsFirst = 0;
 #else
 const int ownSymbolsFirst = RTLD_DEEPBIND;
@@ -227,40 +338,64 @@ void *loadMaker(const char *path)
     return maker;
 }
 
-Session start()
+// Whether an object loaded before this one already answers the reader
+// functions: then this copy was loaded as the maker's library by the copy
+// the program uses, which alone logs, scripts and records. Objects are
+// visited in load order, and however the program loaded its copy
+// (RTLD_LOCAL included), it came before the maker's.
+bool loadedAsMakerLibrary()
 {
-    Session session;
-    // Loaded by another stand-in as its maker's library, this copy is the
-    // plain demo reader: the scripting belongs to the one the program uses.
-    if (baseOf(dlsym(dlopen(nullptr, RTLD_NOW), "VRK_OpenDev")) != ownBase())
-        return session;
-
-    if (const char *log = environment("VRK_SIM_LOG"))
-        session.logPath = log;
-    if (const char *script = environment("VRK_SIM_SCRIPT"))
-        session.scriptPath = script;
-    if (const char *maker = environment("VRK_SIM_MAKER_LIBRARY")) {
-        session.maker = loadMaker(maker);
-        // A recording starts afresh with every session.
-        if (session.maker && !session.scriptPath.empty())
-            std::ofstream(session.scriptPath, std::ios::trunc);
-        return session;
+    struct Earlier
+    {
+        void *own;
+        bool reachedOwn;
+        std::vector<std::string> names;
+    } earlier{ownBase(), false, {}};
+    dl_iterate_phdr(
+        [](dl_phdr_info *info, std::size_t, void *data) {
+            Earlier &e = *static_cast<Earlier *>(data);
+            if (reinterpret_cast<void *>(info->dlpi_addr) == e.own)
+                e.reachedOwn = true;
+            if (!e.reachedOwn)
+                e.names.push_back(info->dlpi_name ? info->dlpi_name : "");
+            return e.reachedOwn ? 1 : 0;
+        },
+        &earlier);
+    for (const std::string &name : earlier.names) {
+        void *object = dlopen(name.empty() ? nullptr : name.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+        if (!object)
+            continue;
+        void *base = baseOf(dlsym(object, "VRK_OpenDev"));
+        dlclose(object);
+        if (base && base != earlier.own)
+            return true;
     }
-    if (!session.scriptPath.empty())
-        loadScript(session);
-    return session;
+    return false;
 }
 
 Session &session()
 {
-    static Session instance = start();
-    return instance;
-}
+    static Session instance;
+    static bool started = false;
+    if (started)
+        return instance;
+    started = true;
+    if (loadedAsMakerLibrary())
+        return instance;
 
-void appendLine(const std::string &path, const std::string &line)
-{
-    std::ofstream file(path, std::ios::app);
-    file << line << '\n';
+    if (const char *log = environment("VRK_SIM_LOG"))
+        instance.log.open("call log", log, O_APPEND);
+    const char *script = environment("VRK_SIM_SCRIPT");
+    if (const char *maker = environment("VRK_SIM_MAKER_LIBRARY")) {
+        instance.maker = loadMaker(maker);
+        // A recording starts afresh with every session.
+        if (instance.maker && script)
+            instance.recording.open("recording", script, O_TRUNC | O_NOFOLLOW);
+        return instance;
+    }
+    if (script)
+        loadScript(instance, script);
+    return instance;
 }
 
 long long nowMs()
@@ -270,6 +405,12 @@ long long nowMs()
 }
 
 } // namespace
+
+std::mutex &Call::readerLock()
+{
+    static std::mutex lock;
+    return lock;
+}
 
 Call::Call(const char *function)
     : m_function(function)
@@ -314,8 +455,7 @@ Call &Call::error(char *buffer)
 
 void Call::log() const
 {
-    if (!session().logPath.empty())
-        appendLine(session().logPath, m_function + m_inputs);
+    session().log.write(m_function + m_inputs);
 }
 
 void *Call::makerFunction()
@@ -329,8 +469,8 @@ void *Call::makerFunction()
 
 int Call::recorded(int result)
 {
-    const Session &s = session();
-    if (s.scriptPath.empty())
+    Output &recording = session().recording;
+    if (!recording.isOpen())
         return result;
     std::string line = std::string(m_function) + " " + std::to_string(result);
     for (const Buffer &buffer : m_values)
@@ -339,7 +479,7 @@ int Call::recorded(int result)
     if (m_output)
         line += " output=" + std::to_string(*m_output);
     line += " delay=" + std::to_string(nowMs() - m_startMs);
-    appendLine(s.scriptPath, line);
+    recording.write(line);
     return result;
 }
 

@@ -2,12 +2,15 @@
 #define SIMREADER_CALL_H
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <vector>
 
 // One call into the simulated reader. The exported function names its inputs
 // and buffers; answer() then logs the call and answers it from the maker's
 // library (recording what it said), from the script, or as the demo reader.
+// Calls may come from any thread; they are answered one at a time, as the
+// one reader behind them would.
 class Call
 {
 public:
@@ -24,6 +27,7 @@ public:
     template <typename... Args>
     int answer(int (*demo)(Args...), Args... args)
     {
+        const std::lock_guard<std::mutex> oneCallAtATime(readerLock());
         log();
         if (void *symbol = makerFunction()) {
             const auto maker = reinterpret_cast<int (*)(Args...)>(symbol);
@@ -43,6 +47,7 @@ private:
         bool secret;
     };
 
+    static std::mutex &readerLock();
     void log() const;
     void *makerFunction();
     int recorded(int result);

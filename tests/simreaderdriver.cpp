@@ -3,21 +3,25 @@
 //   FUNCTION RESULT "value" ... error="text" [output=N]
 // A call is written FUNCTION[:argument...], e.g. VRK_OpenDev:21:3500.
 // Every buffer has guard bytes behind it; a write past a buffer is reported.
+// With --threads N --rounds R first, N threads each make the calls R times
+// over, and every answer line is printed after its thread's number.
 
 #include "vrkreaderclient.h"
 
 #include "text.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <deque>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-bool overflowed = false;
+std::atomic<bool> overflowed(false);
 
 class Buffers
 {
@@ -84,8 +88,11 @@ std::string run(const std::vector<std::string> &parts)
     bool hasOutput = false;
     int result = 0;
     if (f == "VRK_OpenDev") {
-        char region[10] = {};
-        std::strncpy(region, parts.size() > 2 ? parts[2].c_str() : "", sizeof region);
+        // Ten bytes, with no NUL if the code fills them, and bytes behind
+        // them that the library must not read.
+        char region[10 + 8];
+        std::memset(region, 'Z', sizeof region);
+        std::strncpy(region, parts.size() > 2 ? parts[2].c_str() : "", 10);
         result = VRK_OpenDev(number(parts, 1), region, b.add(1024));
     } else if (f == "VRK_ReadCarNo") {
         char *v = b.add(36);
@@ -143,8 +150,35 @@ std::string run(const std::vector<std::string> &parts)
 
 int main(int argc, char *argv[])
 {
-    for (int i = 1; i < argc; ++i)
-        std::printf("%s\n", run(split(argv[i])).c_str());
+    int first = 1;
+    int threads = 0;
+    int rounds = 1;
+    if (argc > 4 && std::strcmp(argv[1], "--threads") == 0) {
+        threads = std::atoi(argv[2]);
+        rounds = std::atoi(argv[4]);
+        first = 5;
+    }
+    if (threads == 0) {
+        for (int i = first; i < argc; ++i)
+            std::printf("%s\n", run(split(argv[i])).c_str());
+    } else {
+        std::vector<std::vector<std::string>> answers(static_cast<std::size_t>(threads));
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([&, t] {
+                for (int round = 0; round < rounds; ++round) {
+                    for (int i = first; i < argc; ++i)
+                        answers[std::size_t(t)].push_back(run(split(argv[i])));
+                }
+            });
+        }
+        for (std::thread &worker : workers)
+            worker.join();
+        for (int t = 0; t < threads; ++t) {
+            for (const std::string &line : answers[std::size_t(t)])
+                std::printf("%d %s\n", t, line.c_str());
+        }
+    }
     if (overflowed)
         std::printf("OVERFLOW\n");
     return overflowed ? 1 : 0;

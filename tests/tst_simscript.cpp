@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,15 @@ private slots:
     void unreadableScript();
     void recordAndReplay();
     void makerLibraryMissing();
+    void loadedWithRtldLocal();
+    void manyThreads();
+    void unwritableFiles_data();
+    void unwritableFiles();
+    void filesReadableByOwnerOnly();
+    void recordingRefusesSymbolicLink();
+    void scriptMustBeRegularFile_data();
+    void scriptMustBeRegularFile();
+    void messagesQuoteShortAndPrintable();
 
 private:
     struct Run
@@ -37,7 +47,8 @@ private:
         qint64 elapsedMs = 0;
     };
 
-    Run run(const QStringList &calls, const QMap<QString, QString> &variables = {});
+    Run run(const QStringList &calls, const QMap<QString, QString> &variables = {},
+            const char *program = DRIVER);
     QString path(const QString &name) const { return directory->filePath(name); }
     void write(const QString &name, const QByteArray &content);
     QByteArray read(const QString &name) const;
@@ -61,7 +72,8 @@ void tst_SimScript::init()
 // Started by hand: under qemu-user, which runs the cross build's tests,
 // QProcess cannot start a program at all.
 tst_SimScript::Run tst_SimScript::run(const QStringList &calls,
-                                      const QMap<QString, QString> &variables)
+                                      const QMap<QString, QString> &variables,
+                                      const char *program)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY"})
@@ -72,7 +84,7 @@ tst_SimScript::Run tst_SimScript::run(const QStringList &calls,
     QStringList command;
     if (qstrlen(EMULATOR) > 0)
         command << EMULATOR;
-    command << DRIVER << calls;
+    command << program << calls;
 
     std::vector<QByteArray> argumentBytes, environmentBytes;
     std::vector<char *> arguments, environmentStrings;
@@ -180,6 +192,10 @@ void tst_SimScript::scriptAnswers_data()
         << QByteArray("VRK_ReadCardCity 0 \"a\\tb\\\\c\\\"d\\x01\" error=\"1\\n2\"\n")
         << QStringList{"VRK_ReadCardCity"}
         << QStringList{"VRK_ReadCardCity 0 \"a\\tb\\\\c\\\"d\\x01\" error=\"1\\n2\""};
+    QTest::newRow("hex escapes, either case")
+        << QByteArray("VRK_ReadCarNo 0 \"\\x4a\\x6b\\x4A\\x6B\\xe5\\xbc\\xa0\"\n")
+        << QStringList{"VRK_ReadCarNo"}
+        << QStringList{QStringLiteral("VRK_ReadCarNo 0 \"JkJk张\" error=\"\"")};
     QTest::newRow("int output and scan text")
         << QByteArray("VRK_ECard_Read 0 \"QR-1\" output=4\n")
         << QStringList{"VRK_ECard_Read:2000"}
@@ -267,6 +283,8 @@ void tst_SimScript::recordAndReplay()
         "VRK_MagicBankCard_ReadNo:10", "VRK_ECard_SetAutoRead:0", "VRK_ECard_Read:2000",
         "VRK_ECard_AutoReadTime:0", "VRK_MagCardRead:10", "VRK_KeyBoard_InputKey:20:1024",
     };
+    // An old recording, longer than the new one: none of it may remain.
+    write("session.txt", QByteArray("VRK_ReadCarNo 0 \"from an old session\"\n").repeated(1000));
     const Run recording = run(session, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
                                         {"VRK_SIM_SCRIPT", path("session.txt")},
                                         {"VRK_SIM_LOG", path("calls.log")}});
@@ -276,6 +294,7 @@ void tst_SimScript::recordAndReplay()
     QVERIFY(recording.lines[2].startsWith("VRK_ReadCarNo 0 "));
 
     const QByteArray script = read("session.txt");
+    QVERIFY(!script.contains("from an old session"));
     QCOMPARE(script.count('\n'), session.size());
     QCOMPARE(read("calls.log").count('\n'), session.size());
 
@@ -303,6 +322,173 @@ void tst_SimScript::makerLibraryMissing()
     const Run itself = run({"VRK_ReadCarNo"}, {{"VRK_SIM_MAKER_LIBRARY", SIMREADER}});
     QVERIFY2(itself.errors.contains("itself"), qPrintable(itself.errors));
     QCOMPARE(itself.lines, QStringList{notOpen});
+}
+
+void tst_SimScript::loadedWithRtldLocal()
+{
+    write("script.txt", "VRK_ReadCarNo 0 \"LOCAL-1\"\n");
+    const Run scripted = run({SIMREADER}, {{"VRK_SIM_SCRIPT", path("script.txt")},
+                                           {"VRK_SIM_LOG", path("calls.log")}},
+                             LOCALLOADER);
+    QCOMPARE(scripted.errors, QString());
+    QCOMPARE(scripted.lines, QStringList{"VRK_ReadCarNo 0 \"LOCAL-1\" error=\"\""});
+    QCOMPARE(read("calls.log"),
+             QByteArray("VRK_OpenDev deviceType=21 regionCode=\"3500\"\nVRK_ReadCarNo\n"));
+
+    const Run recorded = run({SIMREADER}, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
+                                           {"VRK_SIM_SCRIPT", path("session.txt")}},
+                             LOCALLOADER);
+    QCOMPARE(recorded.errors, QString());
+    QCOMPARE(read("session.txt").count('\n'), 2);
+}
+
+// Every function from several threads at once, with each kind of session.
+// A torn answer, a lost or mixed log line or a crash fails; the
+// ThreadSanitizer build also fails on any unguarded access.
+void tst_SimScript::manyThreads()
+{
+    const int threads = 4;
+    const int rounds = 20;
+    const QStringList calls = {
+        "VRK_OpenDev:21:3500", "VRK_ReadCarNo", "VRK_ReadCardBas", "VRK_ReadCardCertID",
+        "VRK_ReadCardCity", "VRK_IDCard_Read", "VRK_ICBankCard_ReadNO",
+        "VRK_MagicBankCard_ReadNo:10", "VRK_ECard_SetAutoRead:1", "VRK_ECard_Read:2000",
+        "VRK_ECard_AutoReadTime:3000", "VRK_MagCardRead:10", "VRK_KeyBoard_InputKey:20:1024",
+    };
+    const int total = threads * rounds * calls.size();
+    const QStringList threaded = QStringList{"--threads", QString::number(threads), "--rounds",
+                                             QString::number(rounds)} + calls;
+
+    const Run demo = run(threaded, {{"VRK_SIM_LOG", path("calls.log")}});
+    QCOMPARE(demo.errors, QString());
+    QCOMPARE(demo.exitCode, 0);
+    QCOMPARE(demo.lines.size(), total);
+    const QList<QByteArray> logLines = read("calls.log").split('\n');
+    QCOMPARE(logLines.size(), total + 1);
+    QCOMPARE(QSet<QByteArray>(logLines.begin(), logLines.end() - 1).size(), calls.size());
+
+    // Numbered card numbers: each is taken once, and in order per thread.
+    QByteArray script;
+    for (int i = 1; i <= threads * rounds; ++i)
+        script += "VRK_ReadCarNo 0 \"" + QByteArray::number(i) + "\"\n";
+    write("script.txt", script);
+    const Run scripted = run(threaded, {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    QCOMPARE(scripted.errors, QString());
+    QCOMPARE(scripted.exitCode, 0);
+    QVector<int> last(threads, 0);
+    QSet<int> taken;
+    for (const QString &line : scripted.lines) {
+        if (!line.contains(" VRK_ReadCarNo "))
+            continue;
+        const int thread = line.section(' ', 0, 0).toInt();
+        const int number = line.section('"', 1, 1).toInt();
+        QVERIFY2(number > last[thread], qPrintable(line));
+        last[thread] = number;
+        taken.insert(number);
+    }
+    QCOMPARE(taken.size(), threads * rounds);
+
+    const Run recording = run(threaded, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
+                                         {"VRK_SIM_SCRIPT", path("session.txt")}});
+    QCOMPARE(recording.errors, QString());
+    QCOMPARE(recording.exitCode, 0);
+    QCOMPARE(read("session.txt").count('\n'), total);
+    // Whole lines: the recording replays without a complaint.
+    const Run replay = run({"VRK_ReadCarNo"}, {{"VRK_SIM_SCRIPT", path("session.txt")}});
+    QCOMPARE(replay.errors, QString());
+}
+
+void tst_SimScript::unwritableFiles_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("log on a full device") << "VRK_SIM_LOG" << "/dev/full";
+    QTest::newRow("log in a missing directory") << "VRK_SIM_LOG" << "missing/calls.log";
+    QTest::newRow("log is a directory") << "VRK_SIM_LOG" << ".";
+    QTest::newRow("recording on a full device") << "VRK_SIM_SCRIPT" << "/dev/full";
+    QTest::newRow("recording in a missing directory") << "VRK_SIM_SCRIPT" << "missing/s.txt";
+}
+
+void tst_SimScript::unwritableFiles()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, file);
+
+    const QString where = file.startsWith('/') ? file : path(file);
+    QMap<QString, QString> variables{{variable, where}};
+    if (variable == "VRK_SIM_SCRIPT")
+        variables.insert("VRK_SIM_MAKER_LIBRARY", MAKER);
+    const Run result = run({"VRK_ReadCarNo", "VRK_ReadCarNo"}, variables);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.lines, QStringList({notOpen, notOpen}));
+    QCOMPARE(result.errors.count('\n'), 1);
+    QVERIFY2(result.errors.contains(where), qPrintable(result.errors));
+}
+
+void tst_SimScript::filesReadableByOwnerOnly()
+{
+    const mode_t oldMask = umask(022);
+    run({"VRK_ReadCarNo"}, {{"VRK_SIM_LOG", path("calls.log")},
+                            {"VRK_SIM_MAKER_LIBRARY", MAKER},
+                            {"VRK_SIM_SCRIPT", path("session.txt")}});
+    umask(oldMask);
+    for (const char *name : {"calls.log", "session.txt"}) {
+        struct stat status;
+        QCOMPARE(stat(QFile::encodeName(path(name)).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, mode_t(0600));
+    }
+}
+
+void tst_SimScript::recordingRefusesSymbolicLink()
+{
+    write("target.txt", "kept\n");
+    QVERIFY(QFile::link(path("target.txt"), path("session.txt")));
+    const Run result = run({"VRK_ReadCarNo"}, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
+                                               {"VRK_SIM_SCRIPT", path("session.txt")}});
+    QCOMPARE(result.lines, QStringList{notOpen});
+    QCOMPARE(result.errors.count('\n'), 1);
+    QVERIFY2(result.errors.contains("symbolic link"), qPrintable(result.errors));
+    QCOMPARE(read("target.txt"), QByteArray("kept\n"));
+}
+
+void tst_SimScript::scriptMustBeRegularFile_data()
+{
+    QTest::addColumn<QString>("script");
+
+    QTest::newRow("FIFO with no writer") << "fifo";
+    QTest::newRow("directory") << ".";
+    QTest::newRow("endless device") << "/dev/zero";
+    QTest::newRow("empty device") << "/dev/null";
+    QTest::newRow("over 16 MiB") << "big.txt";
+}
+
+void tst_SimScript::scriptMustBeRegularFile()
+{
+    QFETCH(QString, script);
+
+    QVERIFY(mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
+    QFile big(path("big.txt"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QVERIFY(big.resize(16 * 1024 * 1024 + 1));
+    big.close();
+
+    const QString where = script.startsWith('/') ? script : path(script);
+    const Run result = run({"VRK_ReadCarNo"}, {{"VRK_SIM_SCRIPT", where}});
+    QCOMPARE(result.lines, QStringList{notOpen});
+    QCOMPARE(result.errors.count('\n'), 1);
+    QVERIFY2(result.errors.contains(where), qPrintable(result.errors));
+    QVERIFY2(result.elapsedMs < 5000, qPrintable(QString::number(result.elapsedMs)));
+}
+
+void tst_SimScript::messagesQuoteShortAndPrintable()
+{
+    const QByteArray bad = "\x1b]2;owned\x07\x1b[2J" + QByteArray(1 << 20, 'x');
+    write("script.txt", "VRK_" + bad + " 0\nVRK_ReadCarNo 0 " + bad + "=1\n");
+    const Run first = run({"VRK_ReadCarNo"}, {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    QCOMPARE(first.errors.count('\n'), 1);
+    QVERIFY2(first.errors.size() < 400, qPrintable(first.errors.left(400)));
+    QVERIFY(!first.errors.contains(QChar(0x1b)) && !first.errors.contains(QChar(0x07)));
 }
 
 QTEST_GUILESS_MAIN(tst_SimScript)
