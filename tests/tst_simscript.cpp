@@ -1,14 +1,9 @@
-#include <QElapsedTimer>
-#include <QProcessEnvironment>
+#include "childprocess.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <vector>
 
 // The simulated reader's call log, script, and record-and-replay, seen through
 // a small program that calls it (each run is a fresh library session).
@@ -69,56 +64,24 @@ void tst_SimScript::init()
     QVERIFY(directory->isValid());
 }
 
-// Started by hand: under qemu-user, which runs the cross build's tests,
-// QProcess cannot start a program at all.
 tst_SimScript::Run tst_SimScript::run(const QStringList &calls,
                                       const QMap<QString, QString> &variables,
                                       const char *program)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY"})
-        environment.remove(name);
-    for (auto it = variables.begin(); it != variables.end(); ++it)
-        environment.insert(it.key(), it.value());
-
     QStringList command;
     if (qstrlen(EMULATOR) > 0)
         command << EMULATOR;
     command << program << calls;
 
-    std::vector<QByteArray> argumentBytes, environmentBytes;
-    std::vector<char *> arguments, environmentStrings;
-    for (const QString &argument : command)
-        argumentBytes.push_back(argument.toUtf8());
-    for (const QString &entry : environment.toStringList())
-        environmentBytes.push_back(entry.toUtf8());
-    for (QByteArray &bytes : argumentBytes)
-        arguments.push_back(bytes.data());
-    for (QByteArray &bytes : environmentBytes)
-        environmentStrings.push_back(bytes.data());
-    arguments.push_back(nullptr);
-    environmentStrings.push_back(nullptr);
-    const QByteArray out = path("driver.out").toUtf8();
-    const QByteArray err = path("driver.err").toUtf8();
-
     Run result;
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        dup2(open(err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        execvpe(arguments[0], arguments.data(), environmentStrings.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
+    ChildProcess child(directory->path());
+    if (!child.start(command, variables) || !child.finish())
         return result;
-    result.elapsedMs = timer.elapsed();
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.lines = QString::fromUtf8(read("driver.out")).split('\n');
+    result.elapsedMs = child.elapsedMs;
+    result.exitCode = child.exitCode;
+    result.lines = QString::fromUtf8(child.out).split('\n');
     result.lines.removeAll(QString());
-    result.errors = QString::fromUtf8(read("driver.err"));
+    result.errors = QString::fromUtf8(child.err);
     return result;
 }
 

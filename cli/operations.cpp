@@ -1,0 +1,202 @@
+#include "operations.h"
+
+#include "vrkreaderclient.h"
+
+namespace {
+
+const std::size_t valueSize = 36;
+const std::size_t longValueSize = 256;
+const std::size_t textSize = 1024;
+
+Call readCardNumber(const Settings &)
+{
+    Call call("card-number", "VRK_ReadCarNo");
+    char *cardNumber = call.value("card_number", valueSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ReadCarNo(cardNumber, error));
+    return call;
+}
+
+Call readCardInfo(const Settings &)
+{
+    Call call("card-info", "VRK_ReadCardBas");
+    char *cardIdCode = call.value("card_id_code", valueSize);
+    char *cardType = call.value("card_type", valueSize);
+    char *cardVersion = call.value("card_version", valueSize);
+    char *issuerCode = call.value("issuer_code", valueSize);
+    char *issueDate = call.value("issue_date", valueSize);
+    char *validity = call.value("validity", valueSize);
+    char *cardNumber = call.value("card_number", valueSize);
+    char *idNumber = call.value("id_number", valueSize);
+    char *name = call.value("name", valueSize);
+    char *sex = call.value("sex", valueSize);
+    char *ethnicGroup = call.value("ethnic_group", valueSize);
+    char *birthPlace = call.value("birth_place", valueSize);
+    char *birthDate = call.value("birth_date", valueSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ReadCardBas(cardIdCode, cardType, cardVersion, issuerCode, issueDate,
+                                validity, cardNumber, idNumber, name, sex, ethnicGroup,
+                                birthPlace, birthDate, error));
+    return call;
+}
+
+Call readCardIdCode(const Settings &)
+{
+    Call call("card-id-code", "VRK_ReadCardCertID");
+    char *cardNumber = call.value("card_number", valueSize);
+    char *cardIdCode = call.value("card_id_code", valueSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ReadCardCertID(cardNumber, cardIdCode, error));
+    return call;
+}
+
+Call readCardRegion(const Settings &)
+{
+    Call call("card-region", "VRK_ReadCardCity");
+    char *regionCode = call.value("region_code", valueSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ReadCardCity(regionCode, error));
+    return call;
+}
+
+Call readIdCard(const Settings &)
+{
+    Call call("id-card", "VRK_IDCard_Read");
+    char *name = call.value("name", valueSize);
+    char *sex = call.value("sex", valueSize);
+    char *ethnicGroup = call.value("ethnic_group", valueSize);
+    char *birthDate = call.value("birth_date", valueSize);
+    char *birthPlace = call.value("birth_place", longValueSize);
+    char *idNumber = call.value("id_number", valueSize);
+    char *authority = call.value("authority", longValueSize);
+    char *validity = call.value("validity", valueSize);
+    char *validUntil = call.value("valid_until", valueSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_IDCard_Read(name, sex, ethnicGroup, birthDate, birthPlace, idNumber,
+                                authority, validity, validUntil, error));
+    return call;
+}
+
+Call readChipBankCard(const Settings &)
+{
+    Call call("bank-chip", "VRK_ICBankCard_ReadNO");
+    char *cardNumber = call.value("card_number", valueSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ICBankCard_ReadNO(cardNumber, error));
+    return call;
+}
+
+Call readStripeBankCard(const Settings &)
+{
+    Call call("bank-stripe", "VRK_MagicBankCard_ReadNo");
+    const int timeout = call.argument("timeout", 10);
+    char *cardNumber = call.value("card_number", textSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_MagicBankCard_ReadNo(timeout, cardNumber, error));
+    return call;
+}
+
+Call setAutomaticScan(const Settings &)
+{
+    Call call("scan-auto", "VRK_ECard_SetAutoRead");
+    const int mode = call.argument("mode", 1);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ECard_SetAutoRead(mode, error));
+    return call;
+}
+
+Call setManualScan(const Settings &)
+{
+    Call call("scan-manual", "VRK_ECard_SetAutoRead");
+    const int mode = call.argument("mode", 0);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ECard_SetAutoRead(mode, error));
+    return call;
+}
+
+Call scan(const Settings &settings)
+{
+    Call call("scan", "VRK_ECard_Read");
+    int *output = call.output("output");
+    char *scan = call.value("scan", textSize);
+    const int wait = call.argument("wait", settings.scannerMilliseconds);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ECard_Read(output, scan, wait, error));
+    return call;
+}
+
+Call setScanInterval(const Settings &settings)
+{
+    Call call("scan-interval", "VRK_ECard_AutoReadTime");
+    const int interval = call.argument("interval", settings.scannerMilliseconds);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_ECard_AutoReadTime(interval, error));
+    return call;
+}
+
+Call readTracks(const Settings &)
+{
+    Call call("tracks", "VRK_MagCardRead");
+    const int timeout = call.argument("timeout", 10);
+    char *track1 = call.value("track_1", textSize);
+    char *track2 = call.value("track_2", textSize);
+    char *track3 = call.value("track_3", textSize);
+    char *track4 = call.value("track_4", textSize);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_MagCardRead(timeout, track1, track2, track3, track4, error));
+    return call;
+}
+
+Call enterPin(const Settings &)
+{
+    Call call("pin", "VRK_KeyBoard_InputKey");
+    const int timeout = call.argument("timeout", 20);
+    const int keySize = call.argument("key_size", int(textSize));
+    char *key = call.secret("key", textSize);
+    int *output = call.output("output");
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_KeyBoard_InputKey(timeout, keySize, key, output, error));
+    return call;
+}
+
+} // namespace
+
+Call openDevice(const Settings &settings)
+{
+    Call call("open", "VRK_OpenDev");
+    const int deviceType = call.argument("device_type", settings.deviceType);
+    char *regionCode = call.textArgument("region_code", 10, settings.regionCode);
+    char *error = call.error();
+    call.start();
+    call.finish(VRK_OpenDev(deviceType, regionCode, error));
+    return call;
+}
+
+const Operation operations[13] = {
+    {"card-number", readCardNumber, true},
+    {"card-info", readCardInfo, true},
+    {"card-id-code", readCardIdCode, true},
+    {"card-region", readCardRegion, true},
+    {"id-card", readIdCard, true},
+    {"bank-chip", readChipBankCard, true},
+    {"bank-stripe", readStripeBankCard, true},
+    {"scan-auto", setAutomaticScan, false},
+    {"scan-manual", setManualScan, false},
+    {"scan", scan, true},
+    {"scan-interval", setScanInterval, false},
+    {"tracks", readTracks, true},
+    {"pin", enterPin, true},
+};

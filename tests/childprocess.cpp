@@ -1,0 +1,73 @@
+#include "childprocess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+bool ChildProcess::start(const QStringList &command, const QMap<QString, QString> &variables)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY"})
+        environment.remove(name);
+    for (auto it = variables.begin(); it != variables.end(); ++it)
+        environment.insert(it.key(), it.value());
+
+    std::vector<QByteArray> argumentBytes, environmentBytes;
+    std::vector<char *> arguments, environmentStrings;
+    for (const QString &argument : command)
+        argumentBytes.push_back(argument.toUtf8());
+    for (const QString &entry : environment.toStringList())
+        environmentBytes.push_back(entry.toUtf8());
+    for (QByteArray &bytes : argumentBytes)
+        arguments.push_back(bytes.data());
+    for (QByteArray &bytes : environmentBytes)
+        environmentStrings.push_back(bytes.data());
+    arguments.push_back(nullptr);
+    environmentStrings.push_back(nullptr);
+    const QByteArray outPath = QFile::encodeName(QDir(m_directory).filePath("child.out"));
+    const QByteArray errPath = QFile::encodeName(QDir(m_directory).filePath("child.err"));
+
+    m_timer.start();
+    m_pid = fork();
+    if (m_pid == 0) {
+        dup2(open(outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        dup2(open(errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        execvpe(arguments[0], arguments.data(), environmentStrings.data());
+        _exit(127);
+    }
+    return m_pid > 0;
+}
+
+void ChildProcess::interrupt()
+{
+    kill(m_pid, SIGINT);
+}
+
+bool ChildProcess::finish()
+{
+    int status = 0;
+    if (m_pid <= 0 || waitpid(m_pid, &status, 0) != m_pid)
+        return false;
+    elapsedMs = m_timer.elapsed();
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    out = readAll(QDir(m_directory).filePath("child.out"));
+    err = readAll(QDir(m_directory).filePath("child.err"));
+    return true;
+}

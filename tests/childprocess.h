@@ -1,0 +1,37 @@
+#ifndef CHILDPROCESS_H
+#define CHILDPROCESS_H
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <sys/types.h>
+
+// A program run by the tests, started by hand: under qemu-user, which runs
+// the cross build's tests, QProcess cannot start a program at all. Its
+// output goes to files in the given directory. The simulated reader's own
+// variables are cleared; the test sets those it needs.
+class ChildProcess
+{
+public:
+    explicit ChildProcess(const QString &directory) : m_directory(directory) {}
+
+    bool start(const QStringList &command, const QMap<QString, QString> &variables);
+    void interrupt();
+    // Waits for the program's end and reads what it wrote.
+    bool finish();
+
+    QByteArray out;
+    QByteArray err;
+    int exitCode = -1;
+    qint64 elapsedMs = 0;
+
+private:
+    QString m_directory;
+    pid_t m_pid = -1;
+    QElapsedTimer m_timer;
+};
+
+#endif
