@@ -30,6 +30,7 @@ private slots:
     void contractFindings();
 
 private:
+    QStringList command(const QStringList &arguments) const;
     ChildProcess run(const QStringList &arguments, QMap<QString, QString> variables = {});
     QString path(const QString &name) const { return directory->filePath(name); }
     void write(const QString &name, const QByteArray &content);
@@ -53,16 +54,20 @@ void tst_Cli::init()
     QVERIFY(directory->isValid());
 }
 
-ChildProcess tst_Cli::run(const QStringList &arguments, QMap<QString, QString> variables)
+QStringList tst_Cli::command(const QStringList &arguments) const
 {
     QStringList command;
     if (qstrlen(EMULATOR) > 0)
         command << EMULATOR;
-    command << CLI << arguments;
+    return command << CLI << arguments;
+}
+
+ChildProcess tst_Cli::run(const QStringList &arguments, QMap<QString, QString> variables)
+{
     if (QFile::exists(path("script.txt")))
         variables.insert("VRK_SIM_SCRIPT", path("script.txt"));
     ChildProcess child(directory->path());
-    if (!child.start(command, variables) || !child.finish())
+    if (!child.start(command(arguments), variables) || !child.finish())
         qWarning("could not run %s", CLI);
     return child;
 }
@@ -225,10 +230,7 @@ void tst_Cli::interruptKeepsSummary()
 {
     write("script.txt", "VRK_ReadCarNo 0 \"1\" delay=20\n");
     ChildProcess cli(directory->path());
-    QStringList command;
-    if (qstrlen(EMULATOR) > 0)
-        command << EMULATOR;
-    QVERIFY(cli.start(command << CLI << "--repeat" << "1000" << "card-number",
+    QVERIFY(cli.start(command({"--repeat", "1000", "card-number"}),
                       {{"VRK_SIM_SCRIPT", path("script.txt")}}));
     QTest::qWait(1000);
     cli.interrupt();
