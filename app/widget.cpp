@@ -200,8 +200,8 @@ int Widget::scannerMilliseconds() const
     // Text that is not a whole number gives 0. The product is clamped because
     // beyond about 24 days it no longer fits the library's int argument.
     const qint64 milliseconds = qint64(ui->lineEdit->text().toInt(nullptr, 10)) * 1000;
-    return int(qBound<qint64>(std::numeric_limits<int>::min(), milliseconds,
-                              std::numeric_limits<int>::max()));
+    return int(qBound(qint64(std::numeric_limits<int>::min()), milliseconds,
+                      qint64(std::numeric_limits<int>::max())));
 }
 
 void Widget::on_pushButton_8_clicked()

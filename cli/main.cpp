@@ -130,19 +130,53 @@ QString readOptions(const QCommandLineParser &parser, Options &options)
     return QString();
 }
 
+// The burn-in's round count on a terminal, "37/100", rewritten in place and
+// wiped before anything else is written to the terminal.
+class Progress
+{
+public:
+    explicit Progress(bool shown) : m_shown(shown) {}
+
+    void show(int round, int rounds)
+    {
+        if (!m_shown)
+            return;
+        clear();
+        m_width = std::fprintf(stderr, "%d/%d", round, rounds);
+    }
+
+    void clear()
+    {
+        if (m_width > 0)
+            std::fprintf(stderr, "\r%*s\r", m_width, "");
+        m_width = 0;
+    }
+
+private:
+    bool m_shown;
+    int m_width = 0;
+};
+
 // Reports one call as asked and notes how it went; in a burn-in, only the
 // calls that went wrong are described for people.
-void report(const Call &call, const Options &options, Tally &tally, int &status)
+void report(const Call &call, const Options &options, Tally &tally, int &status,
+            Progress &progress)
 {
     tally.add(call);
     if (!call.findings.isEmpty())
         status = ContractBroken;
     else if (!call.ok() && status == Success)
         status = CallFailed;
+
+    QByteArray text;
     if (options.json)
-        write(stdout, jsonLine(call, options.showPin));
+        text = jsonLine(call, options.showPin);
     else if (options.repeat == 1 || !call.ok() || !call.findings.isEmpty())
-        write(stdout, describe(call, options.showPin).toUtf8());
+        text = describe(call, options.showPin).toUtf8();
+    if (text.isEmpty())
+        return;
+    progress.clear();
+    write(stdout, text);
     std::fflush(stdout);
 }
 
@@ -193,12 +227,12 @@ int main(int argc, char *argv[])
         return usageError(problem);
 
     catchInterrupt();
-    const bool progress = options.repeat > 1 && isatty(STDERR_FILENO);
+    Progress progress(options.repeat > 1 && isatty(STDERR_FILENO));
     Tally tally;
     int status = Success;
     if (options.open) {
         const Call open = openDevice(options.settings);
-        report(open, options, tally, status);
+        report(open, options, tally, status, progress);
         if (!open.ok())
             return status;
     }
@@ -207,16 +241,13 @@ int main(int argc, char *argv[])
         for (const Operation *operation : options.operations) {
             if (interrupted)
                 break;
-            report(operation->run(options.settings), options, tally, status);
+            report(operation->run(options.settings), options, tally, status, progress);
         }
-        ++round;
-        if (progress)
-            std::fprintf(stderr, "\r%d/%d", round, options.repeat);
+        progress.show(++round, options.repeat);
         if (round < options.repeat)
             pause(options.pauseMs);
     }
-    if (progress)
-        std::fputc('\n', stderr);
+    progress.clear();
     if (options.repeat > 1)
         write(stdout, options.json ? tally.jsonLine(round) : tally.table(round).toUtf8());
     return interrupted ? Interrupted : status;
