@@ -155,10 +155,6 @@ void tst_SimScript::scriptAnswers_data()
         << QByteArray("VRK_ReadCardCity 0 \"a\\tb\\\\c\\\"d\\x01\" error=\"1\\n2\"\n")
         << QStringList{"VRK_ReadCardCity"}
         << QStringList{"VRK_ReadCardCity 0 \"a\\tb\\\\c\\\"d\\x01\" error=\"1\\n2\""};
-    QTest::newRow("hex escapes, either case")
-        << QByteArray("VRK_ReadCarNo 0 \"\\x4a\\x6b\\x4A\\x6B\\xe5\\xbc\\xa0\"\n")
-        << QStringList{"VRK_ReadCarNo"}
-        << QStringList{QStringLiteral("VRK_ReadCarNo 0 \"JkJk张\" error=\"\"")};
     QTest::newRow("int output and scan text")
         << QByteArray("VRK_ECard_Read 0 \"QR-1\" output=4\n")
         << QStringList{"VRK_ECard_Read:2000"}
