@@ -1,5 +1,7 @@
 #include "call.h"
 
+#include "text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,12 +9,6 @@ namespace {
 
 const std::size_t guardSize = 16;
 const char guardByte = '\xa5';
-const std::size_t errorSize = 1024;
-
-bool isUtf8(const QByteArray &text)
-{
-    return QString::fromUtf8(text).toUtf8() == text;
-}
 
 } // namespace
 
@@ -76,9 +72,9 @@ void Call::finish(int result)
     milliseconds = m_timer.nsecsElapsed() / 1e6;
     this->result = result;
     for (const Buffer &buffer : m_buffers) {
-        check(buffer);
         const char *bytes = buffer.bytes.data();
         const QByteArray text(bytes, int(strnlen(bytes, buffer.size)));
+        check(buffer, text);
         if (buffer.kind == Kind::Error)
             message = text;
         else if (buffer.kind != Kind::Argument)
@@ -88,7 +84,7 @@ void Call::finish(int result)
         outputs[i].value = m_outputs[std::size_t(i)];
 }
 
-void Call::check(const Buffer &buffer)
+void Call::check(const Buffer &buffer, const QByteArray &text)
 {
     const QString what = QStringLiteral("its %1-byte %2 buffer")
                              .arg(buffer.size)
@@ -102,6 +98,6 @@ void Call::check(const Buffer &buffer)
     }
     if (!std::memchr(bytes, 0, buffer.size))
         findings << function + " left no NUL in " + what;
-    if (!isUtf8(QByteArray(bytes, int(strnlen(bytes, buffer.size)))))
+    if (!isUtf8(text.toStdString()))
         findings << function + " wrote text that is not UTF-8 into " + what;
 }

@@ -68,7 +68,7 @@ private:
     };
 
     char *add(const char *name, Kind kind, std::size_t size);
-    void check(const Buffer &buffer);
+    void check(const Buffer &buffer, const QByteArray &text);
 
     std::deque<Buffer> m_buffers;
     std::deque<int> m_outputs;

@@ -1,12 +1,9 @@
 #include "operations.h"
 
+#include "text.h"
 #include "vrkreaderclient.h"
 
 namespace {
-
-const std::size_t valueSize = 36;
-const std::size_t longValueSize = 256;
-const std::size_t textSize = 1024;
 
 Call readCardNumber(const Settings &)
 {

@@ -20,8 +20,7 @@ QByteArray shown(const Call::Value &value, bool showPin)
 // Valid UTF-8 goes into JSON as it is; anything else escaped, never dropped.
 QString jsonText(const QByteArray &text)
 {
-    const QString decoded = QString::fromUtf8(text);
-    return decoded.toUtf8() == text ? decoded : printable(text);
+    return isUtf8(text.toStdString()) ? QString::fromUtf8(text) : printable(text);
 }
 
 double median(QVector<double> values)
@@ -92,18 +91,24 @@ void Tally::add(const Call &call)
     counts.milliseconds.append(call.milliseconds);
 }
 
+Tally::Figures Tally::figures(const QString &operation) const
+{
+    const Counts &c = m_counts[operation];
+    const auto range = std::minmax_element(c.milliseconds.begin(), c.milliseconds.end());
+    return {c.succeeded + c.failed, c.succeeded, c.failed, *range.first,
+            median(c.milliseconds), *range.second};
+}
+
 QString Tally::table(int rounds) const
 {
     QString out = QStringLiteral("summary of %1 round(s):\n").arg(rounds)
         + QString::asprintf("  %-14s %6s %9s %6s %9s %9s %9s\n", "operation", "calls",
                             "succeeded", "failed", "min ms", "median ms", "max ms");
     for (const QString &operation : m_order) {
-        const Counts &c = m_counts[operation];
-        const auto range = std::minmax_element(c.milliseconds.begin(), c.milliseconds.end());
+        const Figures f = figures(operation);
         out += QString::asprintf("  %-14s %6d %9d %6d %9.2f %9.2f %9.2f\n",
-                                 operation.toUtf8().constData(), c.succeeded + c.failed,
-                                 c.succeeded, c.failed, *range.first, median(c.milliseconds),
-                                 *range.second);
+                                 operation.toUtf8().constData(), f.calls, f.succeeded,
+                                 f.failed, f.minMs, f.medianMs, f.maxMs);
     }
     return out;
 }
@@ -112,16 +117,15 @@ QByteArray Tally::jsonLine(int rounds) const
 {
     QJsonArray operations;
     for (const QString &operation : m_order) {
-        const Counts &c = m_counts[operation];
-        const auto range = std::minmax_element(c.milliseconds.begin(), c.milliseconds.end());
+        const Figures f = figures(operation);
         QJsonObject row;
         row.insert("operation", operation);
-        row.insert("calls", c.succeeded + c.failed);
-        row.insert("succeeded", c.succeeded);
-        row.insert("failed", c.failed);
-        row.insert("min_ms", *range.first);
-        row.insert("median_ms", median(c.milliseconds));
-        row.insert("max_ms", *range.second);
+        row.insert("calls", f.calls);
+        row.insert("succeeded", f.succeeded);
+        row.insert("failed", f.failed);
+        row.insert("min_ms", f.minMs);
+        row.insert("median_ms", f.medianMs);
+        row.insert("max_ms", f.maxMs);
         operations.append(row);
     }
     QJsonObject summary;

@@ -28,6 +28,17 @@ public:
     QByteArray jsonLine(int rounds) const;
 
 private:
+    struct Figures
+    {
+        int calls;
+        int succeeded;
+        int failed;
+        double minMs;
+        double medianMs;
+        double maxMs;
+    };
+    Figures figures(const QString &operation) const;
+
     struct Counts
     {
         int succeeded = 0;

@@ -14,8 +14,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -128,8 +128,11 @@ private:
     bool m_broken = false;
 };
 
+// What the environment asks of this session, read at its first call.
 struct Session
 {
+    Session();
+
     Output log;
     Output recording;
     void *maker = nullptr;
@@ -240,7 +243,7 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
 }
 
 // Larger scripts are refused: a script is typed or recorded by hand.
-const off_t scriptLimit = 16 * 1024 * 1024;
+const std::size_t scriptLimit = 16 * 1024 * 1024;
 
 // Reads the whole script, which must be a regular file within the limit:
 // a FIFO would hold the first call forever and /dev/zero never ends.
@@ -253,8 +256,6 @@ bool readScript(const std::string &path, std::string &content)
         why = std::strerror(errno);
     else if (!S_ISREG(status.st_mode))
         why = "not a regular file";
-    else if (status.st_size > scriptLimit)
-        why = "larger than 16 MiB";
     for (char chunk[65536]; why.empty();) {
         const ssize_t got = read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
@@ -263,7 +264,7 @@ bool readScript(const std::string &path, std::string &content)
             why = std::strerror(errno);
         else if (got == 0)
             break;
-        else if (content.size() + std::size_t(got) > std::size_t(scriptLimit))
+        else if (content.size() + std::size_t(got) > scriptLimit)
             why = "larger than 16 MiB";
         else
             content.append(chunk, std::size_t(got));
@@ -373,28 +374,27 @@ bool loadedAsMakerLibrary()
     return false;
 }
 
+Session::Session()
+{
+    if (loadedAsMakerLibrary())
+        return;
+    if (const char *path = environment("VRK_SIM_LOG"))
+        log.open("call log", path, O_APPEND);
+    const char *script = environment("VRK_SIM_SCRIPT");
+    if (const char *path = environment("VRK_SIM_MAKER_LIBRARY")) {
+        maker = loadMaker(path);
+        // A recording starts afresh with every session.
+        if (maker && script)
+            recording.open("recording", script, O_TRUNC | O_NOFOLLOW);
+        return;
+    }
+    if (script)
+        loadScript(*this, script);
+}
+
 Session &session()
 {
     static Session instance;
-    static bool started = false;
-    if (started)
-        return instance;
-    started = true;
-    if (loadedAsMakerLibrary())
-        return instance;
-
-    if (const char *log = environment("VRK_SIM_LOG"))
-        instance.log.open("call log", log, O_APPEND);
-    const char *script = environment("VRK_SIM_SCRIPT");
-    if (const char *maker = environment("VRK_SIM_MAKER_LIBRARY")) {
-        instance.maker = loadMaker(maker);
-        // A recording starts afresh with every session.
-        if (instance.maker && script)
-            instance.recording.open("recording", script, O_TRUNC | O_NOFOLLOW);
-        return instance;
-    }
-    if (script)
-        loadScript(instance, script);
     return instance;
 }
 

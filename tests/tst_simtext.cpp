@@ -31,7 +31,6 @@ void tst_SimText::utf8Check_data()
     QTest::newRow("largest code point") << QByteArray("\xf4\x8f\xbf\xbf") << true;
     QTest::newRow("overlong slash, two bytes") << QByteArray("\xc0\xaf") << false;
     QTest::newRow("overlong, three bytes") << QByteArray("\xe0\x80\xaf") << false;
-    QTest::newRow("overlong, four bytes") << QByteArray("\xf0\x80\x80\xaf") << false;
     QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
     QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
     QTest::newRow("cut short") << QByteArray("\xe5\xbc") << false;
@@ -57,7 +56,6 @@ void tst_SimText::quoting_data()
     QTest::newRow("C1 control character") << QByteArray("\xc2\x9b") << QByteArray("\"\\xc2\\x9b\"");
     QTest::newRow("bytes that are not UTF-8")
         << QByteArray("a\xff\xc0\xaf") << QByteArray("\"a\\xff\\xc0\\xaf\"");
-    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QByteArray("\"\\xed\\xa0\\x80\"");
 }
 
 void tst_SimText::quoting()
@@ -80,8 +78,6 @@ void tst_SimText::unquoting_data()
 
     QTest::newRow("hex, lower case") << QByteArray("\"\\x4a\\x6b\\xff\"") << QByteArray("Jk\xff");
     QTest::newRow("hex, upper case") << QByteArray("\"\\x4A\\x6B\\xFF\"") << QByteArray("Jk\xff");
-    QTest::newRow("every digit") << QByteArray("\"\\x09\\x19\\xa0\\xbc\\xde\\xf1\"")
-                                 << QByteArray("\x09\x19\xa0\xbc\xde\xf1");
 }
 
 void tst_SimText::unquoting()
