@@ -159,7 +159,7 @@ private:
 
 // Reports one call as asked and notes how it went; in a burn-in, only the
 // calls that went wrong are described for people.
-void report(const Call &call, const Options &options, Tally &tally, int &status,
+void report(const GuardedCall &call, const Options &options, Tally &tally, int &status,
             Progress &progress)
 {
     tally.add(call);
@@ -231,7 +231,7 @@ int main(int argc, char *argv[])
     Tally tally;
     int status = Success;
     if (options.open) {
-        const Call open = openDevice(options.settings);
+        const GuardedCall open = openDevice(options.settings);
         report(open, options, tally, status, progress);
         if (!open.ok())
             return status;

@@ -1,13 +1,13 @@
 #include "operations.h"
 
-#include "text.h"
+#include "buffersizes.h"
 #include "vrkreaderclient.h"
 
 namespace {
 
-Call readCardNumber(const Settings &)
+GuardedCall readCardNumber(const Settings &)
 {
-    Call call("card-number", "VRK_ReadCarNo");
+    GuardedCall call("card-number", "VRK_ReadCarNo");
     char *cardNumber = call.value("card_number", valueSize);
     char *error = call.error();
     call.start();
@@ -15,9 +15,9 @@ Call readCardNumber(const Settings &)
     return call;
 }
 
-Call readCardInfo(const Settings &)
+GuardedCall readCardInfo(const Settings &)
 {
-    Call call("card-info", "VRK_ReadCardBas");
+    GuardedCall call("card-info", "VRK_ReadCardBas");
     char *cardIdCode = call.value("card_id_code", valueSize);
     char *cardType = call.value("card_type", valueSize);
     char *cardVersion = call.value("card_version", valueSize);
@@ -39,9 +39,9 @@ Call readCardInfo(const Settings &)
     return call;
 }
 
-Call readCardIdCode(const Settings &)
+GuardedCall readCardIdCode(const Settings &)
 {
-    Call call("card-id-code", "VRK_ReadCardCertID");
+    GuardedCall call("card-id-code", "VRK_ReadCardCertID");
     char *cardNumber = call.value("card_number", valueSize);
     char *cardIdCode = call.value("card_id_code", valueSize);
     char *error = call.error();
@@ -50,9 +50,9 @@ Call readCardIdCode(const Settings &)
     return call;
 }
 
-Call readCardRegion(const Settings &)
+GuardedCall readCardRegion(const Settings &)
 {
-    Call call("card-region", "VRK_ReadCardCity");
+    GuardedCall call("card-region", "VRK_ReadCardCity");
     char *regionCode = call.value("region_code", valueSize);
     char *error = call.error();
     call.start();
@@ -60,9 +60,9 @@ Call readCardRegion(const Settings &)
     return call;
 }
 
-Call readIdCard(const Settings &)
+GuardedCall readIdCard(const Settings &)
 {
-    Call call("id-card", "VRK_IDCard_Read");
+    GuardedCall call("id-card", "VRK_IDCard_Read");
     char *name = call.value("name", valueSize);
     char *sex = call.value("sex", valueSize);
     char *ethnicGroup = call.value("ethnic_group", valueSize);
@@ -79,9 +79,9 @@ Call readIdCard(const Settings &)
     return call;
 }
 
-Call readChipBankCard(const Settings &)
+GuardedCall readChipBankCard(const Settings &)
 {
-    Call call("bank-chip", "VRK_ICBankCard_ReadNO");
+    GuardedCall call("bank-chip", "VRK_ICBankCard_ReadNO");
     char *cardNumber = call.value("card_number", valueSize);
     char *error = call.error();
     call.start();
@@ -89,9 +89,9 @@ Call readChipBankCard(const Settings &)
     return call;
 }
 
-Call readStripeBankCard(const Settings &)
+GuardedCall readStripeBankCard(const Settings &)
 {
-    Call call("bank-stripe", "VRK_MagicBankCard_ReadNo");
+    GuardedCall call("bank-stripe", "VRK_MagicBankCard_ReadNo");
     const int timeout = call.argument("timeout", 10);
     char *cardNumber = call.value("card_number", textSize);
     char *error = call.error();
@@ -100,9 +100,9 @@ Call readStripeBankCard(const Settings &)
     return call;
 }
 
-Call setAutomaticScan(const Settings &)
+GuardedCall setAutomaticScan(const Settings &)
 {
-    Call call("scan-auto", "VRK_ECard_SetAutoRead");
+    GuardedCall call("scan-auto", "VRK_ECard_SetAutoRead");
     const int mode = call.argument("mode", 1);
     char *error = call.error();
     call.start();
@@ -110,9 +110,9 @@ Call setAutomaticScan(const Settings &)
     return call;
 }
 
-Call setManualScan(const Settings &)
+GuardedCall setManualScan(const Settings &)
 {
-    Call call("scan-manual", "VRK_ECard_SetAutoRead");
+    GuardedCall call("scan-manual", "VRK_ECard_SetAutoRead");
     const int mode = call.argument("mode", 0);
     char *error = call.error();
     call.start();
@@ -120,9 +120,9 @@ Call setManualScan(const Settings &)
     return call;
 }
 
-Call scan(const Settings &settings)
+GuardedCall scan(const Settings &settings)
 {
-    Call call("scan", "VRK_ECard_Read");
+    GuardedCall call("scan", "VRK_ECard_Read");
     int *output = call.output("output");
     char *scan = call.value("scan", textSize);
     const int wait = call.argument("wait", settings.scannerMilliseconds);
@@ -132,9 +132,9 @@ Call scan(const Settings &settings)
     return call;
 }
 
-Call setScanInterval(const Settings &settings)
+GuardedCall setScanInterval(const Settings &settings)
 {
-    Call call("scan-interval", "VRK_ECard_AutoReadTime");
+    GuardedCall call("scan-interval", "VRK_ECard_AutoReadTime");
     const int interval = call.argument("interval", settings.scannerMilliseconds);
     char *error = call.error();
     call.start();
@@ -142,9 +142,9 @@ Call setScanInterval(const Settings &settings)
     return call;
 }
 
-Call readTracks(const Settings &)
+GuardedCall readTracks(const Settings &)
 {
-    Call call("tracks", "VRK_MagCardRead");
+    GuardedCall call("tracks", "VRK_MagCardRead");
     const int timeout = call.argument("timeout", 10);
     char *track1 = call.value("track_1", textSize);
     char *track2 = call.value("track_2", textSize);
@@ -156,9 +156,9 @@ Call readTracks(const Settings &)
     return call;
 }
 
-Call enterPin(const Settings &)
+GuardedCall enterPin(const Settings &)
 {
-    Call call("pin", "VRK_KeyBoard_InputKey");
+    GuardedCall call("pin", "VRK_KeyBoard_InputKey");
     const int timeout = call.argument("timeout", 20);
     const int keySize = call.argument("key_size", int(textSize));
     char *key = call.secret("key", textSize);
@@ -171,11 +171,11 @@ Call enterPin(const Settings &)
 
 } // namespace
 
-Call openDevice(const Settings &settings)
+GuardedCall openDevice(const Settings &settings)
 {
-    Call call("open", "VRK_OpenDev");
+    GuardedCall call("open", "VRK_OpenDev");
     const int deviceType = call.argument("device_type", settings.deviceType);
-    char *regionCode = call.textArgument("region_code", 10, settings.regionCode);
+    char *regionCode = call.textArgument("region_code", regionCodeSize, settings.regionCode);
     char *error = call.error();
     call.start();
     call.finish(VRK_OpenDev(deviceType, regionCode, error));

@@ -1,7 +1,7 @@
 #ifndef CLI_OPERATIONS_H
 #define CLI_OPERATIONS_H
 
-#include "call.h"
+#include "guardedcall.h"
 
 #include <QByteArray>
 
@@ -18,11 +18,11 @@ struct Settings
 struct Operation
 {
     const char *name;
-    Call (*run)(const Settings &settings);
+    GuardedCall (*run)(const Settings &settings);
     bool read;  // part of "all": everything but the scanner's settings
 };
 
-Call openDevice(const Settings &settings);
+GuardedCall openDevice(const Settings &settings);
 
 extern const Operation operations[13];
 

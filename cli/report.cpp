@@ -1,6 +1,6 @@
 #include "report.h"
 
-#include "text.h"
+#include "readertext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,7 +12,7 @@ namespace {
 
 const char maskedPin[] = "******";
 
-QByteArray shown(const Call::Value &value, bool showPin)
+QByteArray shown(const GuardedCall::Value &value, bool showPin)
 {
     return value.secret && !showPin ? QByteArray(maskedPin) : value.text;
 }
@@ -38,15 +38,15 @@ QString printable(const QByteArray &text)
     return QString::fromUtf8(escaped.data() + 1, int(escaped.size()) - 2);
 }
 
-QString describe(const Call &call, bool showPin)
+QString describe(const GuardedCall &call, bool showPin)
 {
     QString out = call.operation + " (" + call.function + "): "
         + (call.ok() ? QStringLiteral("ok") : QStringLiteral("failed with %1").arg(call.result))
         + QString::asprintf(", %.2f ms\n", call.milliseconds);
     if (call.ok()) {
-        for (const Call::Value &value : call.values)
+        for (const GuardedCall::Value &value : call.values)
             out += "  " + value.name + ": " + printable(shown(value, showPin)) + '\n';
-        for (const Call::Number &output : call.outputs)
+        for (const GuardedCall::Number &output : call.outputs)
             out += "  " + output.name + ": " + QString::number(output.value) + '\n';
     }
     if (!call.message.isEmpty())
@@ -56,17 +56,17 @@ QString describe(const Call &call, bool showPin)
     return out;
 }
 
-QByteArray jsonLine(const Call &call, bool showPin)
+QByteArray jsonLine(const GuardedCall &call, bool showPin)
 {
     QJsonObject arguments;
-    for (const Call::Number &argument : call.arguments)
+    for (const GuardedCall::Number &argument : call.arguments)
         arguments.insert(argument.name, argument.value);
-    for (const Call::Value &argument : call.textArguments)
+    for (const GuardedCall::Value &argument : call.textArguments)
         arguments.insert(argument.name, jsonText(argument.text));
     QJsonObject values;
-    for (const Call::Value &value : call.values)
+    for (const GuardedCall::Value &value : call.values)
         values.insert(value.name, jsonText(shown(value, showPin)));
-    for (const Call::Number &output : call.outputs)
+    for (const GuardedCall::Number &output : call.outputs)
         values.insert(output.name, output.value);
 
     QJsonObject object;
@@ -82,7 +82,7 @@ QByteArray jsonLine(const Call &call, bool showPin)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-void Tally::add(const Call &call)
+void Tally::add(const GuardedCall &call)
 {
     if (!m_counts.contains(call.operation))
         m_order.append(call.operation);

@@ -1,7 +1,7 @@
 #ifndef CLI_REPORT_H
 #define CLI_REPORT_H
 
-#include "call.h"
+#include "guardedcall.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -14,16 +14,16 @@ QString printable(const QByteArray &text);
 
 // A call for people: a status line, each value under its field name, the
 // library's message and every contract finding.
-QString describe(const Call &call, bool showPin);
+QString describe(const GuardedCall &call, bool showPin);
 
 // A call for programs: one JSON object on one line.
-QByteArray jsonLine(const Call &call, bool showPin);
+QByteArray jsonLine(const GuardedCall &call, bool showPin);
 
 // Every call of a burn-in, by operation, for the closing summary.
 class Tally
 {
 public:
-    void add(const Call &call);
+    void add(const GuardedCall &call);
     QString table(int rounds) const;
     QByteArray jsonLine(int rounds) const;
 

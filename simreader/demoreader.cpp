@@ -1,6 +1,7 @@
 #include "demoreader.h"
 
-#include "text.h"
+#include "buffersizes.h"
+#include "readertext.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,7 +38,7 @@ bool isOpen(char *error)
 
 bool isSupportedRegion(const char *code)
 {
-    return code && strnlen(code, 10) == 4 && std::strncmp(code, "350", 3) == 0
+    return code && strnlen(code, regionCodeSize) == 4 && std::strncmp(code, "350", 3) == 0
         && code[3] >= '0' && code[3] <= '9';
 }
 
@@ -52,7 +53,7 @@ int openDev(int deviceType, char *regionCode, char *error)
         return fail(error, message);
     }
     if (!isSupportedRegion(regionCode)) {
-        char shown[10] = {};
+        char shown[regionCodeSize] = {};
         if (regionCode)
             std::memcpy(shown, regionCode, strnlen(regionCode, sizeof shown - 1));
         std::snprintf(message, sizeof message,

@@ -8,7 +8,7 @@
 
 #include "vrkreaderclient.h"
 
-#include "text.h"
+#include "readertext.h"
 
 #include <atomic>
 #include <cstdio>

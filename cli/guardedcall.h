@@ -1,5 +1,5 @@
-#ifndef CLI_CALL_H
-#define CLI_CALL_H
+#ifndef CLI_GUARDEDCALL_H
+#define CLI_GUARDEDCALL_H
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -15,7 +15,7 @@
 // Every buffer handed to the library is zero-filled and followed by guard
 // bytes; finish() checks that the library kept inside each buffer, ended its
 // text with a NUL and wrote UTF-8, and reads each buffer within its size.
-class Call
+class GuardedCall
 {
 public:
     struct Number
@@ -30,7 +30,7 @@ public:
         bool secret;
     };
 
-    Call(const QString &operation, const char *function);
+    GuardedCall(const QString &operation, const char *function);
 
     // Each returns what is handed to the library, and notes it for the report.
     int argument(const char *name, int value);

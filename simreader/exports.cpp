@@ -5,22 +5,22 @@
 #define VRK_API __attribute__((visibility("default")))
 #include "vrkreaderclient.h"
 
-#include "call.h"
+#include "answeredcall.h"
+#include "buffersizes.h"
 #include "demoreader.h"
-#include "text.h"
 
 int VRK_OpenDev(int deviceType, char *regionCode, char *error)
 {
-    return Call("VRK_OpenDev")
+    return AnsweredCall("VRK_OpenDev")
         .number("deviceType", deviceType)
-        .text("regionCode", regionCode, 10)
+        .text("regionCode", regionCode, regionCodeSize)
         .error(error)
         .answer(Demo::openDev, deviceType, regionCode, error);
 }
 
 int VRK_ReadCarNo(char *cardNumber, char *error)
 {
-    return Call("VRK_ReadCarNo")
+    return AnsweredCall("VRK_ReadCarNo")
         .value(cardNumber, valueSize)
         .error(error)
         .answer(Demo::readCarNo, cardNumber, error);
@@ -31,7 +31,7 @@ int VRK_ReadCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *i
                     char *name, char *sex, char *ethnicGroup, char *birthPlace,
                     char *birthDate, char *error)
 {
-    return Call("VRK_ReadCardBas")
+    return AnsweredCall("VRK_ReadCardBas")
         .value(cardIdCode, valueSize).value(cardType, valueSize)
         .value(cardVersion, valueSize).value(issuerCode, valueSize)
         .value(issueDate, valueSize).value(validity, valueSize)
@@ -46,7 +46,7 @@ int VRK_ReadCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *i
 
 int VRK_ReadCardCertID(char *cardNumber, char *cardIdCode, char *error)
 {
-    return Call("VRK_ReadCardCertID")
+    return AnsweredCall("VRK_ReadCardCertID")
         .value(cardNumber, valueSize)
         .value(cardIdCode, valueSize)
         .error(error)
@@ -55,7 +55,7 @@ int VRK_ReadCardCertID(char *cardNumber, char *cardIdCode, char *error)
 
 int VRK_ReadCardCity(char *regionCode, char *error)
 {
-    return Call("VRK_ReadCardCity")
+    return AnsweredCall("VRK_ReadCardCity")
         .value(regionCode, valueSize)
         .error(error)
         .answer(Demo::readCardCity, regionCode, error);
@@ -65,7 +65,7 @@ int VRK_IDCard_Read(char *name, char *sex, char *ethnicGroup, char *birthDate,
                     char *birthPlace, char *idNumber, char *authority, char *validity,
                     char *validUntil, char *error)
 {
-    return Call("VRK_IDCard_Read")
+    return AnsweredCall("VRK_IDCard_Read")
         .value(name, valueSize).value(sex, valueSize).value(ethnicGroup, valueSize)
         .value(birthDate, valueSize).value(birthPlace, longValueSize)
         .value(idNumber, valueSize).value(authority, longValueSize)
@@ -77,7 +77,7 @@ int VRK_IDCard_Read(char *name, char *sex, char *ethnicGroup, char *birthDate,
 
 int VRK_ICBankCard_ReadNO(char *cardNumber, char *error)
 {
-    return Call("VRK_ICBankCard_ReadNO")
+    return AnsweredCall("VRK_ICBankCard_ReadNO")
         .value(cardNumber, valueSize)
         .error(error)
         .answer(Demo::readChipBankCard, cardNumber, error);
@@ -85,7 +85,7 @@ int VRK_ICBankCard_ReadNO(char *cardNumber, char *error)
 
 int VRK_MagicBankCard_ReadNo(int timeout, char *cardNumber, char *error)
 {
-    return Call("VRK_MagicBankCard_ReadNo")
+    return AnsweredCall("VRK_MagicBankCard_ReadNo")
         .number("timeout", timeout)
         .value(cardNumber, textSize)
         .error(error)
@@ -94,7 +94,7 @@ int VRK_MagicBankCard_ReadNo(int timeout, char *cardNumber, char *error)
 
 int VRK_ECard_SetAutoRead(int mode, char *error)
 {
-    return Call("VRK_ECard_SetAutoRead")
+    return AnsweredCall("VRK_ECard_SetAutoRead")
         .number("mode", mode)
         .error(error)
         .answer(Demo::setScanMode, mode, error);
@@ -102,7 +102,7 @@ int VRK_ECard_SetAutoRead(int mode, char *error)
 
 int VRK_ECard_Read(int *output, char *scan, int waitMs, char *error)
 {
-    return Call("VRK_ECard_Read")
+    return AnsweredCall("VRK_ECard_Read")
         .number("wait", waitMs)
         .output(output)
         .value(scan, textSize)
@@ -112,7 +112,7 @@ int VRK_ECard_Read(int *output, char *scan, int waitMs, char *error)
 
 int VRK_ECard_AutoReadTime(int intervalMs, char *error)
 {
-    return Call("VRK_ECard_AutoReadTime")
+    return AnsweredCall("VRK_ECard_AutoReadTime")
         .number("interval", intervalMs)
         .error(error)
         .answer(Demo::setScanInterval, intervalMs, error);
@@ -121,7 +121,7 @@ int VRK_ECard_AutoReadTime(int intervalMs, char *error)
 int VRK_MagCardRead(int timeout, char *track1, char *track2, char *track3, char *track4,
                     char *error)
 {
-    return Call("VRK_MagCardRead")
+    return AnsweredCall("VRK_MagCardRead")
         .number("timeout", timeout)
         .value(track1, textSize).value(track2, textSize)
         .value(track3, textSize).value(track4, textSize)
@@ -131,7 +131,7 @@ int VRK_MagCardRead(int timeout, char *track1, char *track2, char *track3, char 
 
 int VRK_KeyBoard_InputKey(int timeout, int keySize, char *key, int *output, char *error)
 {
-    return Call("VRK_KeyBoard_InputKey")
+    return AnsweredCall("VRK_KeyBoard_InputKey")
         .number("timeout", timeout)
         .number("keySize", keySize)
         .secret(key, keySize > 0 ? std::size_t(keySize) : 0)

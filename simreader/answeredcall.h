@@ -1,5 +1,5 @@
-#ifndef SIMREADER_CALL_H
-#define SIMREADER_CALL_H
+#ifndef SIMREADER_ANSWEREDCALL_H
+#define SIMREADER_ANSWEREDCALL_H
 
 #include <cstddef>
 #include <mutex>
@@ -11,18 +11,18 @@
 // library (recording what it said), from the script, or as the demo reader.
 // Calls may come from any thread; they are answered one at a time, as the
 // one reader behind them would.
-class Call
+class AnsweredCall
 {
 public:
-    explicit Call(const char *function);
+    explicit AnsweredCall(const char *function);
 
-    Call &number(const char *name, int value);
-    Call &text(const char *name, const char *text, std::size_t size);
-    Call &value(char *buffer, std::size_t size);
+    AnsweredCall &number(const char *name, int value);
+    AnsweredCall &text(const char *name, const char *text, std::size_t size);
+    AnsweredCall &value(char *buffer, std::size_t size);
     // A value that is never written to a log or recording in clear.
-    Call &secret(char *buffer, std::size_t size);
-    Call &output(int *value);
-    Call &error(char *buffer);
+    AnsweredCall &secret(char *buffer, std::size_t size);
+    AnsweredCall &output(int *value);
+    AnsweredCall &error(char *buffer);
 
     template <typename... Args>
     int answer(int (*demo)(Args...), Args... args)

@@ -1,4 +1,4 @@
-#include "text.h"
+#include "readertext.h"
 
 #include <cstdio>
 #include <cstring>

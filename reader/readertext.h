@@ -1,14 +1,13 @@
-#ifndef SIMREADER_TEXT_H
-#define SIMREADER_TEXT_H
+#ifndef READERTEXT_H
+#define READERTEXT_H
 
 #include <cstddef>
 #include <string>
 
-// The reader functions' buffer sizes, in bytes.
-constexpr std::size_t errorSize = 1024;
-constexpr std::size_t valueSize = 36;
-constexpr std::size_t longValueSize = 256;
-constexpr std::size_t textSize = 1024;
+// The rules for text that crosses the reader library's boundary, the same for
+// every part that reads or writes it: a buffer is read at most to its size,
+// text must be UTF-8, and what is shown or stored is escaped so that nothing
+// from the library can drive a terminal or break a line.
 
 // Copies text into a buffer of the given size, cut on a UTF-8 character
 // boundary so that the text and its NUL always fit.

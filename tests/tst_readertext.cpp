@@ -1,13 +1,13 @@
-#include "text.h"
+#include "readertext.h"
 
 #include <QtTest>
 
 #include <cstring>
 #include <string>
 
-// The simulated reader's text helpers, which every script, log and
-// recording passes through.
-class tst_SimText : public QObject
+// The rules for library text, which the checker's reports and the simulated
+// reader's scripts, logs and recordings all follow.
+class tst_ReaderText : public QObject
 {
     Q_OBJECT
 
@@ -21,7 +21,7 @@ private slots:
     void putTextTerminatesAndCuts();
 };
 
-void tst_SimText::utf8Check_data()
+void tst_ReaderText::utf8Check_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("valid");
@@ -37,14 +37,14 @@ void tst_SimText::utf8Check_data()
     QTest::newRow("lone continuation") << QByteArray("a\x80") << false;
 }
 
-void tst_SimText::utf8Check()
+void tst_ReaderText::utf8Check()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, valid);
     QCOMPARE(isUtf8(bytes.toStdString()), valid);
 }
 
-void tst_SimText::quoting_data()
+void tst_ReaderText::quoting_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("quoted");
@@ -58,7 +58,7 @@ void tst_SimText::quoting_data()
         << QByteArray("a\xff\xc0\xaf") << QByteArray("\"a\\xff\\xc0\\xaf\"");
 }
 
-void tst_SimText::quoting()
+void tst_ReaderText::quoting()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, quoted);
@@ -71,7 +71,7 @@ void tst_SimText::quoting()
     QCOMPARE(QByteArray::fromStdString(text), bytes);
 }
 
-void tst_SimText::unquoting_data()
+void tst_ReaderText::unquoting_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArray>("text");
@@ -80,7 +80,7 @@ void tst_SimText::unquoting_data()
     QTest::newRow("hex, upper case") << QByteArray("\"\\x4A\\x6B\\xFF\"") << QByteArray("Jk\xff");
 }
 
-void tst_SimText::unquoting()
+void tst_ReaderText::unquoting()
 {
     QFETCH(QByteArray, line);
     QFETCH(QByteArray, text);
@@ -91,7 +91,7 @@ void tst_SimText::unquoting()
     QCOMPARE(int(pos), line.size());
 }
 
-void tst_SimText::putTextTerminatesAndCuts()
+void tst_ReaderText::putTextTerminatesAndCuts()
 {
     char buffer[8];
     std::memset(buffer, 'x', sizeof buffer);
@@ -104,5 +104,5 @@ void tst_SimText::putTextTerminatesAndCuts()
     QCOMPARE(QByteArray(buffer, 5), QByteArray("a张\0", 5));
 }
 
-QTEST_GUILESS_MAIN(tst_SimText)
-#include "tst_simtext.moc"
+QTEST_GUILESS_MAIN(tst_ReaderText)
+#include "tst_readertext.moc"

@@ -1,6 +1,7 @@
-#include "call.h"
+#include "guardedcall.h"
 
-#include "text.h"
+#include "buffersizes.h"
+#include "readertext.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,19 +13,19 @@ const char guardByte = '\xa5';
 
 } // namespace
 
-Call::Call(const QString &operation, const char *function)
+GuardedCall::GuardedCall(const QString &operation, const char *function)
     : operation(operation)
     , function(QString::fromLatin1(function))
 {
 }
 
-int Call::argument(const char *name, int value)
+int GuardedCall::argument(const char *name, int value)
 {
     arguments.append({QString::fromLatin1(name), value});
     return value;
 }
 
-char *Call::textArgument(const char *name, std::size_t size, const QByteArray &text)
+char *GuardedCall::textArgument(const char *name, std::size_t size, const QByteArray &text)
 {
     char *buffer = add(name, Kind::Argument, size);
     std::memcpy(buffer, text.constData(), std::min(std::size_t(text.size()), size - 1));
@@ -32,29 +33,29 @@ char *Call::textArgument(const char *name, std::size_t size, const QByteArray &t
     return buffer;
 }
 
-char *Call::value(const char *name, std::size_t size)
+char *GuardedCall::value(const char *name, std::size_t size)
 {
     return add(name, Kind::Value, size);
 }
 
-char *Call::secret(const char *name, std::size_t size)
+char *GuardedCall::secret(const char *name, std::size_t size)
 {
     return add(name, Kind::Secret, size);
 }
 
-int *Call::output(const char *name)
+int *GuardedCall::output(const char *name)
 {
     m_outputs.push_back(0);
     outputs.append({QString::fromLatin1(name), 0});
     return &m_outputs.back();
 }
 
-char *Call::error()
+char *GuardedCall::error()
 {
     return add("error", Kind::Error, errorSize);
 }
 
-char *Call::add(const char *name, Kind kind, std::size_t size)
+char *GuardedCall::add(const char *name, Kind kind, std::size_t size)
 {
     Buffer buffer{QString::fromLatin1(name), kind, size, std::vector<char>(size + guardSize, 0)};
     std::memset(buffer.bytes.data() + size, guardByte, guardSize);
@@ -62,12 +63,12 @@ char *Call::add(const char *name, Kind kind, std::size_t size)
     return m_buffers.back().bytes.data();
 }
 
-void Call::start()
+void GuardedCall::start()
 {
     m_timer.start();
 }
 
-void Call::finish(int result)
+void GuardedCall::finish(int result)
 {
     milliseconds = m_timer.nsecsElapsed() / 1e6;
     this->result = result;
@@ -84,7 +85,7 @@ void Call::finish(int result)
         outputs[i].value = m_outputs[std::size_t(i)];
 }
 
-void Call::check(const Buffer &buffer, const QByteArray &text)
+void GuardedCall::check(const Buffer &buffer, const QByteArray &text)
 {
     const QString what = QStringLiteral("its %1-byte %2 buffer")
                              .arg(buffer.size)
