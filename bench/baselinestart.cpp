@@ -1,4 +1,4 @@
-// Qt's floor for the tool's start-up: a bare window of the same size with one
+// A reference for the tool's start-up: a bare window of the same size with one
 // label holding every text that the tool's window shows, so that the same
 // fonts load and the same glyphs are drawn.
 #include "firstframe.h"

@@ -1,6 +1,8 @@
-// Runs the start-up programs side by side, alternating tool and baseline, and
-// the press-to-box program, then prints each figure's median with its ratio
-// to Qt's floor and whether it meets its target.
+// Runs the start-up programs side by side, alternating the tool, the same
+// window made by plain code and a bare label, and the press-to-box program,
+// then prints each figure's median with its ratio to its baseline and whether
+// it meets its target. The plain-code window is the floor the targets hold
+// the tool to; the bare label is a reference.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,11 +66,29 @@ void row(const char *figure, double tool, double baseline, double target)
 {
     const double ratio = tool / baseline;
     if (target > 0)
-        std::printf("| %-22s | %9.2f | %9.2f | %5.3f | %6.2f | %-5s |\n", figure, tool, baseline,
-                    ratio, target, ratio <= target ? "yes" : "no");
+        std::printf("| %-38s | %9.2f | %9.2f | %5.3f | %6.2f | %-5s |\n", figure, tool,
+                    baseline, ratio, target, ratio <= target ? "yes" : "no");
     else
-        std::printf("| %-22s | %9.2f | %9.2f | %5.3f | %6s | %-5s |\n", figure, tool, baseline,
-                    ratio, "-", "-");
+        std::printf("| %-38s | %9.2f | %9.2f | %5.3f | %6s | %-5s |\n", figure, tool,
+                    baseline, ratio, "-", "-");
+}
+
+struct Figures
+{
+    std::vector<double> cpu, wall, peak;
+};
+
+bool measure(const std::string &program, bool keep, Figures &figures)
+{
+    Sample sample{};
+    if (!start(program, sample))
+        return std::fprintf(stderr, "%s failed\n", program.c_str()), false;
+    if (keep) {
+        figures.cpu.push_back(sample.cpuMs);
+        figures.wall.push_back(sample.wallMs);
+        figures.peak.push_back(sample.peakMiB);
+    }
+    return true;
 }
 
 } // namespace
@@ -79,23 +99,13 @@ int main(int argc, char *argv[])
     const int runs = argc > 2 ? std::max(10, std::atoi(argv[2])) : 21;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-    std::vector<double> toolCpu, toolWall, toolPeak, baseCpu, baseWall, basePeak;
-    Sample sample{};
+    // The first two rounds warm the caches and are not counted.
+    Figures tool, plain, bare;
     for (int i = 0; i < runs + 2; ++i) {
-        if (!start(directory + "/toolstart", sample))
-            return std::fprintf(stderr, "toolstart failed\n"), 1;
-        if (i >= 2) {
-            toolCpu.push_back(sample.cpuMs);
-            toolWall.push_back(sample.wallMs);
-            toolPeak.push_back(sample.peakMiB);
-        }
-        if (!start(directory + "/baselinestart", sample))
-            return std::fprintf(stderr, "baselinestart failed\n"), 1;
-        if (i >= 2) {
-            baseCpu.push_back(sample.cpuMs);
-            baseWall.push_back(sample.wallMs);
-            basePeak.push_back(sample.peakMiB);
-        }
+        if (!measure(directory + "/toolstart", i >= 2, tool)
+            || !measure(directory + "/plainstart", i >= 2, plain)
+            || !measure(directory + "/baselinestart", i >= 2, bare))
+            return 1;
     }
 
     double toolPress = 0, basePress = 0;
@@ -105,14 +115,16 @@ int main(int argc, char *argv[])
         return std::fprintf(stderr, "presstobox failed\n"), 1;
     pclose(out);
 
-    std::printf("Medians of %d runs each, tool and baseline alternating.\n\n", runs);
-    std::printf("| %-22s | %9s | %9s | %5s | %6s | %-5s |\n", "figure", "tool", "baseline",
+    std::printf("Medians of %d runs each, the three start-ups alternating.\n\n", runs);
+    std::printf("| %-38s | %9s | %9s | %5s | %6s | %-5s |\n", "figure", "tool", "baseline",
                 "ratio", "target", "holds");
-    std::printf("|%s|%s|%s|%s|%s|%s|\n", "------------------------", "-----------",
-                "-----------", "-------", "--------", "-------");
-    row("start-up CPU (ms)", median(toolCpu), median(baseCpu), 1.10);
-    row("start-up wall (ms)", median(toolWall), median(baseWall), 0);
-    row("peak memory (MiB)", median(toolPeak), median(basePeak), 1.05);
-    row("press to box (us)", toolPress, basePress, 1.10);
+    std::printf("|%s|%s|%s|%s|%s|%s|\n", "----------------------------------------",
+                "-----------", "-----------", "-------", "--------", "-------");
+    row("start-up CPU (ms), plain-code window", median(tool.cpu), median(plain.cpu), 1.03);
+    row("start-up wall (ms), plain-code window", median(tool.wall), median(plain.wall), 0);
+    row("peak memory (MiB), plain-code window", median(tool.peak), median(plain.peak), 1.02);
+    row("press to box (us), bare box", toolPress, basePress, 1.10);
+    row("start-up CPU (ms), bare label", median(tool.cpu), median(bare.cpu), 0);
+    row("peak memory (MiB), bare label", median(tool.peak), median(bare.peak), 0);
     return 0;
 }
