@@ -1,22 +1,41 @@
 #include "guardedcall.h"
 
 #include "buffersizes.h"
+#include "guardpages.h"
 #include "readertext.h"
+#include "runstate.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-const std::size_t guardSize = 16;
-const char guardByte = '\xa5';
+StrayOutput *strayOutput = nullptr;
+
+// What the watchdog allows a call beyond its own wait, and a call that is
+// given none.
+const int marginMs = 30 * 1000;
+const int noWaitMs = 60 * 1000;
+
+QString described(const QString &name, std::size_t size)
+{
+    return name == "output" ? QStringLiteral("its int output")
+                            : QStringLiteral("its %1-byte %2 buffer")
+                                  .arg(size)
+                                  .arg(QString(name).replace('_', ' '));
+}
 
 } // namespace
 
-GuardedCall::GuardedCall(const QString &operation, const char *function)
-    : operation(operation)
+GuardedCall::GuardedCall(const char *operation, const char *function)
+    : operation(QString::fromLatin1(operation))
     , function(QString::fromLatin1(function))
 {
+}
+
+void GuardedCall::catchStrayOutput(StrayOutput *output)
+{
+    strayOutput = output;
 }
 
 int GuardedCall::argument(const char *name, int value)
@@ -45,9 +64,8 @@ char *GuardedCall::secret(const char *name, std::size_t size)
 
 int *GuardedCall::output(const char *name)
 {
-    m_outputs.push_back(0);
     outputs.append({QString::fromLatin1(name), 0});
-    return &m_outputs.back();
+    return reinterpret_cast<int *>(add(name, Kind::Output, sizeof(int)));
 }
 
 char *GuardedCall::error()
@@ -55,49 +73,96 @@ char *GuardedCall::error()
     return add("error", Kind::Error, errorSize);
 }
 
+void GuardedCall::waitsUpTo(int milliseconds)
+{
+    m_hasWait = true;
+    m_waitMs = std::max(0, milliseconds);
+}
+
 char *GuardedCall::add(const char *name, Kind kind, std::size_t size)
 {
-    Buffer buffer{QString::fromLatin1(name), kind, size, std::vector<char>(size + guardSize, 0)};
-    std::memset(buffer.bytes.data() + size, guardByte, guardSize);
-    m_buffers.push_back(std::move(buffer));
-    return m_buffers.back().bytes.data();
+    char *bytes = GuardPages::take(std::size_t(m_buffers.size()), size);
+    m_buffers.append({QString::fromLatin1(name), kind, size, bytes});
+    return bytes;
+}
+
+Tally::Outcome GuardedCall::outcome() const
+{
+    if (!findings.isEmpty())
+        return Tally::BrokeContract;
+    return ok() ? Tally::Succeeded : Tally::Failed;
 }
 
 void GuardedCall::start()
 {
-    m_timer.start();
+    RunState &state = runState();
+    std::strncpy(state.operation, operation.toLatin1().constData(), sizeof state.operation - 1);
+    std::strncpy(state.function, function.toLatin1().constData(), sizeof state.function - 1);
+    const int timeout = state.timeoutSeconds;
+    state.callLimitMs = timeout >= 0 ? timeout * 1000LL
+                                     : (m_hasWait ? m_waitMs + 0LL + marginMs : noWaitMs);
+    m_startNs = monotonicNs();
+    state.callStartNs = m_startNs;
+    state.calling = 1;
+    called = true;
 }
 
 void GuardedCall::finish(int result)
 {
-    milliseconds = m_timer.nsecsElapsed() / 1e6;
+    milliseconds = (monotonicNs() - m_startNs) / 1e6;
+    runState().calling = 0;
+    returned = true;
     this->result = result;
+
+    // Every buffer is read before the guards are inspected and reset.
+    QVector<QByteArray> texts;
+    QVector<bool> terminated;
+    int output = 0;
     for (const Buffer &buffer : m_buffers) {
-        const char *bytes = buffer.bytes.data();
-        const QByteArray text(bytes, int(strnlen(bytes, buffer.size)));
-        check(buffer, text);
-        if (buffer.kind == Kind::Error)
-            message = text;
-        else if (buffer.kind != Kind::Argument)
-            values.append({buffer.name, text, buffer.kind == Kind::Secret});
+        texts.append(QByteArray(buffer.bytes, int(strnlen(buffer.bytes, buffer.size))));
+        terminated.append(std::memchr(buffer.bytes, 0, buffer.size) != nullptr);
+        if (buffer.kind == Kind::Output)
+            std::memcpy(&outputs[output++].value, buffer.bytes, sizeof(int));
     }
-    for (int i = 0; i < outputs.size(); ++i)
-        outputs[i].value = m_outputs[std::size_t(i)];
+    int damage[GuardPages::slots] = {};
+    GuardPages::inspect(std::size_t(m_buffers.size()), damage);
+
+    for (int i = 0; i < m_buffers.size(); ++i) {
+        const Buffer &buffer = m_buffers[i];
+        check(buffer, texts[i], terminated[i], damage[i]);
+        if (buffer.kind == Kind::Error)
+            message = texts[i];
+        else if (buffer.kind == Kind::Value || buffer.kind == Kind::Secret)
+            values.append({buffer.name, texts[i], buffer.kind == Kind::Secret});
+    }
+    if (strayOutput) {
+        standardOutput = strayOutput->takeOut();
+        standardError = strayOutput->takeErr();
+    }
+    if (standardOutput.size > 0)
+        findings << QStringLiteral("%1 wrote %2 bytes to standard output")
+                        .arg(function)
+                        .arg(standardOutput.size);
 }
 
-void GuardedCall::check(const Buffer &buffer, const QByteArray &text)
+void GuardedCall::lacking()
 {
-    const QString what = QStringLiteral("its %1-byte %2 buffer")
-                             .arg(buffer.size)
-                             .arg(QString(buffer.name).replace('_', ' '));
-    const char *bytes = buffer.bytes.data();
-    for (std::size_t i = buffer.size; i < buffer.size + guardSize; ++i) {
-        if (bytes[i] != guardByte) {
-            findings << function + " wrote past the end of " + what;
-            break;
-        }
-    }
-    if (!std::memchr(bytes, 0, buffer.size))
+    int damage[GuardPages::slots] = {};
+    GuardPages::inspect(std::size_t(m_buffers.size()), damage);
+    findings << function + " is missing from the library";
+}
+
+void GuardedCall::check(const Buffer &buffer, const QByteArray &text, bool terminated,
+                        int damage)
+{
+    const QString what = described(buffer.name, buffer.size);
+    if (damage & GuardPages::PastTheEnd)
+        findings << function + " wrote past the end of " + what;
+    if (damage & GuardPages::BeforeTheStart)
+        findings << function + " wrote before the start of " + what;
+    if (buffer.kind == Kind::Output)
+        return;
+    if (!terminated)
         findings << function + " left no NUL in " + what;
     if (!isUtf8(text.toStdString()))
         findings << function + " wrote text that is not UTF-8 into " + what;

@@ -1,20 +1,22 @@
 #ifndef CLI_GUARDEDCALL_H
 #define CLI_GUARDEDCALL_H
 
+#include "strayoutput.h"
+#include "tally.h"
+
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include <cstddef>
-#include <deque>
-#include <vector>
 
 // One call into the reader library: what it was given and what came back.
-// Every buffer handed to the library is zero-filled and followed by guard
-// bytes; finish() checks that the library kept inside each buffer, ended its
-// text with a NUL and wrote UTF-8, and reads each buffer within its size.
+// Every buffer handed to the library ends where write-protected pages begin
+// (GuardPages); finish() checks that the library kept inside each buffer,
+// ended its text with a NUL, wrote UTF-8 and wrote nothing to standard
+// output, and reads each buffer within its size. The call in progress is
+// marked in the run's shared state, for the watcher.
 class GuardedCall
 {
 public:
@@ -30,7 +32,7 @@ public:
         bool secret;
     };
 
-    GuardedCall(const QString &operation, const char *function);
+    GuardedCall(const char *operation, const char *function);
 
     // Each returns what is handed to the library, and notes it for the report.
     int argument(const char *name, int value);
@@ -39,40 +41,60 @@ public:
     char *secret(const char *name, std::size_t size);
     int *output(const char *name);
     char *error();
+    // The wait the call is given, which the watchdog allows it beyond its margin.
+    void waitsUpTo(int milliseconds);
 
-    // Right before and right after the library call.
-    void start();
-    void finish(int result);
+    // Makes the call, or notes that the library lacks the function.
+    template <typename Function, typename... Args>
+    void run(Function function, Args... args)
+    {
+        if (!function)
+            return lacking();
+        start();
+        finish(function(args...));
+    }
 
-    bool ok() const { return result == 0; }
+    bool ok() const { return returned && result == 0; }
+    Tally::Outcome outcome() const;
+
+    // Where the library's own output is caught, for every call.
+    static void catchStrayOutput(StrayOutput *strayOutput);
 
     QString operation;
     QString function;
     QVector<Number> arguments;
     QVector<Value> textArguments;
+    bool called = false;
+    bool returned = false;  // false after a crash, an exit or the watchdog
     int result = 0;
     QVector<Value> values;
     QVector<Number> outputs;
     QByteArray message;
     double milliseconds = 0;
+    StrayOutput::Taken standardOutput;
+    StrayOutput::Taken standardError;
     QStringList findings;
 
 private:
-    enum class Kind { Argument, Value, Secret, Error };
+    enum class Kind { Argument, Value, Secret, Output, Error };
     struct Buffer
     {
         QString name;
         Kind kind;
         std::size_t size;
-        std::vector<char> bytes;
+        char *bytes;
     };
 
     char *add(const char *name, Kind kind, std::size_t size);
-    void check(const Buffer &buffer, const QByteArray &text);
+    void start();
+    void finish(int result);
+    void lacking();
+    void check(const Buffer &buffer, const QByteArray &text, bool terminated, int damage);
 
-    std::deque<Buffer> m_buffers;
-    std::deque<int> m_outputs;
-    QElapsedTimer m_timer;
+    QVector<Buffer> m_buffers;
+    bool m_hasWait = false;
+    int m_waitMs = 0;
+    long long m_startNs = 0;
 };
 
 #endif

@@ -1,254 +1,267 @@
 // cardreader-cli: every reader function from a shell, for terminals without
 // a desktop, factory scripts, burn-in runs and checking a new maker library.
+//
+// The library is called in a process of its own (caller.cpp); this one
+// watches it, so that whatever the library does to its process (a crash, an
+// exit, a hang) is named and the run still ends with its summary.
 
-#include "operations.h"
+#include "caller.h"
+#include "guardpages.h"
+#include "options.h"
 #include "report.h"
+#include "runstate.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <limits>
-#include <thread>
 
 namespace {
 
-enum ExitStatus { Success = 0, CallFailed = 1, UsageError = 2, ContractBroken = 3,
-                  Interrupted = 128 + SIGINT };
+volatile std::sig_atomic_t signalsCaught = 0;
+volatile std::sig_atomic_t lastSignal = 0;
 
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void onInterrupt(int)
+extern "C" void onStopSignal(int signal)
 {
-    interrupted = 1;
+    lastSignal = signal;
+    signalsCaught = signalsCaught + 1;
 }
 
-// Ctrl-C lets the call in progress end (the library holds it) and stops
-// the run before the next; a second Ctrl-C ends the program at once.
-void catchInterrupt()
+// Wakes the watcher's sleep as soon as the calling process ends.
+extern "C" void onChildEnded(int) {}
+
+void catchSignals()
 {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
-    action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = onStopSignal;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    action.sa_handler = onChildEnded;
+    sigaction(SIGCHLD, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
-void write(FILE *stream, const QByteArray &bytes)
+// A descriptor 0 to 2 that the program was started without would be taken by
+// the next file opened, and the output would land in it. Each is held by a
+// file that refuses writes instead, so that the failure shows.
+void holdStandardDescriptors()
 {
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            open("/dev/null", O_RDONLY);
+    }
 }
 
-int usageError(const QString &message)
+bool writeAll(int fd, const QByteArray &bytes)
 {
-    write(stderr, ("cardreader-cli: " + message + '\n').toUtf8());
-    return UsageError;
-}
-
-struct Options
-{
-    Settings settings;
-    QVector<const Operation *> operations;
-    bool open = true;
-    bool json = false;
-    bool showPin = false;
-    int repeat = 1;
-    int pauseMs = 0;
-};
-
-QString operationNames()
-{
-    QStringList names;
-    for (const Operation &operation : operations)
-        names << operation.name;
-    return names.join(", ") + ", all";
-}
-
-bool wholeNumber(const QString &text, qint64 low, qint64 high, int &number)
-{
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok, 10);
-    if (!ok || value < low || value > high)
-        return false;
-    number = int(value);
+    for (int done = 0; done < bytes.size();) {
+        const ssize_t written = write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += int(written);
+    }
     return true;
 }
 
-// Every choice is checked before the first library call. Returns the usage
-// message, or nothing when the options are sound.
-QString readOptions(const QCommandLineParser &parser, Options &options)
+QString signalDescription(int signal)
 {
-    const QString device = parser.value("device");
-    if (device != "21" && device != "19")
-        return QStringLiteral("--device must be 21 or 19, not \"%1\"").arg(device);
-    options.settings.deviceType = device.toInt();
-
-    int region = 0;
-    if (!wholeNumber(parser.value("region"), 3500, 3509, region))
-        return QStringLiteral("--region must be one of 3500 to 3509, not \"%1\"")
-            .arg(parser.value("region"));
-    options.settings.regionCode = QByteArray::number(region);
-
-    int seconds = 0;
-    const qint64 limit = std::numeric_limits<int>::max() / 1000;
-    if (!wholeNumber(parser.value("seconds"), -limit, limit, seconds))
-        return QStringLiteral("--seconds must be a whole number from %1 to %2, not \"%3\"")
-            .arg(-limit).arg(limit).arg(parser.value("seconds"));
-    options.settings.scannerMilliseconds = seconds * 1000;
-
-    if (!wholeNumber(parser.value("repeat"), 1, std::numeric_limits<int>::max(),
-                     options.repeat))
-        return QStringLiteral("--repeat must be a whole number of at least 1, not \"%1\"")
-            .arg(parser.value("repeat"));
-    if (!wholeNumber(parser.value("pause"), 0, std::numeric_limits<int>::max(),
-                     options.pauseMs))
-        return QStringLiteral("--pause must be a whole number of milliseconds, not \"%1\"")
-            .arg(parser.value("pause"));
-
-    options.open = !parser.isSet("no-open");
-    options.json = parser.isSet("json");
-    options.showPin = parser.isSet("show-pin");
-
-    if (parser.positionalArguments().isEmpty())
-        return "no operation given; valid operations: " + operationNames();
-    for (const QString &name : parser.positionalArguments()) {
-        const int before = options.operations.size();
-        for (const Operation &operation : operations) {
-            if (name == operation.name || (name == "all" && operation.read))
-                options.operations.append(&operation);
-        }
-        if (options.operations.size() == before)
-            return QStringLiteral("unknown operation \"%1\"; valid operations: %2")
-                .arg(name, operationNames());
+    switch (signal) {
+    case SIGSEGV: return QStringLiteral("segmentation fault (SIGSEGV)");
+    case SIGABRT: return QStringLiteral("aborted (SIGABRT)");
+    case SIGBUS: return QStringLiteral("bus error (SIGBUS)");
+    case SIGILL: return QStringLiteral("illegal instruction (SIGILL)");
+    case SIGFPE: return QStringLiteral("arithmetic error (SIGFPE)");
+    case SIGKILL: return QStringLiteral("killed (SIGKILL)");
+    default: return QStringLiteral("signal %1").arg(signal);
     }
-    return QString();
 }
 
-// The burn-in's round count on a terminal, "37/100", rewritten in place and
-// wiped before anything else is written to the terminal.
-class Progress
+QString seconds(long long milliseconds)
+{
+    return milliseconds % 1000 ? QString::number(milliseconds / 1000.0, 'f', 3)
+                               : QString::number(milliseconds / 1000);
+}
+
+// The worse of two exit statuses: a contract breach, then output that could
+// not be written, then a stop by signal, then a failed call.
+int worse(int a, int b)
+{
+    const auto rank = [](int status) {
+        switch (status) {
+        case Success: return 0;
+        case CallFailed: return 1;
+        case OutputFailed: return 3;
+        case ContractBroken: return 4;
+        default: return 2;
+        }
+    };
+    return rank(a) >= rank(b) ? a : b;
+}
+
+class Watcher
 {
 public:
-    explicit Progress(bool shown) : m_shown(shown) {}
-
-    void show(int round, int rounds)
+    Watcher(const Options &options, StrayOutput &strayOutput, pid_t caller)
+        : m_options(options), m_strayOutput(strayOutput), m_caller(caller)
     {
-        if (!m_shown)
-            return;
-        clear();
-        m_width = std::fprintf(stderr, "%d/%d", round, rounds);
     }
 
-    void clear()
+    int run()
     {
-        if (m_width > 0)
-            std::fprintf(stderr, "\r%*s\r", m_width, "");
-        m_width = 0;
+        int how = 0;
+        while (waitpid(m_caller, &how, WNOHANG) == 0) {
+            poll(nullptr, 0, 50);
+            onSignals();
+            onWatchdog();
+        }
+        RunState &state = runState();
+        int status = state.status;
+        if (!state.finished && !m_stoppedNow) {
+            reportLostCall(how);
+            status = ContractBroken;
+        }
+        if (m_stopSignal)
+            status = worse(status, StoppedBySignal + m_stopSignal);
+        if (m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal)
+            writeSummary();
+        if (state.outputFailed)
+            status = worse(status, OutputFailed);
+        return status;
     }
 
 private:
-    bool m_shown;
-    int m_width = 0;
+    void onSignals()
+    {
+        if (signalsCaught == m_signalsHandled)
+            return;
+        m_signalsHandled = signalsCaught;
+        m_stopSignal = lastSignal;
+        if (runState().stopRequested.exchange(1) == 0) {
+            message("stopping after the current call; press Ctrl-C again to stop now");
+            return;
+        }
+        if (!m_stoppedNow) {
+            m_stoppedNow = true;
+            kill(m_caller, SIGKILL);
+        }
+    }
+
+    void onWatchdog()
+    {
+        RunState &state = runState();
+        const long long limitMs = state.callLimitMs;
+        if (m_timedOut || !state.calling || limitMs <= 0
+            || monotonicNs() - state.callStartNs < limitMs * 1000000)
+            return;
+        m_timedOut = true;
+        state.usageAtEnd = usageOf(m_caller);
+        kill(m_caller, SIGKILL);
+    }
+
+    // The call the calling process was in when it ended, or the watchdog
+    // stopped it: a contract breach, named, reported like any call.
+    void reportLostCall(int how)
+    {
+        RunState &state = runState();
+        GuardedCall call(state.calling ? state.operation : "load",
+                         state.calling ? state.function : "the calling process");
+        call.called = state.calling != 0;
+        call.milliseconds = state.calling ? (monotonicNs() - state.callStartNs) / 1e6 : 0;
+        const QString who = state.calling ? call.function
+                                          : QStringLiteral("the library, outside any call,");
+        if (m_timedOut)
+            call.findings << who + " did not return within " + seconds(state.callLimitMs) + " s";
+        else if (WIFEXITED(how))
+            call.findings << who + QStringLiteral(" ended the process with exit status %1")
+                                       .arg(WEXITSTATUS(how));
+        else if (WIFSIGNALED(how))
+            call.findings << who + " crashed: " + signalDescription(WTERMSIG(how));
+        call.standardOutput = m_strayOutput.takeOut();
+        call.standardError = m_strayOutput.takeErr();
+        if (call.called)
+            state.tally.add(state.operation, Tally::BrokeContract, call.milliseconds);
+        output(m_options.json ? jsonLine(call, m_options.showPin)
+                              : describe(call, m_options.showPin).toUtf8());
+        m_ending = call.findings.value(0);
+    }
+
+    void writeSummary()
+    {
+        RunState &state = runState();
+        RunSummary summary;
+        summary.rounds = state.roundsDone;
+        summary.roundsAsked = m_options.repeat;
+        summary.stoppedBy = m_stopSignal;
+        summary.ending = m_ending;
+        if (state.roundStarted > state.roundsDone)
+            summary.stoppedInRound = state.roundStarted;
+        summary.atStart = state.usageAtStart;
+        summary.atEnd = state.usageAtEnd;
+        summary.figures = state.tally.figures();
+        output(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
+    }
+
+    void output(const QByteArray &bytes)
+    {
+        RunState &state = runState();
+        if (state.outputFailed || writeAll(STDOUT_FILENO, bytes))
+            return;
+        state.outputFailed = errno ? errno : EIO;
+        message(QStringLiteral("cannot write the output: %1").arg(std::strerror(state.outputFailed)));
+    }
+
+    static void message(const QString &text)
+    {
+        writeAll(STDERR_FILENO, ("cardreader-cli: " + text + '\n').toUtf8());
+    }
+
+    const Options &m_options;
+    StrayOutput &m_strayOutput;
+    pid_t m_caller;
+    int m_signalsHandled = 0;
+    int m_stopSignal = 0;
+    bool m_stoppedNow = false;
+    bool m_timedOut = false;
+    QString m_ending;
 };
-
-// Reports one call as asked and notes how it went; in a burn-in, only the
-// calls that went wrong are described for people.
-void report(const GuardedCall &call, const Options &options, Tally &tally, int &status,
-            Progress &progress)
-{
-    tally.add(call);
-    if (!call.findings.isEmpty())
-        status = ContractBroken;
-    else if (!call.ok() && status == Success)
-        status = CallFailed;
-
-    QByteArray text;
-    if (options.json)
-        text = jsonLine(call, options.showPin);
-    else if (options.repeat == 1 || !call.ok() || !call.findings.isEmpty())
-        text = describe(call, options.showPin).toUtf8();
-    if (text.isEmpty())
-        return;
-    progress.clear();
-    write(stdout, text);
-    std::fflush(stdout);
-}
-
-void pause(int milliseconds)
-{
-    for (int waited = 0; waited < milliseconds && !interrupted; waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(50, milliseconds - waited)));
-}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    holdStandardDescriptors();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("cardreader-cli");
     QCoreApplication::setApplicationVersion(CARDREADER_VERSION);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Drives the card-reader terminal's functions through libVrkReaderClient.so, one\n"
-        "library call per operation, and checks that the library keeps to its contract.\n"
-        "Exit status: 0 every call succeeded, 1 a call failed, 2 usage error,\n"
-        "3 the library broke its contract, 130 interrupted.");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOptions({
-        {"device", "Reader model's device type: 21 or 19.", "type", "21"},
-        {"region", "Region code, 3500 to 3509.", "code", "3500"},
-        {"seconds", "Scanner wait and interval, in whole seconds.", "n", "2"},
-        {"no-open", "Do not open the device first."},
-        {"json", "One JSON object per call, on one line each."},
-        {"show-pin", "Show the PIN pad's key text instead of ******."},
-        {"repeat", "Run the operations n times over (burn-in).", "n", "1"},
-        {"pause", "Wait ms milliseconds between rounds.", "ms", "0"},
-    });
-    parser.addPositionalArgument("operation", "One or more of: " + operationNames() + ".",
-                                 "OPERATION...");
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet("help"))
-        parser.showHelp(Success);
-    if (parser.isSet("version"))
-        parser.showVersion();
-
     Options options;
-    const QString problem = readOptions(parser, options);
-    if (!problem.isEmpty())
-        return usageError(problem);
+    const int exitStatus = readOptions(QCoreApplication::arguments(), options);
+    if (exitStatus >= 0)
+        return exitStatus;
 
-    catchInterrupt();
-    Progress progress(options.repeat > 1 && isatty(STDERR_FILENO));
-    Tally tally;
-    int status = Success;
-    if (options.open) {
-        const GuardedCall open = openDevice(options.settings);
-        report(open, options, tally, status, progress);
-        if (!open.ok())
-            return status;
+    StrayOutput strayOutput;
+    if (!createRunState(options.timeoutSeconds) || !strayOutput.create() || !GuardPages::setUp()) {
+        std::perror("cardreader-cli: cannot prepare the calls");
+        return CallFailed;
     }
-    int round = 0;
-    while (round < options.repeat && !interrupted) {
-        for (const Operation *operation : options.operations) {
-            if (interrupted)
-                break;
-            report(operation->run(options.settings), options, tally, status, progress);
-        }
-        progress.show(++round, options.repeat);
-        if (round < options.repeat)
-            pause(options.pauseMs);
+    catchSignals();
+    std::fflush(nullptr);
+    const pid_t caller = fork();
+    if (caller < 0) {
+        std::perror("cardreader-cli: cannot start the calling process");
+        return CallFailed;
     }
-    progress.clear();
-    if (options.repeat > 1)
-        write(stdout, options.json ? tally.jsonLine(round) : tally.table(round).toUtf8());
-    return interrupted ? Interrupted : status;
+    if (caller == 0)
+        makeCalls(options, strayOutput);
+    return Watcher(options, strayOutput, caller).run();
 }

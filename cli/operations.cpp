@@ -1,21 +1,19 @@
 #include "operations.h"
 
 #include "buffersizes.h"
-#include "vrkreaderclient.h"
 
 namespace {
 
-GuardedCall readCardNumber(const Settings &)
+GuardedCall readCardNumber(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("card-number", "VRK_ReadCarNo");
     char *cardNumber = call.value("card_number", valueSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ReadCarNo(cardNumber, error));
+    call.run(reader.VRK_ReadCarNo, cardNumber, error);
     return call;
 }
 
-GuardedCall readCardInfo(const Settings &)
+GuardedCall readCardInfo(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("card-info", "VRK_ReadCardBas");
     char *cardIdCode = call.value("card_id_code", valueSize);
@@ -32,35 +30,32 @@ GuardedCall readCardInfo(const Settings &)
     char *birthPlace = call.value("birth_place", valueSize);
     char *birthDate = call.value("birth_date", valueSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ReadCardBas(cardIdCode, cardType, cardVersion, issuerCode, issueDate,
-                                validity, cardNumber, idNumber, name, sex, ethnicGroup,
-                                birthPlace, birthDate, error));
+    call.run(reader.VRK_ReadCardBas, cardIdCode, cardType, cardVersion, issuerCode, issueDate,
+             validity, cardNumber, idNumber, name, sex, ethnicGroup, birthPlace, birthDate,
+             error);
     return call;
 }
 
-GuardedCall readCardIdCode(const Settings &)
+GuardedCall readCardIdCode(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("card-id-code", "VRK_ReadCardCertID");
     char *cardNumber = call.value("card_number", valueSize);
     char *cardIdCode = call.value("card_id_code", valueSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ReadCardCertID(cardNumber, cardIdCode, error));
+    call.run(reader.VRK_ReadCardCertID, cardNumber, cardIdCode, error);
     return call;
 }
 
-GuardedCall readCardRegion(const Settings &)
+GuardedCall readCardRegion(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("card-region", "VRK_ReadCardCity");
     char *regionCode = call.value("region_code", valueSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ReadCardCity(regionCode, error));
+    call.run(reader.VRK_ReadCardCity, regionCode, error);
     return call;
 }
 
-GuardedCall readIdCard(const Settings &)
+GuardedCall readIdCard(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("id-card", "VRK_IDCard_Read");
     char *name = call.value("name", valueSize);
@@ -73,112 +68,106 @@ GuardedCall readIdCard(const Settings &)
     char *validity = call.value("validity", valueSize);
     char *validUntil = call.value("valid_until", valueSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_IDCard_Read(name, sex, ethnicGroup, birthDate, birthPlace, idNumber,
-                                authority, validity, validUntil, error));
+    call.run(reader.VRK_IDCard_Read, name, sex, ethnicGroup, birthDate, birthPlace, idNumber,
+             authority, validity, validUntil, error);
     return call;
 }
 
-GuardedCall readChipBankCard(const Settings &)
+GuardedCall readChipBankCard(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("bank-chip", "VRK_ICBankCard_ReadNO");
     char *cardNumber = call.value("card_number", valueSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ICBankCard_ReadNO(cardNumber, error));
+    call.run(reader.VRK_ICBankCard_ReadNO, cardNumber, error);
     return call;
 }
 
-GuardedCall readStripeBankCard(const Settings &)
+GuardedCall readStripeBankCard(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("bank-stripe", "VRK_MagicBankCard_ReadNo");
     const int timeout = call.argument("timeout", 10);
+    call.waitsUpTo(timeout * 1000);
     char *cardNumber = call.value("card_number", textSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_MagicBankCard_ReadNo(timeout, cardNumber, error));
+    call.run(reader.VRK_MagicBankCard_ReadNo, timeout, cardNumber, error);
     return call;
 }
 
-GuardedCall setAutomaticScan(const Settings &)
+GuardedCall setAutomaticScan(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("scan-auto", "VRK_ECard_SetAutoRead");
     const int mode = call.argument("mode", 1);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ECard_SetAutoRead(mode, error));
+    call.run(reader.VRK_ECard_SetAutoRead, mode, error);
     return call;
 }
 
-GuardedCall setManualScan(const Settings &)
+GuardedCall setManualScan(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("scan-manual", "VRK_ECard_SetAutoRead");
     const int mode = call.argument("mode", 0);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ECard_SetAutoRead(mode, error));
+    call.run(reader.VRK_ECard_SetAutoRead, mode, error);
     return call;
 }
 
-GuardedCall scan(const Settings &settings)
+GuardedCall scan(const ReaderLibrary &reader, const Settings &settings)
 {
     GuardedCall call("scan", "VRK_ECard_Read");
     int *output = call.output("output");
     char *scan = call.value("scan", textSize);
     const int wait = call.argument("wait", settings.scannerMilliseconds);
+    call.waitsUpTo(wait);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ECard_Read(output, scan, wait, error));
+    call.run(reader.VRK_ECard_Read, output, scan, wait, error);
     return call;
 }
 
-GuardedCall setScanInterval(const Settings &settings)
+GuardedCall setScanInterval(const ReaderLibrary &reader, const Settings &settings)
 {
     GuardedCall call("scan-interval", "VRK_ECard_AutoReadTime");
     const int interval = call.argument("interval", settings.scannerMilliseconds);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_ECard_AutoReadTime(interval, error));
+    call.run(reader.VRK_ECard_AutoReadTime, interval, error);
     return call;
 }
 
-GuardedCall readTracks(const Settings &)
+GuardedCall readTracks(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("tracks", "VRK_MagCardRead");
     const int timeout = call.argument("timeout", 10);
+    call.waitsUpTo(timeout * 1000);
     char *track1 = call.value("track_1", textSize);
     char *track2 = call.value("track_2", textSize);
     char *track3 = call.value("track_3", textSize);
     char *track4 = call.value("track_4", textSize);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_MagCardRead(timeout, track1, track2, track3, track4, error));
+    call.run(reader.VRK_MagCardRead, timeout, track1, track2, track3, track4, error);
     return call;
 }
 
-GuardedCall enterPin(const Settings &)
+GuardedCall enterPin(const ReaderLibrary &reader, const Settings &)
 {
     GuardedCall call("pin", "VRK_KeyBoard_InputKey");
     const int timeout = call.argument("timeout", 20);
+    call.waitsUpTo(timeout * 1000);
     const int keySize = call.argument("key_size", int(textSize));
     char *key = call.secret("key", textSize);
     int *output = call.output("output");
     char *error = call.error();
-    call.start();
-    call.finish(VRK_KeyBoard_InputKey(timeout, keySize, key, output, error));
+    call.run(reader.VRK_KeyBoard_InputKey, timeout, keySize, key, output, error);
     return call;
 }
 
 } // namespace
 
-GuardedCall openDevice(const Settings &settings)
+GuardedCall openDevice(const ReaderLibrary &reader, const Settings &settings)
 {
     GuardedCall call("open", "VRK_OpenDev");
     const int deviceType = call.argument("device_type", settings.deviceType);
     char *regionCode = call.textArgument("region_code", regionCodeSize, settings.regionCode);
     char *error = call.error();
-    call.start();
-    call.finish(VRK_OpenDev(deviceType, regionCode, error));
+    call.run(reader.VRK_OpenDev, deviceType, regionCode, error);
     return call;
 }
 

@@ -2,6 +2,7 @@
 #define CLI_OPERATIONS_H
 
 #include "guardedcall.h"
+#include "readerlibrary.h"
 
 #include <QByteArray>
 
@@ -18,11 +19,11 @@ struct Settings
 struct Operation
 {
     const char *name;
-    GuardedCall (*run)(const Settings &settings);
+    GuardedCall (*run)(const ReaderLibrary &reader, const Settings &settings);
     bool read;  // part of "all": everything but the scanner's settings
 };
 
-GuardedCall openDevice(const Settings &settings);
+GuardedCall openDevice(const ReaderLibrary &reader, const Settings &settings);
 
 extern const Operation operations[13];
 

@@ -6,7 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
+#include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -17,17 +18,88 @@ QByteArray shown(const GuardedCall::Value &value, bool showPin)
     return value.secret && !showPin ? QByteArray(maskedPin) : value.text;
 }
 
-// Valid UTF-8 goes into JSON as it is; anything else escaped, never dropped.
-QString jsonText(const QByteArray &text)
+// Library text into JSON: valid UTF-8 as it is; otherwise each stray byte as
+// \xHH, and the exact bytes in base64 under the same key in "<where>_base64".
+void insertText(QJsonObject &object, QJsonObject &exact, const QString &key,
+                const QByteArray &text)
 {
-    return isUtf8(text.toStdString()) ? QString::fromUtf8(text) : printable(text);
+    const std::string bytes = text.toStdString();
+    if (isUtf8(bytes)) {
+        object.insert(key, QString::fromUtf8(text));
+        return;
+    }
+    object.insert(key, QString::fromStdString(withBadBytesEscaped(bytes)));
+    exact.insert(key, QString::fromLatin1(text.toBase64()));
 }
 
-double median(QVector<double> values)
+// Qt leaves DEL and the C1 controls (U+0080 to U+009F) raw, and a terminal
+// may obey them; as \u escapes they read back as the same string. In UTF-8,
+// 0xC2 is only ever the lead byte of U+0080 to U+00BF.
+QByteArray safeForTerminals(const QByteArray &json)
 {
-    std::sort(values.begin(), values.end());
-    const int middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    QByteArray out;
+    out.reserve(json.size());
+    for (int i = 0; i < json.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(json[i]);
+        const unsigned char next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+        if (c == 0x7f) {
+            out += "\\u007f";
+        } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
+            out += QByteArray("\\u00") + QByteArray::number(next, 16).rightJustified(2, '0');
+            ++i;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+QByteArray jsonObjectLine(const QJsonObject &object)
+{
+    return safeForTerminals(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
+}
+
+QString status(const GuardedCall &call)
+{
+    if (!call.called)
+        return QStringLiteral("not called");
+    if (!call.returned)
+        return QStringLiteral("did not return");
+    return call.ok() ? QStringLiteral("ok") : QStringLiteral("failed with %1").arg(call.result);
+}
+
+QString signalName(int signal)
+{
+    switch (signal) {
+    case SIGINT: return QStringLiteral("Ctrl-C (SIGINT)");
+    case SIGTERM: return QStringLiteral("SIGTERM");
+    case SIGHUP: return QStringLiteral("SIGHUP");
+    default: return QStringLiteral("signal %1").arg(signal);
+    }
+}
+
+QString usage(const RunState::Usage &usage)
+{
+    if (usage.residentKiB < 0)
+        return QStringLiteral("unknown");
+    return QStringLiteral("%1 KiB resident, %2 open descriptors")
+        .arg(usage.residentKiB)
+        .arg(usage.descriptors);
+}
+
+QJsonObject usageJson(const RunState::Usage &usage)
+{
+    QJsonObject object;
+    if (usage.residentKiB >= 0) {
+        object.insert("resident_kib", usage.residentKiB);
+        object.insert("open_descriptors", usage.descriptors);
+    }
+    return object;
+}
+
+double microsecondsRounded(double milliseconds)
+{
+    return qRound64(milliseconds * 1000) / 1000.0;
 }
 
 } // namespace
@@ -40,9 +112,8 @@ QString printable(const QByteArray &text)
 
 QString describe(const GuardedCall &call, bool showPin)
 {
-    QString out = call.operation + " (" + call.function + "): "
-        + (call.ok() ? QStringLiteral("ok") : QStringLiteral("failed with %1").arg(call.result))
-        + QString::asprintf(", %.2f ms\n", call.milliseconds);
+    QString out = call.operation + " (" + call.function + "): " + status(call)
+        + QString::asprintf(", %.3f ms\n", call.milliseconds);
     if (call.ok()) {
         for (const GuardedCall::Value &value : call.values)
             out += "  " + value.name + ": " + printable(shown(value, showPin)) + '\n';
@@ -51,6 +122,10 @@ QString describe(const GuardedCall &call, bool showPin)
     }
     if (!call.message.isEmpty())
         out += "  message: " + printable(call.message) + '\n';
+    if (!call.standardOutput.bytes.isEmpty())
+        out += "  standard output: " + printable(call.standardOutput.bytes) + '\n';
+    if (!call.standardError.bytes.isEmpty())
+        out += "  standard error: " + printable(call.standardError.bytes) + '\n';
     for (const QString &finding : call.findings)
         out += "  contract: " + finding + '\n';
     return out;
@@ -59,79 +134,105 @@ QString describe(const GuardedCall &call, bool showPin)
 QByteArray jsonLine(const GuardedCall &call, bool showPin)
 {
     QJsonObject arguments;
+    QJsonObject argumentsExact;
     for (const GuardedCall::Number &argument : call.arguments)
         arguments.insert(argument.name, argument.value);
     for (const GuardedCall::Value &argument : call.textArguments)
-        arguments.insert(argument.name, jsonText(argument.text));
+        insertText(arguments, argumentsExact, argument.name, argument.text);
     QJsonObject values;
+    QJsonObject valuesExact;
     for (const GuardedCall::Value &value : call.values)
-        values.insert(value.name, jsonText(shown(value, showPin)));
+        insertText(values, valuesExact, value.name, shown(value, showPin));
     for (const GuardedCall::Number &output : call.outputs)
         values.insert(output.name, output.value);
+    QJsonObject texts;
+    QJsonObject textsExact;
+    insertText(texts, textsExact, "message", call.message);
+    if (call.standardOutput.size > 0)
+        insertText(texts, textsExact, "stdout", call.standardOutput.bytes);
+    if (call.standardError.size > 0)
+        insertText(texts, textsExact, "stderr", call.standardError.bytes);
 
     QJsonObject object;
     object.insert("operation", call.operation);
     object.insert("function", call.function);
     object.insert("arguments", arguments);
-    object.insert("result", call.result);
+    if (!argumentsExact.isEmpty())
+        object.insert("arguments_base64", argumentsExact);
+    object.insert("called", call.called);
+    object.insert("returned", call.returned);
+    object.insert("result", call.returned ? QJsonValue(call.result) : QJsonValue());
     object.insert("ok", call.ok());
     object.insert("values", values);
-    object.insert("message", jsonText(call.message));
-    object.insert("duration_ms", qRound64(call.milliseconds * 1000) / 1000.0);
+    if (!valuesExact.isEmpty())
+        object.insert("values_base64", valuesExact);
+    for (auto text = texts.begin(); text != texts.end(); ++text)
+        object.insert(text.key(), text.value());
+    for (auto text = textsExact.begin(); text != textsExact.end(); ++text)
+        object.insert(text.key() + "_base64", text.value());
+    if (call.standardOutput.size > 0)
+        object.insert("stdout_bytes", call.standardOutput.size);
+    if (call.standardError.size > 0)
+        object.insert("stderr_bytes", call.standardError.size);
+    object.insert("duration_ms", microsecondsRounded(call.milliseconds));
     object.insert("findings", QJsonArray::fromStringList(call.findings));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    return jsonObjectLine(object);
 }
 
-void Tally::add(const GuardedCall &call)
+QString summaryTable(const RunSummary &summary)
 {
-    if (!m_counts.contains(call.operation))
-        m_order.append(call.operation);
-    Counts &counts = m_counts[call.operation];
-    ++(call.ok() ? counts.succeeded : counts.failed);
-    counts.milliseconds.append(call.milliseconds);
-}
-
-Tally::Figures Tally::figures(const QString &operation) const
-{
-    const Counts &c = m_counts[operation];
-    const auto range = std::minmax_element(c.milliseconds.begin(), c.milliseconds.end());
-    return {c.succeeded + c.failed, c.succeeded, c.failed, *range.first,
-            median(c.milliseconds), *range.second};
-}
-
-QString Tally::table(int rounds) const
-{
-    QString out = QStringLiteral("summary of %1 round(s):\n").arg(rounds)
-        + QString::asprintf("  %-14s %6s %9s %6s %9s %9s %9s\n", "operation", "calls",
-                            "succeeded", "failed", "min ms", "median ms", "max ms");
-    for (const QString &operation : m_order) {
-        const Figures f = figures(operation);
-        out += QString::asprintf("  %-14s %6d %9d %6d %9.2f %9.2f %9.2f\n",
-                                 operation.toUtf8().constData(), f.calls, f.succeeded,
-                                 f.failed, f.minMs, f.medianMs, f.maxMs);
-    }
+    QString out = QStringLiteral("summary of %1 round(s)").arg(summary.rounds);
+    if (summary.stoppedBy)
+        out += QStringLiteral(" of %1, stopped by %2").arg(summary.roundsAsked).arg(signalName(summary.stoppedBy));
+    if (!summary.ending.isEmpty())
+        out += QStringLiteral(" of %1, ended early: %2").arg(summary.roundsAsked).arg(summary.ending);
+    if (summary.stoppedInRound)
+        out += QStringLiteral(" (round %1 cut short)").arg(summary.stoppedInRound);
+    out += QStringLiteral(":\n")
+        + QString::asprintf("  %-14s %8s %9s %8s %8s %10s %10s %10s %10s %10s\n", "operation",
+                            "calls", "succeeded", "failed", "contract", "min ms", "median ms",
+                            "p95 ms", "p99 ms", "max ms");
+    for (const Tally::Figures &f : summary.figures)
+        out += QString::asprintf("  %-14s %8llu %9llu %8llu %8llu %10.3f %10.3f %10.3f %10.3f %10.3f\n",
+                                 f.operation, (unsigned long long)f.calls,
+                                 (unsigned long long)f.succeeded, (unsigned long long)f.failed,
+                                 (unsigned long long)f.brokeContract, f.minMs, f.medianMs,
+                                 f.p95Ms, f.p99Ms, f.maxMs);
+    out += "  calling process at start: " + usage(summary.atStart) + '\n';
+    out += "  calling process at end:   " + usage(summary.atEnd) + '\n';
     return out;
 }
 
-QByteArray Tally::jsonLine(int rounds) const
+QByteArray summaryJson(const RunSummary &summary)
 {
     QJsonArray operations;
-    for (const QString &operation : m_order) {
-        const Figures f = figures(operation);
+    for (const Tally::Figures &f : summary.figures) {
         QJsonObject row;
-        row.insert("operation", operation);
-        row.insert("calls", f.calls);
-        row.insert("succeeded", f.succeeded);
-        row.insert("failed", f.failed);
-        row.insert("min_ms", f.minMs);
-        row.insert("median_ms", f.medianMs);
-        row.insert("max_ms", f.maxMs);
+        row.insert("operation", QString::fromLatin1(f.operation));
+        row.insert("calls", double(f.calls));
+        row.insert("succeeded", double(f.succeeded));
+        row.insert("failed", double(f.failed));
+        row.insert("broke_contract", double(f.brokeContract));
+        row.insert("min_ms", microsecondsRounded(f.minMs));
+        row.insert("median_ms", microsecondsRounded(f.medianMs));
+        row.insert("p95_ms", microsecondsRounded(f.p95Ms));
+        row.insert("p99_ms", microsecondsRounded(f.p99Ms));
+        row.insert("max_ms", microsecondsRounded(f.maxMs));
         operations.append(row);
     }
-    QJsonObject summary;
-    summary.insert("rounds", rounds);
-    summary.insert("operations", operations);
+    QJsonObject result;
+    result.insert("rounds", summary.rounds);
+    result.insert("rounds_asked", summary.roundsAsked);
+    if (summary.stoppedBy)
+        result.insert("stopped_by", signalName(summary.stoppedBy));
+    if (!summary.ending.isEmpty())
+        result.insert("ended_early", summary.ending);
+    if (summary.stoppedInRound)
+        result.insert("cut_short_round", summary.stoppedInRound);
+    result.insert("operations", operations);
+    result.insert("calling_process_at_start", usageJson(summary.atStart));
+    result.insert("calling_process_at_end", usageJson(summary.atEnd));
     QJsonObject object;
-    object.insert("summary", summary);
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+    object.insert("summary", result);
+    return jsonObjectLine(object);
 }

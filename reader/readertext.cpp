@@ -121,6 +121,24 @@ std::string quoted(const std::string &bytes)
     return out + "\"";
 }
 
+std::string withBadBytesEscaped(const std::string &bytes)
+{
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = characterLength(bytes, i);
+        if (length == 0) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(bytes[i]));
+            out += escape;
+            i += 1;
+        } else {
+            out.append(bytes, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
 bool unquote(const std::string &line, std::size_t &pos, std::string &text, std::string &why)
 {
     text.clear();

@@ -23,6 +23,11 @@ bool isUtf8(const std::string &text);
 // part of a valid UTF-8 character (\xHH).
 std::string quoted(const std::string &bytes);
 
+// The text as it is where it is UTF-8, with each byte that is not part of a
+// valid UTF-8 character written as \xHH: for display where the exact bytes
+// are kept beside it.
+std::string withBadBytesEscaped(const std::string &bytes);
+
 // The quoted form of at most the first 40 bytes, for a message: a bad
 // script line may be megabytes long or hold escape sequences.
 std::string excerpt(const std::string &bytes);

@@ -1,0 +1,193 @@
+#include "caller.h"
+
+#include "readerlibrary.h"
+#include "report.h"
+#include "runstate.h"
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+bool stopping()
+{
+    return runState().stopRequested || runState().outputFailed;
+}
+
+// The program's own output in the calling process, through the copies of
+// its standard output and error. A write that fails is told once on
+// standard error and stops the run.
+class Output
+{
+public:
+    Output(int out, int err, bool progress) : m_out(out), m_err(err), m_progress(progress) {}
+
+    void write(const QByteArray &bytes)
+    {
+        clearProgress();
+        if (runState().outputFailed || writeAll(m_out, bytes))
+            return;
+        const int failure = errno ? errno : EIO;
+        runState().outputFailed = failure;
+        error(QStringLiteral("cannot write the output: %1; the run stops")
+                  .arg(QString::fromLocal8Bit(std::strerror(failure))));
+    }
+
+    void error(const QString &message)
+    {
+        clearProgress();
+        writeAll(m_err, ("cardreader-cli: " + message + '\n').toUtf8());
+    }
+
+    // The burn-in's round count on a terminal, "37/100", rewritten in place.
+    void progress(int round, int rounds)
+    {
+        if (!m_progress)
+            return;
+        clearProgress();
+        const QByteArray count = QByteArray::number(round) + '/' + QByteArray::number(rounds);
+        m_progressWidth = count.size();
+        writeAll(m_err, count);
+    }
+
+    void clearProgress()
+    {
+        if (m_progressWidth > 0)
+            writeAll(m_err, '\r' + QByteArray(m_progressWidth, ' ') + '\r');
+        m_progressWidth = 0;
+    }
+
+private:
+    static bool writeAll(int fd, const QByteArray &bytes)
+    {
+        errno = 0;
+        for (int done = 0; done < bytes.size();) {
+            const ssize_t written = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            done += int(written);
+        }
+        return true;
+    }
+
+    int m_out;
+    int m_err;
+    bool m_progress;
+    int m_progressWidth = 0;
+};
+
+// Notes how one call went and reports it as asked; in a burn-in only the
+// calls that went wrong are described for people.
+void report(const GuardedCall &call, const Options &options, Output &output)
+{
+    RunState &state = runState();
+    state.tally.add(call.operation.toLatin1().constData(), call.outcome(), call.milliseconds);
+    if (call.outcome() == Tally::BrokeContract)
+        state.status = ContractBroken;
+    else if (!call.ok() && state.status == Success)
+        state.status = CallFailed;
+
+    if (options.json)
+        output.write(jsonLine(call, options.showPin));
+    else if (options.repeat == 1 || call.outcome() != Tally::Succeeded)
+        output.write(describe(call, options.showPin).toUtf8());
+}
+
+void pause(int milliseconds)
+{
+    using namespace std::chrono;
+    const auto end = steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (auto now = steady_clock::now(); now < end && !stopping(); now = steady_clock::now())
+        std::this_thread::sleep_for(std::min<steady_clock::duration>(end - now, std::chrono::milliseconds(50)));
+}
+
+bool loadLibrary(const Options &options, ReaderLibrary &library, Output &output)
+{
+    RunState &state = runState();
+    std::strncpy(state.operation, "load", sizeof state.operation - 1);
+    std::strncpy(state.function, "loading the library", sizeof state.function - 1);
+    state.callLimitMs = state.timeoutSeconds >= 0 ? state.timeoutSeconds * 1000LL : 60000;
+    state.callStartNs = monotonicNs();
+    state.calling = 1;
+    QString why;
+    const bool loaded = library.load(options.library, why);
+    state.calling = 0;
+    if (!loaded) {
+        state.status = ContractBroken;
+        output.error("cannot load the reader library: " + why);
+        return false;
+    }
+    if (!library.missing.isEmpty()) {
+        state.status = ContractBroken;
+        output.error(library.path + " lacks " + library.missing.join(", ")
+                     + "; the functions it has are still checked");
+    }
+    return true;
+}
+
+} // namespace
+
+void makeCalls(const Options &options, StrayOutput &strayOutput)
+{
+    // The watcher's signals stop the run between calls; a watcher that dies
+    // takes the calls with it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        std::signal(signal, SIG_IGN);
+    std::signal(SIGCHLD, SIG_DFL);
+
+    RunState &state = runState();
+    if (!strayOutput.divert()) {
+        std::perror("cardreader-cli: cannot keep the library's output apart");
+        state.status = CallFailed;
+        state.finished = 1;
+        _exit(0);
+    }
+    Output output(strayOutput.programOut(), strayOutput.programErr(),
+                  options.repeat > 1 && isatty(strayOutput.programErr()));
+    GuardedCall::catchStrayOutput(&strayOutput);
+
+    ReaderLibrary library;
+    if (loadLibrary(options, library, output)) {
+        // What loading printed is no call's.
+        strayOutput.takeOut();
+        strayOutput.takeErr();
+        state.usageAtStart = usageOf(getpid());
+        bool opened = true;
+        if (options.open) {
+            const GuardedCall open = openDevice(library, options.settings);
+            report(open, options, output);
+            opened = open.ok() || !open.called;
+        }
+        for (int round = 1; opened && round <= options.repeat && !stopping(); ++round) {
+            state.roundStarted = round;
+            bool whole = true;
+            for (const Operation *operation : options.operations) {
+                if (stopping()) {
+                    whole = false;
+                    break;
+                }
+                report(operation->run(library, options.settings), options, output);
+            }
+            if (whole)
+                state.roundsDone = round;
+            output.progress(round, options.repeat);
+            if (round < options.repeat)
+                pause(options.pauseMs);
+        }
+        output.clearProgress();
+        state.usageAtEnd = usageOf(getpid());
+    }
+    state.finished = 1;
+    _exit(0);
+}

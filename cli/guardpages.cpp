@@ -1,0 +1,125 @@
+#include "guardpages.h"
+
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace GuardPages {
+
+namespace {
+
+// The protected run after each buffer: a write up to 64 KiB past the end
+// faults here; a longer one reaches the next slot's guard bytes.
+const std::size_t protectedBytes = 64 * 1024;
+
+char *arena = nullptr;
+std::size_t pageSize = 0;
+std::size_t bufferBytes = 0;   // the buffer's page(s) in each slot
+std::size_t slotBytes = 0;
+std::vector<char> pattern;     // the guard bytes of a buffer's page(s)
+std::size_t sizes[slots] = {};
+
+// Pages the fault handler opened, by slot, to close again after the call.
+const std::size_t maxOpened = 64;
+std::atomic<char *> openedPages[slots][maxOpened];
+std::atomic<std::size_t> openedCount[slots];
+
+char *pageOf(const char *address)
+{
+    return arena + (std::size_t(address - arena) / pageSize) * pageSize;
+}
+
+extern "C" void onFault(int, siginfo_t *info, void *)
+{
+    char *address = static_cast<char *>(info->si_addr);
+    if (arena && address >= arena && address < arena + slots * slotBytes) {
+        const std::size_t slot = std::size_t(address - arena) / slotBytes;
+        const std::size_t offset = std::size_t(address - arena) % slotBytes;
+        const std::size_t count = openedCount[slot].load();
+        if (offset >= bufferBytes && count < maxOpened
+            && mprotect(pageOf(address), pageSize, PROT_READ | PROT_WRITE) == 0) {
+            openedPages[slot][count].store(pageOf(address));
+            openedCount[slot].store(count + 1);
+            return;
+        }
+    }
+    // Not ours: the fault the library would have met anyway, as a crash.
+    signal(SIGSEGV, SIG_DFL);
+}
+
+} // namespace
+
+bool setUp()
+{
+    pageSize = std::size_t(sysconf(_SC_PAGESIZE));
+    bufferBytes = (largestBuffer + pageSize - 1) / pageSize * pageSize;
+    slotBytes = bufferBytes + (protectedBytes + pageSize - 1) / pageSize * pageSize;
+    void *memory = mmap(nullptr, slots * slotBytes, PROT_READ,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return false;
+    arena = static_cast<char *>(memory);
+
+    std::random_device seed;
+    std::mt19937 random(seed());
+    pattern.resize(bufferBytes);
+    for (char &byte : pattern)
+        byte = char(random());
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        char *buffer = arena + slot * slotBytes;
+        if (mprotect(buffer, bufferBytes, PROT_READ | PROT_WRITE) != 0)
+            return false;
+        std::memcpy(buffer, pattern.data(), bufferBytes);
+        openedCount[slot].store(0);
+    }
+
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_sigaction = onFault;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    return sigaction(SIGSEGV, &action, nullptr) == 0;
+}
+
+char *take(std::size_t slot, std::size_t size)
+{
+    sizes[slot] = size;
+    char *buffer = arena + slot * slotBytes + bufferBytes - size;
+    std::memset(buffer, 0, size);
+    return buffer;
+}
+
+void inspect(std::size_t used, int *damage)
+{
+    const std::size_t protectedPages = (slotBytes - bufferBytes) / pageSize;
+    bool previousRanThrough = false;
+    for (std::size_t slot = 0; slot <= used && slot < slots; ++slot) {
+        char *page = arena + slot * slotBytes;
+        const std::size_t opened = openedCount[slot].load();
+        for (std::size_t i = 0; i < opened; ++i) {
+            char *guard = openedPages[slot][i].load();
+            std::memset(guard, 0, pageSize);
+            mprotect(guard, pageSize, PROT_READ);
+        }
+        openedCount[slot].store(0);
+
+        const std::size_t size = slot < used ? sizes[slot] : 0;
+        const std::size_t below = bufferBytes - size;
+        const bool guardBytesKept = std::memcmp(page, pattern.data(), below) == 0;
+        if (slot < used)
+            damage[slot] = (opened > 0 ? PastTheEnd : Untouched)
+                | (!guardBytesKept && !previousRanThrough ? BeforeTheStart : Untouched);
+        if (guardBytesKept)
+            std::memcpy(page + below, pattern.data() + below, size);
+        else
+            std::memcpy(page, pattern.data(), bufferBytes);
+        sizes[slot] = 0;
+        previousRanThrough = opened == protectedPages;
+    }
+}
+
+} // namespace GuardPages

@@ -1,0 +1,145 @@
+#include "options.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+const int intMax = std::numeric_limits<int>::max();
+
+QString operationNames()
+{
+    QStringList names;
+    for (const Operation &operation : operations)
+        names << operation.name;
+    return names.join(", ") + ", all";
+}
+
+// Every number option takes the same form: decimal digits, a minus sign
+// where negative values make sense, nothing else.
+bool wholeNumber(const QString &text, qint64 low, qint64 high, int &number)
+{
+    static const QRegularExpression digits("^-?[0-9]{1,18}$");
+    if (!digits.match(text).hasMatch())
+        return false;
+    const qint64 value = text.toLongLong(nullptr, 10);
+    if (value < low || value > high)
+        return false;
+    number = int(value);
+    return true;
+}
+
+QString check(const QCommandLineParser &parser, Options &options)
+{
+    const QStringList given = parser.optionNames();
+    for (const QString &name : given) {
+        if (given.count(name) > 1)
+            return QStringLiteral("--%1 is given more than once").arg(name);
+    }
+
+    int device = 0;
+    if (!wholeNumber(parser.value("device"), 0, intMax, device) || (device != 21 && device != 19))
+        return QStringLiteral("--device must be 21 or 19, not \"%1\"").arg(parser.value("device"));
+    options.settings.deviceType = device;
+
+    int region = 0;
+    if (!wholeNumber(parser.value("region"), 3500, 3509, region))
+        return QStringLiteral("--region must be one of 3500 to 3509, not \"%1\"")
+            .arg(parser.value("region"));
+    options.settings.regionCode = QByteArray::number(region);
+
+    int seconds = 0;
+    const qint64 limit = intMax / 1000;
+    if (!wholeNumber(parser.value("seconds"), -limit, limit, seconds))
+        return QStringLiteral("--seconds must be a whole number from %1 to %2, not \"%3\"")
+            .arg(-limit).arg(limit).arg(parser.value("seconds"));
+    options.settings.scannerMilliseconds = seconds * 1000;
+
+    if (!wholeNumber(parser.value("repeat"), 1, intMax, options.repeat))
+        return QStringLiteral("--repeat must be a whole number of at least 1, not \"%1\"")
+            .arg(parser.value("repeat"));
+    if (!wholeNumber(parser.value("pause"), 0, intMax, options.pauseMs))
+        return QStringLiteral("--pause must be a whole number of milliseconds, not \"%1\"")
+            .arg(parser.value("pause"));
+    if (parser.isSet("timeout")
+        && !wholeNumber(parser.value("timeout"), 0, limit, options.timeoutSeconds))
+        return QStringLiteral("--timeout must be a whole number of seconds from 0 to %1, not \"%2\"")
+            .arg(limit).arg(parser.value("timeout"));
+
+    if (parser.isSet("library")) {
+        options.library = parser.value("library");
+        if (!QFileInfo(options.library).isFile())
+            return QStringLiteral("--library names no file: \"%1\"").arg(options.library);
+    }
+    options.open = !parser.isSet("no-open");
+    options.json = parser.isSet("json");
+    options.showPin = parser.isSet("show-pin");
+
+    if (parser.positionalArguments().isEmpty())
+        return "no operation given; valid operations: " + operationNames();
+    for (const QString &name : parser.positionalArguments()) {
+        const int before = options.operations.size();
+        for (const Operation &operation : operations) {
+            if (name == operation.name || (name == "all" && operation.read))
+                options.operations.append(&operation);
+        }
+        if (options.operations.size() == before)
+            return QStringLiteral("unknown operation \"%1\"; valid operations: %2")
+                .arg(name, operationNames());
+    }
+    return QString();
+}
+
+} // namespace
+
+int readOptions(const QStringList &arguments, Options &options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Drives the card-reader terminal's functions through libVrkReaderClient.so, one\n"
+        "library call per operation, and checks that the library keeps to its contract.\n"
+        "The calls are made in a process of their own, so that a library that crashes,\n"
+        "ends the process or never returns is named, and the run still ends with its\n"
+        "summary.\n"
+        "Exit status: 0 every call succeeded, 1 a call failed, 2 usage error,\n"
+        "3 the library broke its contract (a finding, a crash, an exit inside a call,\n"
+        "the watchdog, a missing function), 4 the output could not be written,\n"
+        "128+N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM). The worst\n"
+        "news wins: 3, then 4, then a signal, then 1.");
+    parser.addOption({{"h", "help"}, "Displays this help."});
+    parser.addVersionOption();
+    parser.addOptions({
+        {"device", "Reader model's device type: 21 or 19.", "type", "21"},
+        {"region", "Region code, 3500 to 3509.", "code", "3500"},
+        {"seconds", "Scanner wait and interval, in whole seconds.", "n", "2"},
+        {"no-open", "Do not open the device first."},
+        {"json", "One JSON object per call, on one line each."},
+        {"show-pin", "Show the PIN pad's key text instead of ******."},
+        {"repeat", "Run the operations n times over (burn-in).", "n", "1"},
+        {"pause", "Wait ms milliseconds between rounds.", "ms", "0"},
+        {"timeout", "Watchdog: a call that has not returned after this many seconds\n"
+                    "is stopped and named; 0 turns it off. Default: the call's own\n"
+                    "wait plus 30 s, or 60 s for calls given none.", "seconds"},
+        {"library", "Check this library file instead of the one the program finds.",
+         "path"},
+    });
+    parser.addPositionalArgument("operation", "One or more of: " + operationNames() + ".",
+                                 "OPERATION...");
+    QString problem;
+    if (!parser.parse(arguments))
+        problem = parser.errorText();
+    else if (parser.isSet("help"))
+        parser.showHelp(Success);
+    else if (parser.isSet("version"))
+        parser.showVersion();
+    else
+        problem = check(parser, options);
+    if (problem.isEmpty())
+        return -1;
+    std::fputs(("cardreader-cli: " + problem + '\n').toUtf8().constData(), stderr);
+    return UsageError;
+}

@@ -1,0 +1,38 @@
+#ifndef CLI_OPTIONS_H
+#define CLI_OPTIONS_H
+
+#include "operations.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// What the command line asks for, every choice checked before the first
+// library call.
+struct Options
+{
+    Settings settings;
+    QVector<const Operation *> operations;
+    QString library;  // empty: found as the program finds it
+    bool open = true;
+    bool json = false;
+    bool showPin = false;
+    int repeat = 1;
+    int pauseMs = 0;
+    int timeoutSeconds = -1;  // -1: each call's own wait plus a margin
+};
+
+enum ExitStatus {
+    Success = 0,
+    CallFailed = 1,
+    UsageError = 2,
+    ContractBroken = 3,
+    OutputFailed = 4,
+    StoppedBySignal = 128,  // plus the signal's number
+};
+
+// Reads the command line into options. Returns -1 to go on, or the exit
+// status once help, the version or a usage error has been written.
+int readOptions(const QStringList &arguments, Options &options);
+
+#endif

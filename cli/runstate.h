@@ -1,0 +1,54 @@
+#ifndef CLI_RUNSTATE_H
+#define CLI_RUNSTATE_H
+
+#include "tally.h"
+
+#include <atomic>
+
+// What the process that makes the library calls shares with the process that
+// watches it: enough for the watcher to name the call that never came back
+// and to give the summary of everything that ran, whatever became of the
+// caller. Mapped once, before the caller is forked.
+struct RunState
+{
+    // The resources of the calling process, so that a library that leaks
+    // memory or descriptors over a burn-in shows it.
+    struct Usage
+    {
+        long long residentKiB = -1;
+        int descriptors = -1;
+    };
+
+    // Set by the watcher: stop before the next call.
+    std::atomic<int> stopRequested{0};
+
+    // The call in progress, or none: written by the caller around each call.
+    std::atomic<int> calling{0};
+    char operation[16] = {};
+    char function[32] = {};
+    std::atomic<long long> callStartNs{0};
+    std::atomic<long long> callLimitMs{0};  // 0: no watchdog
+
+    // How the run went so far.
+    std::atomic<int> status{0};
+    std::atomic<int> roundsDone{0};
+    std::atomic<int> roundStarted{0};
+    std::atomic<int> finished{0};
+    std::atomic<int> outputFailed{0};
+    Usage usageAtStart;
+    Usage usageAtEnd;
+    Tally tally;
+
+    // The watchdog for every call, in seconds: 0 none, -1 each call's own
+    // wait plus a margin.
+    int timeoutSeconds = -1;
+};
+
+// The one shared state of this run; create() maps it.
+RunState &runState();
+bool createRunState(int timeoutSeconds);
+
+long long monotonicNs();
+RunState::Usage usageOf(long pid);
+
+#endif

@@ -1,0 +1,81 @@
+#include "tally.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const double bucketWidth = 1.02;
+
+std::size_t bucketOf(double milliseconds, std::size_t buckets)
+{
+    const double microseconds = milliseconds * 1000;
+    if (microseconds < 1)
+        return 0;
+    const double index = 1 + std::floor(std::log(microseconds) / std::log(bucketWidth));
+    return std::min(buckets - 1, std::size_t(index));
+}
+
+// The middle of a bucket, in milliseconds.
+double middleOf(std::size_t bucket)
+{
+    return bucket == 0 ? 0.0005 : std::pow(bucketWidth, double(bucket) - 0.5) / 1000;
+}
+
+} // namespace
+
+void Tally::add(const char *operation, Outcome outcome, double milliseconds)
+{
+    std::size_t i = 0;
+    while (i < m_count && std::strncmp(m_rows[i].operation, operation, sizeof m_rows[i].operation))
+        ++i;
+    if (i == maxOperations)
+        return;
+    Row &row = m_rows[i];
+    if (i == m_count) {
+        std::memset(&row, 0, sizeof row);
+        std::strncpy(row.operation, operation, sizeof row.operation - 1);
+        row.minMs = milliseconds;
+        row.maxMs = milliseconds;
+        ++m_count;
+    }
+    ++row.outcomes[outcome];
+    row.minMs = std::min(row.minMs, milliseconds);
+    row.maxMs = std::max(row.maxMs, milliseconds);
+    ++row.histogram[bucketOf(milliseconds, buckets)];
+}
+
+double Tally::valueAt(const Row &row, std::uint64_t rank) const
+{
+    std::uint64_t seen = 0;
+    for (std::size_t b = 0; b < buckets; ++b) {
+        seen += row.histogram[b];
+        if (seen > rank)
+            return std::max(row.minMs, std::min(row.maxMs, middleOf(b)));
+    }
+    return row.maxMs;
+}
+
+// The nearest rank; the median of an even count is the mean of the middle two.
+double Tally::percentile(const Row &row, double fraction) const
+{
+    const std::uint64_t calls = row.outcomes[0] + row.outcomes[1] + row.outcomes[2];
+    if (fraction == 0.5 && calls % 2 == 0)
+        return (valueAt(row, calls / 2 - 1) + valueAt(row, calls / 2)) / 2;
+    const std::uint64_t rank = std::uint64_t(std::ceil(fraction * double(calls)));
+    return valueAt(row, rank > 0 ? rank - 1 : 0);
+}
+
+std::vector<Tally::Figures> Tally::figures() const
+{
+    std::vector<Figures> out;
+    for (std::size_t i = 0; i < m_count; ++i) {
+        const Row &row = m_rows[i];
+        out.push_back({row.operation, row.outcomes[0] + row.outcomes[1] + row.outcomes[2],
+                       row.outcomes[Succeeded], row.outcomes[Failed],
+                       row.outcomes[BrokeContract], row.minMs, percentile(row, 0.5),
+                       percentile(row, 0.95), percentile(row, 0.99), row.maxMs});
+    }
+    return out;
+}

@@ -1,0 +1,54 @@
+#ifndef CLI_TALLY_H
+#define CLI_TALLY_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Every call of a run, by operation, in a fixed size whatever the number of
+// calls, so that a burn-in of days keeps the same memory. Durations go into
+// a histogram whose buckets are 2 % wide; min and max are exact. It holds no
+// pointer, as it lives in memory shared with the watching process.
+class Tally
+{
+public:
+    enum Outcome { Succeeded, Failed, BrokeContract };
+
+    struct Figures
+    {
+        const char *operation;
+        std::uint64_t calls;
+        std::uint64_t succeeded;
+        std::uint64_t failed;
+        std::uint64_t brokeContract;
+        double minMs;
+        double medianMs;
+        double p95Ms;
+        double p99Ms;
+        double maxMs;
+    };
+
+    void add(const char *operation, Outcome outcome, double milliseconds);
+    // One row per operation, in the order they were first called.
+    std::vector<Figures> figures() const;
+
+private:
+    static const std::size_t buckets = 1200;  // 1 us to beyond five hours
+    static const std::size_t maxOperations = 16;
+    struct Row
+    {
+        char operation[16];
+        std::uint64_t outcomes[3];
+        double minMs;
+        double maxMs;
+        std::uint64_t histogram[buckets];
+    };
+
+    double valueAt(const Row &row, std::uint64_t rank) const;
+    double percentile(const Row &row, double fraction) const;
+
+    Row m_rows[maxOperations];
+    std::size_t m_count = 0;
+};
+
+#endif
