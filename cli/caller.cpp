@@ -91,7 +91,7 @@ private:
 void report(const GuardedCall &call, const Options &options, Output &output)
 {
     RunState &state = runState();
-    state.tally.add(call.operation.toLatin1().constData(), call.outcome(), call.milliseconds);
+    state.tally.add(call.operation, call.outcome(), call.milliseconds);
     if (call.outcome() == Tally::BrokeContract)
         state.status = ContractBroken;
     else if (!call.ok() && state.status == Success)

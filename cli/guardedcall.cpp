@@ -17,19 +17,20 @@ StrayOutput *strayOutput = nullptr;
 const int marginMs = 30 * 1000;
 const int noWaitMs = 60 * 1000;
 
-QString described(const QString &name, std::size_t size)
+QString described(const char *name, std::size_t size)
 {
-    return name == "output" ? QStringLiteral("its int output")
-                            : QStringLiteral("its %1-byte %2 buffer")
-                                  .arg(size)
-                                  .arg(QString(name).replace('_', ' '));
+    return std::strcmp(name, "output") == 0
+        ? QStringLiteral("its int output")
+        : QStringLiteral("its %1-byte %2 buffer")
+              .arg(size)
+              .arg(QString::fromLatin1(name).replace('_', ' '));
 }
 
 } // namespace
 
 GuardedCall::GuardedCall(const char *operation, const char *function)
-    : operation(QString::fromLatin1(operation))
-    , function(QString::fromLatin1(function))
+    : operation(operation)
+    , function(function)
 {
 }
 
@@ -40,7 +41,7 @@ void GuardedCall::catchStrayOutput(StrayOutput *output)
 
 int GuardedCall::argument(const char *name, int value)
 {
-    arguments.append({QString::fromLatin1(name), value});
+    arguments.append({name, value});
     return value;
 }
 
@@ -48,7 +49,7 @@ char *GuardedCall::textArgument(const char *name, std::size_t size, const QByteA
 {
     char *buffer = add(name, Kind::Argument, size);
     std::memcpy(buffer, text.constData(), std::min(std::size_t(text.size()), size - 1));
-    textArguments.append({QString::fromLatin1(name), text, false});
+    textArguments.append({name, text, false});
     return buffer;
 }
 
@@ -64,7 +65,7 @@ char *GuardedCall::secret(const char *name, std::size_t size)
 
 int *GuardedCall::output(const char *name)
 {
-    outputs.append({QString::fromLatin1(name), 0});
+    outputs.append({name, 0});
     return reinterpret_cast<int *>(add(name, Kind::Output, sizeof(int)));
 }
 
@@ -81,8 +82,10 @@ void GuardedCall::waitsUpTo(int milliseconds)
 
 char *GuardedCall::add(const char *name, Kind kind, std::size_t size)
 {
+    if (m_buffers.isEmpty())
+        m_buffers.reserve(int(GuardPages::slots));
     char *bytes = GuardPages::take(std::size_t(m_buffers.size()), size);
-    m_buffers.append({QString::fromLatin1(name), kind, size, bytes});
+    m_buffers.append({name, kind, size, bytes});
     return bytes;
 }
 
@@ -96,8 +99,8 @@ Tally::Outcome GuardedCall::outcome() const
 void GuardedCall::start()
 {
     RunState &state = runState();
-    std::strncpy(state.operation, operation.toLatin1().constData(), sizeof state.operation - 1);
-    std::strncpy(state.function, function.toLatin1().constData(), sizeof state.function - 1);
+    std::strncpy(state.operation, operation, sizeof state.operation - 1);
+    std::strncpy(state.function, function, sizeof state.function - 1);
     const int timeout = state.timeoutSeconds;
     state.callLimitMs = timeout >= 0 ? timeout * 1000LL
                                      : (m_hasWait ? m_waitMs + 0LL + marginMs : noWaitMs);
@@ -115,12 +118,13 @@ void GuardedCall::finish(int result)
     this->result = result;
 
     // Every buffer is read before the guards are inspected and reset.
-    QVector<QByteArray> texts;
-    QVector<bool> terminated;
+    QByteArray texts[GuardPages::slots];
+    bool terminated[GuardPages::slots] = {};
     int output = 0;
-    for (const Buffer &buffer : m_buffers) {
-        texts.append(QByteArray(buffer.bytes, int(strnlen(buffer.bytes, buffer.size))));
-        terminated.append(std::memchr(buffer.bytes, 0, buffer.size) != nullptr);
+    for (int i = 0; i < m_buffers.size(); ++i) {
+        const Buffer &buffer = m_buffers[i];
+        texts[i] = QByteArray(buffer.bytes, int(strnlen(buffer.bytes, buffer.size)));
+        terminated[i] = std::memchr(buffer.bytes, 0, buffer.size) != nullptr;
         if (buffer.kind == Kind::Output)
             std::memcpy(&outputs[output++].value, buffer.bytes, sizeof(int));
     }
@@ -141,7 +145,7 @@ void GuardedCall::finish(int result)
     }
     if (standardOutput.size > 0)
         findings << QStringLiteral("%1 wrote %2 bytes to standard output")
-                        .arg(function)
+                        .arg(QString::fromLatin1(function))
                         .arg(standardOutput.size);
 }
 
@@ -149,21 +153,24 @@ void GuardedCall::lacking()
 {
     int damage[GuardPages::slots] = {};
     GuardPages::inspect(std::size_t(m_buffers.size()), damage);
-    findings << function + " is missing from the library";
+    findings << QString::fromLatin1(function) + " is missing from the library";
 }
 
 void GuardedCall::check(const Buffer &buffer, const QByteArray &text, bool terminated,
                         int damage)
 {
-    const QString what = described(buffer.name, buffer.size);
-    if (damage & GuardPages::PastTheEnd)
-        findings << function + " wrote past the end of " + what;
-    if (damage & GuardPages::BeforeTheStart)
-        findings << function + " wrote before the start of " + what;
-    if (buffer.kind == Kind::Output)
+    const bool nul = terminated || buffer.kind == Kind::Output;
+    const bool utf8 = buffer.kind == Kind::Output || isUtf8(text.constData(), std::size_t(text.size()));
+    if (damage == GuardPages::Untouched && nul && utf8)
         return;
-    if (!terminated)
-        findings << function + " left no NUL in " + what;
-    if (!isUtf8(text.toStdString()))
-        findings << function + " wrote text that is not UTF-8 into " + what;
+    const QString what = described(buffer.name, buffer.size);
+    const QString name = QString::fromLatin1(function);
+    if (damage & GuardPages::PastTheEnd)
+        findings << name + " wrote past the end of " + what;
+    if (damage & GuardPages::BeforeTheStart)
+        findings << name + " wrote before the start of " + what;
+    if (!nul)
+        findings << name + " left no NUL in " + what;
+    if (!utf8)
+        findings << name + " wrote text that is not UTF-8 into " + what;
 }

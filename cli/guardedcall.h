@@ -20,14 +20,16 @@
 class GuardedCall
 {
 public:
+    // Names are the operations' string literals: a burn-in's millions of
+    // calls make no copies of them.
     struct Number
     {
-        QString name;
+        const char *name;
         int value;
     };
     struct Value
     {
-        QString name;
+        const char *name;
         QByteArray text;
         bool secret;
     };
@@ -60,8 +62,8 @@ public:
     // Where the library's own output is caught, for every call.
     static void catchStrayOutput(StrayOutput *strayOutput);
 
-    QString operation;
-    QString function;
+    const char *operation;
+    const char *function;
     QVector<Number> arguments;
     QVector<Value> textArguments;
     bool called = false;
@@ -79,7 +81,7 @@ private:
     enum class Kind { Argument, Value, Secret, Output, Error };
     struct Buffer
     {
-        QString name;
+        const char *name;
         Kind kind;
         std::size_t size;
         char *bytes;

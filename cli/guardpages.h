@@ -7,7 +7,7 @@
 // pages begin, so that a write past the end, of any length, is caught as it
 // happens rather than corrupting memory. The caught page is opened for the
 // rest of the call and noted. The part of each buffer's page below it holds
-// guard bytes that change from run to run, for a write that jumps past the
+// guard bytes that change from run to run, for a write that runs through the
 // protected pages into the next buffer's page, or lands before a buffer.
 namespace GuardPages {
 

@@ -147,7 +147,7 @@ private:
         m_signalsHandled = signalsCaught;
         m_stopSignal = lastSignal;
         if (runState().stopRequested.exchange(1) == 0) {
-            message("stopping after the current call; press Ctrl-C again to stop now");
+            message("stopping after the current call; Ctrl-C again stops now");
             return;
         }
         if (!m_stoppedNow) {
@@ -177,7 +177,7 @@ private:
                          state.calling ? state.function : "the calling process");
         call.called = state.calling != 0;
         call.milliseconds = state.calling ? (monotonicNs() - state.callStartNs) / 1e6 : 0;
-        const QString who = state.calling ? call.function
+        const QString who = state.calling ? QString::fromLatin1(call.function)
                                           : QStringLiteral("the library, outside any call,");
         if (m_timedOut)
             call.findings << who + " did not return within " + seconds(state.callLimitMs) + " s";

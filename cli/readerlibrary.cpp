@@ -1,5 +1,7 @@
 #include "readerlibrary.h"
 
+#include <QFileInfo>
+
 #include <dlfcn.h>
 #include <link.h>
 
@@ -29,9 +31,10 @@ bool ReaderLibrary::load(const QString &file, QString &why)
         return false;
     }
     link_map *map = nullptr;
-    path = dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name
+    const QString loaded = dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name
         ? QString::fromLocal8Bit(map->l_name)
         : QString::fromLocal8Bit(name);
+    path = QFileInfo(loaded).absoluteFilePath();
 
     resolve(handle, "VRK_OpenDev", VRK_OpenDev, missing);
     resolve(handle, "VRK_ReadCarNo", VRK_ReadCarNo, missing);

@@ -112,13 +112,16 @@ QString printable(const QByteArray &text)
 
 QString describe(const GuardedCall &call, bool showPin)
 {
-    QString out = call.operation + " (" + call.function + "): " + status(call)
+    QString out = QString::fromLatin1(call.operation) + " (" + QString::fromLatin1(call.function)
+        + "): " + status(call)
         + QString::asprintf(", %.3f ms\n", call.milliseconds);
     if (call.ok()) {
         for (const GuardedCall::Value &value : call.values)
-            out += "  " + value.name + ": " + printable(shown(value, showPin)) + '\n';
+            out += "  " + QString::fromLatin1(value.name) + ": "
+                + printable(shown(value, showPin)) + '\n';
         for (const GuardedCall::Number &output : call.outputs)
-            out += "  " + output.name + ": " + QString::number(output.value) + '\n';
+            out += "  " + QString::fromLatin1(output.name) + ": " + QString::number(output.value)
+                + '\n';
     }
     if (!call.message.isEmpty())
         out += "  message: " + printable(call.message) + '\n';
@@ -136,15 +139,15 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
     QJsonObject arguments;
     QJsonObject argumentsExact;
     for (const GuardedCall::Number &argument : call.arguments)
-        arguments.insert(argument.name, argument.value);
+        arguments.insert(QString::fromLatin1(argument.name), argument.value);
     for (const GuardedCall::Value &argument : call.textArguments)
-        insertText(arguments, argumentsExact, argument.name, argument.text);
+        insertText(arguments, argumentsExact, QString::fromLatin1(argument.name), argument.text);
     QJsonObject values;
     QJsonObject valuesExact;
     for (const GuardedCall::Value &value : call.values)
-        insertText(values, valuesExact, value.name, shown(value, showPin));
+        insertText(values, valuesExact, QString::fromLatin1(value.name), shown(value, showPin));
     for (const GuardedCall::Number &output : call.outputs)
-        values.insert(output.name, output.value);
+        values.insert(QString::fromLatin1(output.name), output.value);
     QJsonObject texts;
     QJsonObject textsExact;
     insertText(texts, textsExact, "message", call.message);
@@ -154,8 +157,8 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
         insertText(texts, textsExact, "stderr", call.standardError.bytes);
 
     QJsonObject object;
-    object.insert("operation", call.operation);
-    object.insert("function", call.function);
+    object.insert("operation", QString::fromLatin1(call.operation));
+    object.insert("function", QString::fromLatin1(call.function));
     object.insert("arguments", arguments);
     if (!argumentsExact.isEmpty())
         object.insert("arguments_base64", argumentsExact);

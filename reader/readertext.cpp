@@ -6,9 +6,9 @@
 namespace {
 
 // Length of the valid UTF-8 character that starts at text[i], or 0.
-std::size_t characterLength(const std::string &text, std::size_t i)
+std::size_t characterLength(const char *text, std::size_t size, std::size_t i)
 {
-    const auto byte = [&text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const auto byte = [text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
     const unsigned char lead = byte(i);
     if (lead < 0x80)
         return 1;
@@ -30,7 +30,7 @@ std::size_t characterLength(const std::string &text, std::size_t i)
     } else {
         return 0;
     }
-    if (i + length > text.size())
+    if (i + length > size)
         return 0;
     for (std::size_t k = 1; k < length; ++k) {
         if ((byte(i + k) & 0xc0) != 0x80)
@@ -83,8 +83,13 @@ std::string bufferText(const char *buffer, std::size_t size)
 
 bool isUtf8(const std::string &text)
 {
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = characterLength(text, i);
+    return isUtf8(text.data(), text.size());
+}
+
+bool isUtf8(const char *bytes, std::size_t size)
+{
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t length = characterLength(bytes, size, i);
         if (length == 0)
             return false;
         i += length;
@@ -97,7 +102,7 @@ std::string quoted(const std::string &bytes)
     std::string out = "\"";
     for (std::size_t i = 0; i < bytes.size();) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        const std::size_t length = characterLength(bytes, i);
+        const std::size_t length = characterLength(bytes.data(), bytes.size(), i);
         if (c == '\\' || c == '"') {
             out += '\\';
             out += char(c);
@@ -125,7 +130,7 @@ std::string withBadBytesEscaped(const std::string &bytes)
 {
     std::string out;
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = characterLength(bytes, i);
+        const std::size_t length = characterLength(bytes.data(), bytes.size(), i);
         if (length == 0) {
             char escape[5];
             std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(bytes[i]));

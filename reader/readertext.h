@@ -17,6 +17,7 @@ void putText(char *buffer, std::size_t size, const std::string &text);
 std::string bufferText(const char *buffer, std::size_t size);
 
 bool isUtf8(const std::string &text);
+bool isUtf8(const char *bytes, std::size_t size);
 
 // A double-quoted form that is always valid UTF-8 on one line: backslash,
 // quote and control characters are escaped, as is every byte that is not

@@ -1,17 +1,59 @@
 // A reader library that breaks its contract, for the command-line program's
 // contract check: the card number read writes one byte past its 36-byte
 // buffer, the chip read leaves no NUL, and the region read writes bytes that
-// are not UTF-8. Every other function answers success and writes nothing.
+// are not UTF-8. BADREADER_FAULT makes the card number read (the scan, for
+// wide-output) misbehave in one of the ways a maker's library has been
+// seen to. Built without VRK_MagCardRead, it is a library that lacks one
+// function. Every other function answers success and writes nothing.
 
 #define VRK_API __attribute__((visibility("default")))
 #include "vrkreaderclient.h"
 
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+namespace {
+
+bool fault(const char *name)
+{
+    const char *chosen = std::getenv("BADREADER_FAULT");
+    return chosen && std::strcmp(chosen, name) == 0;
+}
+
+} // namespace
 
 int VRK_OpenDev(int, char *, char *) { return 0; }
 
 int VRK_ReadCarNo(char *cardNumber, char *)
 {
+    if (fault("crash"))
+        std::raise(SIGSEGV);
+    if (fault("abort"))
+        std::abort();
+    if (fault("exit"))
+        std::exit(0);
+    if (fault("hang"))
+        for (;;)
+            pause();
+    if (fault("chatter")) {
+        std::printf("VRK: reading card\n");
+        std::fprintf(stderr, "VRK: \x1b[31mwarning\n");
+        return 0;
+    }
+    if (fault("far-overrun")) {
+        std::memset(cardNumber, '1', 36 + 200);
+        cardNumber[36 + 200] = '\0';
+        return 0;
+    }
+    if (fault("guard-byte-overrun")) {
+        std::strcpy(cardNumber, "1");
+        std::memset(cardNumber + 36, 0xa5, 16);
+        return 0;
+    }
     std::memset(cardNumber, '1', 36);
     cardNumber[36] = '\0';
     return 0;
@@ -45,7 +87,15 @@ int VRK_ICBankCard_ReadNO(char *cardNumber, char *)
 
 int VRK_MagicBankCard_ReadNo(int, char *, char *) { return 0; }
 int VRK_ECard_SetAutoRead(int, char *) { return 0; }
-int VRK_ECard_Read(int *, char *, int, char *) { return 0; }
+int VRK_ECard_Read(int *output, char *, int, char *)
+{
+    // The output stored as a 64-bit value, as a port to AArch64 may.
+    if (fault("wide-output"))
+        *reinterpret_cast<long long *>(output) = 7;
+    return 0;
+}
 int VRK_ECard_AutoReadTime(int, char *) { return 0; }
+#ifndef WITHOUT_MAGCARDREAD
 int VRK_MagCardRead(int, char *, char *, char *, char *, char *) { return 0; }
+#endif
 int VRK_KeyBoard_InputKey(int, int, char *, int *, char *) { return 0; }
