@@ -41,7 +41,8 @@ bool ChildProcess::start(const QStringList &command, const QMap<QString, QString
         environmentStrings.push_back(bytes.data());
     arguments.push_back(nullptr);
     environmentStrings.push_back(nullptr);
-    const QByteArray outPath = QFile::encodeName(QDir(m_directory).filePath("child.out"));
+    const QByteArray outPath = QFile::encodeName(
+        outputPath.isEmpty() ? QDir(m_directory).filePath("child.out") : outputPath);
     const QByteArray errPath = QFile::encodeName(QDir(m_directory).filePath("child.err"));
 
     m_timer.start();
@@ -55,9 +56,9 @@ bool ChildProcess::start(const QStringList &command, const QMap<QString, QString
     return m_pid > 0;
 }
 
-void ChildProcess::interrupt()
+void ChildProcess::interrupt(int signal)
 {
-    kill(m_pid, SIGINT);
+    kill(m_pid, signal);
 }
 
 bool ChildProcess::finish()
@@ -67,7 +68,8 @@ bool ChildProcess::finish()
         return false;
     elapsedMs = m_timer.elapsed();
     exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    out = readAll(QDir(m_directory).filePath("child.out"));
+    if (outputPath.isEmpty())
+        out = readAll(QDir(m_directory).filePath("child.out"));
     err = readAll(QDir(m_directory).filePath("child.err"));
     return true;
 }

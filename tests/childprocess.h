@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <signal.h>
 #include <sys/types.h>
 
 // A program run by the tests, started by hand: under qemu-user, which runs
@@ -19,9 +20,12 @@ public:
     explicit ChildProcess(const QString &directory) : m_directory(directory) {}
 
     bool start(const QStringList &command, const QMap<QString, QString> &variables);
-    void interrupt();
+    void interrupt(int signal = SIGINT);
     // Waits for the program's end and reads what it wrote.
     bool finish();
+
+    // Where standard output goes instead of being kept in out (/dev/full, say).
+    QString outputPath;
 
     QByteArray out;
     QByteArray err;

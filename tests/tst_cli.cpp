@@ -25,13 +25,26 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void repeatSummary();
-    void interruptKeepsSummary();
+    void burnInFigures_data();
+    void burnInFigures();
+    void interrupts_data();
+    void interrupts();
     void contractFindings_data();
     void contractFindings();
+    void libraryFaults_data();
+    void libraryFaults();
+    void valuesAsLongAsTheirBuffers();
+    void eachValueUnderItsName();
+    void jsonHidesAndCorruptsNothing();
+    void unwritableOutput();
+    void operationsRunAsAsked_data();
+    void operationsRunAsAsked();
 
 private:
     QStringList command(const QStringList &arguments) const;
     ChildProcess run(const QStringList &arguments, QMap<QString, QString> variables = {});
+    QVector<QJsonObject> runJson(const QStringList &arguments, ChildProcess &cli,
+                                 QMap<QString, QString> variables = {});
     QString path(const QString &name) const { return directory->filePath(name); }
     void write(const QString &name, const QByteArray &content);
 
@@ -72,6 +85,25 @@ ChildProcess tst_Cli::run(const QStringList &arguments, QMap<QString, QString> v
     return child;
 }
 
+// Every line of the output must be one JSON object: nothing the library
+// writes may get into the stream.
+QVector<QJsonObject> tst_Cli::runJson(const QStringList &arguments, ChildProcess &cli,
+                                      QMap<QString, QString> variables)
+{
+    cli = run(QStringList{"--json"} + arguments, variables);
+    QVector<QJsonObject> objects;
+    for (const QByteArray &line : cli.out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            qWarning("not a JSON object: %s", line.constData());
+        objects.append(document.object());
+    }
+    return objects;
+}
+
 void tst_Cli::write(const QString &name, const QByteArray &content)
 {
     QFile file(path(name));
@@ -81,7 +113,8 @@ void tst_Cli::write(const QString &name, const QByteArray &content)
 
 void tst_Cli::argumentsOfEachOperation()
 {
-    const ChildProcess cli = run({"--device", "19", "--region", "3507", "--seconds", "3",
+    // 010 is ten seconds, never octal.
+    const ChildProcess cli = run({"--device", "19", "--region", "3507", "--seconds", "010",
                                   "card-number", "card-info", "card-id-code", "card-region",
                                   "id-card", "bank-chip", "bank-stripe", "scan-auto",
                                   "scan-manual", "scan", "scan-interval", "tracks", "pin"},
@@ -95,7 +128,7 @@ void tst_Cli::argumentsOfEachOperation()
                             "VRK_ReadCardCity\nVRK_IDCard_Read\nVRK_ICBankCard_ReadNO\n"
                             "VRK_MagicBankCard_ReadNo timeout=10\n"
                             "VRK_ECard_SetAutoRead mode=1\nVRK_ECard_SetAutoRead mode=0\n"
-                            "VRK_ECard_Read wait=3000\nVRK_ECard_AutoReadTime interval=3000\n"
+                            "VRK_ECard_Read wait=10000\nVRK_ECard_AutoReadTime interval=10000\n"
                             "VRK_MagCardRead timeout=10\n"
                             "VRK_KeyBoard_InputKey timeout=20 keySize=1024\n"));
 }
@@ -197,6 +230,18 @@ void tst_Cli::usageErrors_data()
     QTest::newRow("no operation") << QStringList{} << "card-number, ";
     QTest::newRow("no rounds") << QStringList{"--repeat", "0", "all"} << "at least 1";
     QTest::newRow("unknown option") << QStringList{"--colour", "all"} << "colour";
+    QTest::newRow("region 3499") << QStringList{"--region", "3499", "all"} << "3500 to 3509";
+    QTest::newRow("seconds whose milliseconds overflow")
+        << QStringList{"--seconds", "-2147484", "scan"} << "-2147483";
+    QTest::newRow("unknown operation after a known one")
+        << QStringList{"card-number", "card-numbr"} << "card-numbr";
+    QTest::newRow("plus sign") << QStringList{"--device", "+21", "all"} << "+21";
+    QTest::newRow("option given twice")
+        << QStringList{"--region", "3501", "--region", "3502", "all"} << "more than once";
+    QTest::newRow("help-all is not offered") << QStringList{"--help-all"} << "help-all";
+    QTest::newRow("library that is no file")
+        << QStringList{"--library", "/nonexistent/libVrkReaderClient.so", "all"} << "no file";
+    QTest::newRow("negative watchdog") << QStringList{"--timeout", "-1", "all"} << "--timeout";
 }
 
 void tst_Cli::usageErrors()
@@ -226,20 +271,126 @@ void tst_Cli::repeatSummary()
     QVERIFY2(out.contains(QRegularExpression("\n  bank-chip +5 +5 +0 ")), qPrintable(out));
 }
 
-void tst_Cli::interruptKeepsSummary()
+void tst_Cli::burnInFigures_data()
 {
-    write("script.txt", "VRK_ReadCarNo 0 \"1\" delay=20\n");
+    QTest::addColumn<bool>("json");
+    QTest::newRow("for people") << false;
+    QTest::newRow("for programs") << true;
+}
+
+// Four rounds of known durations, one of them a failure: every figure of the
+// summary, and nothing on standard error, which is not a terminal here.
+void tst_Cli::burnInFigures()
+{
+    QFETCH(bool, json);
+    write("script.txt", "VRK_ReadCarNo 0 \"1\" delay=300\nVRK_ReadCarNo 0 \"2\" delay=0\n"
+                        "VRK_ReadCarNo -1 delay=200\nVRK_ReadCarNo 0 \"4\" delay=100\n");
+    const QStringList arguments{"--no-open", "--repeat", "4", "card-number"};
     ChildProcess cli(directory->path());
-    QVERIFY(cli.start(command({"--repeat", "1000", "card-number"}),
-                      {{"VRK_SIM_SCRIPT", path("script.txt")}}));
-    QTest::qWait(1000);
-    cli.interrupt();
+    QList<double> figures;
+    QList<qint64> counts;
+    if (json) {
+        const QVector<QJsonObject> lines = runJson(arguments, cli);
+        QCOMPARE(lines.size(), 5);
+        const double failedMs = lines[2].value("duration_ms").toDouble();
+        QVERIFY2(failedMs >= 200 && failedMs < 260, qPrintable(QString::number(failedMs)));
+        const QJsonObject summary = lines.last().value("summary").toObject();
+        QCOMPARE(summary.value("rounds").toInt(), 4);
+        const QJsonArray rows = summary.value("operations").toArray();
+        QCOMPARE(rows.size(), 1);
+        const QJsonObject row = rows[0].toObject();
+        for (const char *key : {"calls", "succeeded", "failed", "broke_contract"})
+            counts << qint64(row.value(key).toDouble());
+        for (const char *key : {"min_ms", "median_ms", "p95_ms", "p99_ms", "max_ms"})
+            figures << row.value(key).toDouble();
+    } else {
+        cli = run(arguments);
+        const QString out = QString::fromUtf8(cli.out);
+        QCOMPARE(out.count("card-number (VRK_ReadCarNo)"), 1);
+        QVERIFY2(out.contains("summary of 4 round(s):\n"), qPrintable(out));
+        const QStringList rows = out.split('\n').filter(QRegularExpression("^  card-number "));
+        QCOMPARE(rows.size(), 1);
+        const QStringList columns = rows[0].simplified().split(' ');
+        for (int i = 1; i <= 4; ++i)
+            counts << columns[i].toLongLong();
+        for (int i = 5; i <= 9; ++i)
+            figures << columns[i].toDouble();
+    }
+    QCOMPARE(counts, (QList<qint64>{4, 3, 1, 0}));
+    const double expected[] = {0, 150, 300, 300, 300};
+    for (int i = 0; i < 5; ++i)
+        QVERIFY2(figures[i] >= expected[i] * 0.97 && figures[i] <= expected[i] * 1.03 + 20,
+                 qPrintable(QStringLiteral("figure %1 is %2").arg(i).arg(figures[i])));
+    QCOMPARE(cli.err, QByteArray());
+    QCOMPARE(cli.exitCode, 1);
+}
+
+void tst_Cli::interrupts_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<int>>("signalsAtMs");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("summaryHead");
+    QTest::addColumn<int>("cardNumberCalls");  // -1: some, fewer than asked
+    QTest::addColumn<int>("exitCode");
+
+    const QByteArray quick = "VRK_ReadCarNo 0 \"1\" delay=20\n";
+    QTest::newRow("Ctrl-C: the calls made so far")
+        << quick << QStringList{"--repeat", "1000", "card-number"} << QList<int>{500} << SIGINT
+        << "of 1000, stopped by Ctrl-C (SIGINT)" << -1 << 130;
+    QTest::newRow("SIGTERM as Ctrl-C")
+        << quick << QStringList{"--repeat", "1000", "card-number"} << QList<int>{500} << SIGTERM
+        << "of 1000, stopped by SIGTERM" << -1 << 143;
+    QTest::newRow("SIGHUP as Ctrl-C")
+        << quick << QStringList{"--repeat", "1000", "card-number"} << QList<int>{500} << SIGHUP
+        << "of 1000, stopped by SIGHUP" << -1 << 129;
+    QTest::newRow("mid-round: the rest of the round is skipped")
+        << QByteArray("VRK_ReadCarNo 0 \"1\" delay=600\n")
+        << QStringList{"--repeat", "3", "card-number", "bank-chip"} << QList<int>{300} << SIGINT
+        << "summary of 0 round(s) of 3, stopped by Ctrl-C (SIGINT) (round 1 cut short)" << 1
+        << 130;
+    QTest::newRow("a pause is cut short")
+        << quick << QStringList{"--repeat", "3", "--pause", "10000", "card-number"}
+        << QList<int>{500} << SIGINT << "summary of 1 round(s) of 3" << 1 << 130;
+    QTest::newRow("a second Ctrl-C stops the call in progress")
+        << QByteArray("VRK_ReadCarNo 0 \"1\" delay=20000\n")
+        << QStringList{"--repeat", "2", "card-number"} << QList<int>{300, 600} << SIGINT
+        << "summary of 0 round(s) of 2, stopped by Ctrl-C (SIGINT) (round 1 cut short)" << 0
+        << 130;
+}
+
+void tst_Cli::interrupts()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<int>, signalsAtMs);
+    QFETCH(int, signal);
+    QFETCH(QString, summaryHead);
+    QFETCH(int, cardNumberCalls);
+    QFETCH(int, exitCode);
+
+    write("script.txt", script);
+    ChildProcess cli(directory->path());
+    QVERIFY(cli.start(command(arguments), {{"VRK_SIM_SCRIPT", path("script.txt")}}));
+    int waited = 0;
+    for (int at : signalsAtMs) {
+        QTest::qWait(at - waited);
+        waited = at;
+        cli.interrupt(signal);
+    }
     QVERIFY(cli.finish());
-    QCOMPARE(cli.exitCode, 130);
-    const QRegularExpressionMatch row = QRegularExpression("\n  card-number +([0-9]+) ")
-                                            .match(QString::fromUtf8(cli.out));
-    QVERIFY2(row.hasMatch(), cli.out.constData());
-    QVERIFY(row.captured(1).toInt() > 0 && row.captured(1).toInt() < 1000);
+    QCOMPARE(cli.exitCode, exitCode);
+    QVERIFY2(cli.elapsedMs < 5000, "the run did not stop");
+    const QString out = QString::fromUtf8(cli.out);
+    QVERIFY2(out.contains(summaryHead), qPrintable(out));
+    QVERIFY2(!out.contains("bank-chip"), qPrintable(out));
+    // What ran, and no more than ran.
+    const int calls = QRegularExpression("\n  card-number +([0-9]+) ").match(out).captured(1).toInt();
+    if (cardNumberCalls < 0)
+        QVERIFY2(calls > 0 && calls < 1000, qPrintable(out));
+    else
+        QCOMPARE(calls, cardNumberCalls);
 }
 
 void tst_Cli::contractFindings_data()
@@ -260,10 +411,187 @@ void tst_Cli::contractFindings()
     QFETCH(QString, operation);
     QFETCH(QString, finding);
 
-    // The way an integrator checks a new build of the maker's library.
-    const ChildProcess cli = run({operation}, {{"LD_LIBRARY_PATH", BADREADER_DIR}});
-    QVERIFY2(cli.out.contains(finding.toUtf8()), cli.out.constData());
+    // The way an integrator checks a new build of the maker's library; a
+    // burn-in shows the findings of calls that succeeded too.
+    const ChildProcess cli = run({"--repeat", "2", operation},
+                                 {{"LD_LIBRARY_PATH", BADREADER_DIR}});
+    QCOMPARE(cli.out.count(finding.toUtf8()), 2);
+    QVERIFY2(QString::fromUtf8(cli.out).contains(
+                 QRegularExpression("\n  " + operation + " +2 +0 +0 +2 ")),
+             cli.out.constData());
     QCOMPARE(cli.exitCode, 3);
+}
+
+void tst_Cli::libraryFaults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("finding");
+    QTest::addColumn<int>("brokeContract");
+
+    const QStringList cardNumber{"--repeat", "2", "--timeout", "1", "card-number"};
+    QTest::newRow("crash") << "crash" << cardNumber
+                           << "VRK_ReadCarNo crashed: segmentation fault (SIGSEGV)" << 1;
+    QTest::newRow("abort") << "abort" << cardNumber << "VRK_ReadCarNo crashed: aborted (SIGABRT)"
+                           << 1;
+    QTest::newRow("exit") << "exit" << cardNumber
+                          << "VRK_ReadCarNo ended the process with exit status 0" << 1;
+    QTest::newRow("hang") << "hang" << cardNumber << "VRK_ReadCarNo did not return within 1 s"
+                          << 1;
+    QTest::newRow("standard output chatter")
+        << "chatter" << cardNumber << "VRK_ReadCarNo wrote 18 bytes to standard output" << 2;
+    QTest::newRow("far overrun") << "far-overrun" << cardNumber
+        << "VRK_ReadCarNo wrote past the end of its 36-byte card number buffer" << 2;
+    QTest::newRow("overrun with the guard's old byte") << "guard-byte-overrun" << cardNumber
+        << "VRK_ReadCarNo wrote past the end of its 36-byte card number buffer" << 2;
+    QTest::newRow("64-bit store through an int output")
+        << "wide-output" << QStringList{"--repeat", "2", "scan"}
+        << "VRK_ECard_Read wrote past the end of its int output" << 2;
+    QTest::newRow("missing function")
+        << "" << QStringList{"--library", PARTIALREADER, "--repeat", "2", "tracks"}
+        << "VRK_MagCardRead is missing from the library" << 2;
+}
+
+// One misbehaving library at a time: the finding named, the summary of what
+// ran, exit status 3, and a JSON stream that stays parseable.
+void tst_Cli::libraryFaults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, finding);
+    QFETCH(int, brokeContract);
+
+    ChildProcess cli(directory->path());
+    const QVector<QJsonObject> lines = runJson(
+        arguments, cli, {{"LD_LIBRARY_PATH", BADREADER_DIR}, {"BADREADER_FAULT", fault}});
+    QCOMPARE(cli.exitCode, 3);
+    QStringList findings;
+    for (const QJsonObject &line : lines) {
+        for (const QJsonValue &value : line.value("findings").toArray())
+            findings << value.toString();
+    }
+    QVERIFY2(findings.contains(finding), qPrintable(findings.join('\n')));
+    const QJsonArray rows = lines.last().value("summary").toObject().value("operations").toArray();
+    QVERIFY(!rows.isEmpty());
+    const QJsonObject row = rows.last().toObject();
+    QCOMPARE(row.value("broke_contract").toInt(), brokeContract);
+    QCOMPARE(row.value("succeeded").toInt(), 0);
+    if (fault == "chatter") {
+        QCOMPARE(lines[1].value("stdout").toString(), QStringLiteral("VRK: reading card\n"));
+        QCOMPARE(lines[1].value("stderr").toString(), QStringLiteral("VRK: \x1b[31mwarning\n"));
+    }
+}
+
+// Values, PIN, stripe number and message longer than 35 bytes: whole, or cut
+// to their buffers by the reader; nothing is a finding.
+void tst_Cli::valuesAsLongAsTheirBuffers()
+{
+    const QByteArray longText(1100, 'x');
+    write("script.txt", "VRK_ReadCarNo 0 \"" + QByteArray(50, '1') + "\" error=\"" + longText
+                            + "\"\nVRK_MagicBankCard_ReadNo 0 \"" + QByteArray(200, '6')
+                            + "\"\nVRK_KeyBoard_InputKey 0 \"" + longText + "\"\n"
+                            + "VRK_IDCard_Read 0 \"\" \"\" \"\" \"\" \"" + QByteArray(300, 'p')
+                            + "\"\n");
+    ChildProcess cli(directory->path());
+    const QVector<QJsonObject> lines =
+        runJson({"--no-open", "--show-pin", "card-number", "bank-stripe", "pin", "id-card"}, cli);
+    QCOMPARE(cli.exitCode, 0);
+    QCOMPARE(lines.size(), 4);
+    for (const QJsonObject &line : lines)
+        QVERIFY2(line.value("findings").toArray().isEmpty(),
+                 QJsonDocument(line).toJson().constData());
+    const auto value = [&](int line, const char *name) {
+        return lines[line].value("values").toObject().value(name).toString();
+    };
+    QCOMPARE(value(0, "card_number"), QString(35, '1'));
+    QCOMPARE(lines[0].value("message").toString(), QString(1023, 'x'));
+    QCOMPARE(value(1, "card_number"), QString(200, '6'));
+    QCOMPARE(value(2, "key"), QString(1023, 'x'));
+    QCOMPARE(value(3, "birth_place"), QString(255, 'p'));
+}
+
+void tst_Cli::eachValueUnderItsName()
+{
+    QByteArray line = "VRK_ReadCardBas 0";
+    const QStringList basic{"card_id_code", "card_type", "card_version", "issuer_code",
+                            "issue_date", "validity", "card_number", "id_number", "name",
+                            "sex", "ethnic_group", "birth_place", "birth_date"};
+    for (const QString &name : basic)
+        line += " \"" + name.toUtf8() + "\"";
+    const QStringList tracks{"track_1", "track_2", "track_3", "track_4"};
+    line += "\nVRK_MagCardRead 0";
+    for (const QString &name : tracks)
+        line += " \"" + name.toUtf8() + "\"";
+    write("script.txt", line + '\n');
+    ChildProcess cli(directory->path());
+    const QVector<QJsonObject> lines = runJson({"--no-open", "card-info", "tracks"}, cli);
+    QCOMPARE(lines.size(), 2);
+    for (const QString &name : basic)
+        QCOMPARE(lines[0].value("values").toObject().value(name).toString(), name);
+    for (const QString &name : tracks)
+        QCOMPARE(lines[1].value("values").toObject().value(name).toString(), name);
+}
+
+// C1 controls and DEL as \u escapes; bytes that are not UTF-8 kept exactly;
+// a literal backslash never doubled.
+void tst_Cli::jsonHidesAndCorruptsNothing()
+{
+    write("script.txt", "VRK_ReadCardCertID 0 \"a\\xc2\\x9b\\xc2\\x9d\\x7f\" \"\\\\xff\" "
+                        "error=\"\\xff\\xfe\\xe5\\xbc\"\n");
+    ChildProcess cli(directory->path());
+    const QVector<QJsonObject> lines = runJson({"--no-open", "card-id-code"}, cli);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(cli.out.contains("a\\u009b\\u009d\\u007f"), cli.out.constData());
+    QVERIFY(!cli.out.contains("\xc2\x9b") && !cli.out.contains('\x7f'));
+    const QJsonObject values = lines[0].value("values").toObject();
+    QCOMPARE(values.value("card_number").toString(), QStringLiteral("a\u009b\u009d\u007f"));
+    QCOMPARE(values.value("card_id_code").toString(), QStringLiteral("\\xff"));
+    QVERIFY(!lines[0].contains("values_base64"));
+    QCOMPARE(lines[0].value("message").toString(), QStringLiteral("\\xff\\xfe\\xe5\\xbc"));
+    QCOMPARE(QByteArray::fromBase64(lines[0].value("message_base64").toString().toLatin1()),
+             QByteArray("\xff\xfe\xe5\xbc"));
+}
+
+void tst_Cli::unwritableOutput()
+{
+    ChildProcess cli(directory->path());
+    cli.outputPath = "/dev/full";
+    QVERIFY(cli.start(command({"--repeat", "3", "card-number"}), {}));
+    QVERIFY(cli.finish());
+    QCOMPARE(cli.exitCode, 4);
+    QCOMPARE(cli.err.count("cannot write the output"), 1);
+}
+
+void tst_Cli::operationsRunAsAsked_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("calls");
+
+    QTest::newRow("all is every read, not the scanner's settings")
+        << QByteArray() << QStringList{"all"}
+        << "VRK_OpenDev VRK_ReadCarNo VRK_ReadCardBas VRK_ReadCardCertID VRK_ReadCardCity "
+           "VRK_IDCard_Read VRK_ICBankCard_ReadNO VRK_MagicBankCard_ReadNo VRK_ECard_Read "
+           "VRK_MagCardRead VRK_KeyBoard_InputKey";
+    QTest::newRow("nothing after a failed open")
+        << QByteArray("VRK_OpenDev -1\n") << QStringList{"--repeat", "3", "card-number"}
+        << "VRK_OpenDev";
+}
+
+void tst_Cli::operationsRunAsAsked()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, calls);
+
+    write("script.txt", script);
+    const ChildProcess cli = run(arguments, {{"VRK_SIM_LOG", path("calls.log")}});
+    QFile log(path("calls.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QStringList functions;
+    for (const QByteArray &line : log.readAll().split('\n'))
+        functions << QString::fromLatin1(line.split(' ').first());
+    QCOMPARE(functions.join(' ').trimmed(), calls);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
