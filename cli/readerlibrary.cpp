@@ -1,5 +1,8 @@
 #include "readerlibrary.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <dlfcn.h>
@@ -15,16 +18,30 @@ void resolve(void *handle, const char *name, Function &function, QStringList &mi
         missing << QString::fromLatin1(name);
 }
 
+// Where the program would have found the library had it linked it: the
+// directories of LD_LIBRARY_PATH, then its own directory (its RUNPATH), then
+// the system's search. Spelt out, as dlopen searches the RUNPATH of its
+// caller, and under a sanitizer's interceptor that is not this program.
+QByteArray findLibrary()
+{
+    const QString name = QStringLiteral("libVrkReaderClient.so");
+    QStringList directories = QString::fromLocal8Bit(qgetenv("LD_LIBRARY_PATH")).split(':');
+    directories << QCoreApplication::applicationDirPath();
+    for (const QString &directory : directories) {
+        const QFileInfo file(QDir(directory), name);
+        if (!directory.isEmpty() && file.isFile())
+            return QFile::encodeName(file.absoluteFilePath());
+    }
+    return name.toLatin1();
+}
+
 } // namespace
 
 bool ReaderLibrary::load(const QString &file, QString &why)
 {
-    // Called from the program itself, dlopen searches as the loader would
-    // have for a linked library: LD_LIBRARY_PATH, the program's RUNPATH
-    // ($ORIGIN), then the system's directories.
-    const QByteArray name = file.isEmpty() ? QByteArray("libVrkReaderClient.so")
-        : file.contains('/')               ? file.toLocal8Bit()
-                                           : "./" + file.toLocal8Bit();
+    const QByteArray name = file.isEmpty()
+        ? findLibrary()
+        : QFile::encodeName(QFileInfo(file).absoluteFilePath());
     void *handle = dlopen(name.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         why = QString::fromLocal8Bit(dlerror());

@@ -90,8 +90,10 @@ int VRK_ECard_SetAutoRead(int, char *) { return 0; }
 int VRK_ECard_Read(int *output, char *, int, char *)
 {
     // The output stored as a 64-bit value, as a port to AArch64 may.
-    if (fault("wide-output"))
-        *reinterpret_cast<long long *>(output) = 7;
+    if (fault("wide-output")) {
+        const long long wide = 7;
+        std::memcpy(output, &wide, sizeof wide);
+    }
     return 0;
 }
 int VRK_ECard_AutoReadTime(int, char *) { return 0; }
