@@ -83,7 +83,7 @@ void GuardedCall::waitsUpTo(int milliseconds)
 char *GuardedCall::add(const char *name, Kind kind, std::size_t size)
 {
     if (m_buffers.isEmpty())
-        m_buffers.reserve(int(GuardPages::slots));
+        m_buffers.reserve(int(GuardPages::slotCount));
     char *bytes = GuardPages::take(std::size_t(m_buffers.size()), size);
     m_buffers.append({name, kind, size, bytes});
     return bytes;
@@ -118,8 +118,8 @@ void GuardedCall::finish(int result)
     this->result = result;
 
     // Every buffer is read before the guards are inspected and reset.
-    QByteArray texts[GuardPages::slots];
-    bool terminated[GuardPages::slots] = {};
+    QByteArray texts[GuardPages::slotCount];
+    bool terminated[GuardPages::slotCount] = {};
     int output = 0;
     for (int i = 0; i < m_buffers.size(); ++i) {
         const Buffer &buffer = m_buffers[i];
@@ -128,7 +128,7 @@ void GuardedCall::finish(int result)
         if (buffer.kind == Kind::Output)
             std::memcpy(&outputs[output++].value, buffer.bytes, sizeof(int));
     }
-    int damage[GuardPages::slots] = {};
+    int damage[GuardPages::slotCount] = {};
     GuardPages::inspect(std::size_t(m_buffers.size()), damage);
 
     for (int i = 0; i < m_buffers.size(); ++i) {
@@ -151,7 +151,7 @@ void GuardedCall::finish(int result)
 
 void GuardedCall::lacking()
 {
-    int damage[GuardPages::slots] = {};
+    int damage[GuardPages::slotCount] = {};
     GuardPages::inspect(std::size_t(m_buffers.size()), damage);
     findings << QString::fromLatin1(function) + " is missing from the library";
 }

@@ -23,12 +23,12 @@ std::size_t pageSize = 0;
 std::size_t bufferBytes = 0;   // the buffer's page(s) in each slot
 std::size_t slotBytes = 0;
 std::vector<char> pattern;     // the guard bytes of a buffer's page(s)
-std::size_t sizes[slots] = {};
+std::size_t sizes[slotCount] = {};
 
 // Pages the fault handler opened, by slot, to close again after the call.
 const std::size_t maxOpened = 64;
-std::atomic<char *> openedPages[slots][maxOpened];
-std::atomic<std::size_t> openedCount[slots];
+std::atomic<char *> openedPages[slotCount][maxOpened];
+std::atomic<std::size_t> openedCount[slotCount];
 
 char *pageOf(const char *address)
 {
@@ -38,7 +38,7 @@ char *pageOf(const char *address)
 extern "C" void onFault(int, siginfo_t *info, void *)
 {
     char *address = static_cast<char *>(info->si_addr);
-    if (arena && address >= arena && address < arena + slots * slotBytes) {
+    if (arena && address >= arena && address < arena + slotCount * slotBytes) {
         const std::size_t slot = std::size_t(address - arena) / slotBytes;
         const std::size_t offset = std::size_t(address - arena) % slotBytes;
         const std::size_t count = openedCount[slot].load();
@@ -71,7 +71,7 @@ bool setUp()
     pageSize = std::size_t(sysconf(_SC_PAGESIZE));
     bufferBytes = (largestBuffer + pageSize - 1) / pageSize * pageSize;
     slotBytes = bufferBytes + (protectedBytes + pageSize - 1) / pageSize * pageSize;
-    void *memory = mmap(nullptr, slots * slotBytes, PROT_READ,
+    void *memory = mmap(nullptr, slotCount * slotBytes, PROT_READ,
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
         return false;
@@ -82,7 +82,7 @@ bool setUp()
     pattern.resize(bufferBytes);
     for (char &byte : pattern)
         byte = char(random());
-    for (std::size_t slot = 0; slot < slots; ++slot) {
+    for (std::size_t slot = 0; slot < slotCount; ++slot) {
         char *buffer = arena + slot * slotBytes;
         if (mprotect(buffer, bufferBytes, PROT_READ | PROT_WRITE) != 0)
             return false;
@@ -109,7 +109,7 @@ void inspect(std::size_t used, int *damage)
 {
     const std::size_t protectedPages = (slotBytes - bufferBytes) / pageSize;
     bool previousRanThrough = false;
-    for (std::size_t slot = 0; slot <= used && slot < slots; ++slot) {
+    for (std::size_t slot = 0; slot <= used && slot < slotCount; ++slot) {
         char *page = arena + slot * slotBytes;
         const std::size_t opened = openedCount[slot].load();
         for (std::size_t i = 0; i < opened; ++i) {

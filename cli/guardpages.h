@@ -11,7 +11,7 @@
 // protected pages into the next buffer's page, or lands before a buffer.
 namespace GuardPages {
 
-const std::size_t slots = 16;        // buffers in one call, at most
+const std::size_t slotCount = 16;    // buffers in one call, at most
 const std::size_t largestBuffer = 4096;
 
 bool setUp();
