@@ -49,6 +49,28 @@ bool isC1Control(const std::string &text, std::size_t i)
         && static_cast<unsigned char>(text[i + 1]) < 0xa0;
 }
 
+// Characters that show as nothing, or as a plain space: a byte-order mark,
+// a no-break space, the zero-width and direction marks, line and paragraph
+// separators, the word joiner. In a message they would hide what is wrong.
+bool isInvisible(const std::string &text, std::size_t i, std::size_t length)
+{
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    if (length == 2)
+        return at(0) == 0xc2 && at(1) == 0xa0;
+    if (length != 3)
+        return false;
+    const unsigned code = (at(0) & 0x0fu) << 12 | (at(1) & 0x3fu) << 6 | (at(2) & 0x3fu);
+    return code == 0xfeff || (code >= 0x200b && code <= 0x200f) || code == 0x2028
+        || code == 0x2029 || code == 0x2060;
+}
+
+void appendHex(std::string &out, unsigned char byte)
+{
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+    out += escape;
+}
+
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -111,10 +133,13 @@ std::string quoted(const std::string &bytes)
         } else if (c == '\t') {
             out += "\\t";
         } else if (length == 0 || c < 0x20 || c == 0x7f || isC1Control(bytes, i)) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", c);
-            out += escape;
+            appendHex(out, c);
             i += 1;
+            continue;
+        } else if (isInvisible(bytes, i, length)) {
+            for (std::size_t k = 0; k < length; ++k)
+                appendHex(out, static_cast<unsigned char>(bytes[i + k]));
+            i += length;
             continue;
         } else {
             out.append(bytes, i, length);
@@ -132,9 +157,7 @@ std::string withBadBytesEscaped(const std::string &bytes)
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t length = characterLength(bytes.data(), bytes.size(), i);
         if (length == 0) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(bytes[i]));
-            out += escape;
+            appendHex(out, static_cast<unsigned char>(bytes[i]));
             i += 1;
         } else {
             out.append(bytes, i, length);

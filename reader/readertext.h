@@ -20,8 +20,9 @@ bool isUtf8(const std::string &text);
 bool isUtf8(const char *bytes, std::size_t size);
 
 // A double-quoted form that is always valid UTF-8 on one line: backslash,
-// quote and control characters are escaped, as is every byte that is not
-// part of a valid UTF-8 character (\xHH).
+// quote and control characters are escaped, as are characters that show as
+// nothing (a byte-order mark, a no-break or zero-width space) and every byte
+// that is not part of a valid UTF-8 character (\xHH).
 std::string quoted(const std::string &bytes);
 
 // The text as it is where it is UTF-8, with each byte that is not part of a

@@ -3,6 +3,7 @@
 #include "buffersizes.h"
 #include "readertext.h"
 #include "session.h"
+#include "warning.h"
 
 #include <dlfcn.h>
 
@@ -74,15 +75,37 @@ void AnsweredCall::log() const
     session().log.write(m_function + m_inputs);
 }
 
-void *AnsweredCall::makerFunction()
+bool AnsweredCall::forwarding()
 {
-    if (!session().maker)
-        return nullptr;
-    // A recording keeps how long the maker's library took.
-    m_startMs = nowMs();
-    return dlsym(session().maker, m_function);
+    return !session().makerPath.empty();
 }
 
+void *AnsweredCall::makerFunction()
+{
+    // A recording keeps how long the maker's library took.
+    m_startMs = nowMs();
+    return session().maker ? dlsym(session().maker, m_function) : nullptr;
+}
+
+// A call the maker's library cannot answer fails, and says why: it is never
+// answered with demo data passed off as the maker's.
+int AnsweredCall::unanswered()
+{
+    Session &s = session();
+    std::string why = "the maker's library " + s.makerPath;
+    if (!s.makerProblem.empty()) {
+        why += " cannot be used: " + s.makerProblem;
+    } else {
+        why += " lacks " + std::string(m_function);
+        if (s.lacking.insert(m_function).second)
+            warn(why + "; its calls fail");
+    }
+    putText(m_error, errorSize, "simulated reader: " + why);
+    return -1;
+}
+
+// What the recorder writes, the player plays: a recording that would pass a
+// script's limits stops there, and says so at once.
 int AnsweredCall::recorded(int result)
 {
     OutputFile &recording = session().recording;
@@ -97,7 +120,14 @@ int AnsweredCall::recorded(int result)
     answer.hasOutput = m_output != nullptr;
     answer.output = m_output ? *m_output : 0;
     answer.delayMs = long(nowMs() - m_startMs);
-    recording.write(scriptLine(m_function, answer));
+    const std::string line = scriptLine(m_function, answer);
+    if (answer.delayMs > delayLimitMs)
+        recording.stop(std::string(m_function) + " took longer than a script may delay ("
+                       + std::to_string(delayLimitMs) + " ms)");
+    else if (recording.written() + line.size() + 1 > scriptLimit)
+        recording.stop("it has reached the 16 MiB a script may hold");
+    else
+        recording.write(line);
     return result;
 }
 

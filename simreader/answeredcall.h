@@ -8,7 +8,8 @@
 
 // One call into the simulated reader. The exported function names its inputs
 // and buffers; answer() then logs the call and answers it from the maker's
-// library (recording what it said), from the script, or as the demo reader.
+// library (recording what it said; a call the maker cannot answer fails),
+// from the script, or as the demo reader.
 // Calls may come from any thread; they are answered one at a time, as the
 // one reader behind them would.
 class AnsweredCall
@@ -29,9 +30,10 @@ public:
     {
         const std::lock_guard<std::mutex> oneCallAtATime(readerLock());
         log();
-        if (void *symbol = makerFunction()) {
-            const auto maker = reinterpret_cast<int (*)(Args...)>(symbol);
-            return recorded(maker(args...));
+        if (forwarding()) {
+            if (void *symbol = makerFunction())
+                return recorded(reinterpret_cast<int (*)(Args...)>(symbol)(args...));
+            return recorded(unanswered());
         }
         int result = 0;
         if (replayed(result))
@@ -49,7 +51,9 @@ private:
 
     static std::mutex &readerLock();
     void log() const;
+    static bool forwarding();
     void *makerFunction();
+    int unanswered();
     int recorded(int result);
     bool replayed(int &result);
 

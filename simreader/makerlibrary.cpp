@@ -1,7 +1,5 @@
 #include "makerlibrary.h"
 
-#include "warning.h"
-
 #include <dlfcn.h>
 #include <link.h>
 
@@ -41,16 +39,15 @@ const int ownSymbolsFirst = RTLD_DEEPBIND;
 
 } // namespace
 
-void *loadMakerLibrary(const char *path)
+void *loadMakerLibrary(const char *path, std::string &why)
 {
     void *maker = dlopen(path, RTLD_NOW | RTLD_LOCAL | ownSymbolsFirst);
     if (!maker) {
-        warn(std::string("cannot load the maker's library: ") + dlerror()
-             + "; using the demo reader");
+        why = dlerror();
         return nullptr;
     }
     if (baseOf(dlsym(maker, "VRK_OpenDev")) == ownBase()) {
-        warn(std::string(path) + " is the simulated reader itself; using the demo reader");
+        why = "it is the simulated reader itself";
         dlclose(maker);
         return nullptr;
     }

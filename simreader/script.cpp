@@ -25,7 +25,7 @@ struct FunctionShape
     bool output;
 };
 
-const FunctionShape functions[] = {
+const FunctionShape functions[readerFunctions] = {
     {"VRK_OpenDev", 0, false},
     {"VRK_ReadCarNo", 1, false},
     {"VRK_ReadCardBas", 13, false},
@@ -41,6 +41,16 @@ const FunctionShape functions[] = {
     {"VRK_KeyBoard_InputKey", 1, true},
 };
 
+// The function's place in the table, or -1.
+int indexOf(const std::string &function)
+{
+    for (std::size_t i = 0; i < readerFunctions; ++i) {
+        if (function == functions[i].name)
+            return int(i);
+    }
+    return -1;
+}
+
 bool parseNumber(const std::string &word, long long low, long long high, long long &number)
 {
     if (word.empty())
@@ -51,7 +61,8 @@ bool parseNumber(const std::string &word, long long low, long long high, long lo
     return errno == 0 && *end == '\0' && number >= low && number <= high;
 }
 
-// One script line: FUNCTION RESULT ["value" ...] [error="text"] [output=N] [delay=MS]
+// One script line: FUNCTION RESULT ["value" ...] [error="text"] [output=N]
+// [delay=MS] [# comment]
 bool parseLine(const std::string &line, std::string &function, Answer &answer, std::string &why)
 {
     std::size_t pos = 0;
@@ -68,9 +79,8 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
 
     skipSpace();
     function = word();
-    const auto known = std::find_if(std::begin(functions), std::end(functions),
-                                    [&](const FunctionShape &f) { return function == f.name; });
-    if (known == std::end(functions)) {
+    const int index = indexOf(function);
+    if (index < 0) {
         why = "unknown function " + excerpt(function);
         return false;
     }
@@ -82,7 +92,8 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
     }
     answer.result = int(number);
 
-    for (skipSpace(); pos < line.size(); skipSpace()) {
+    const FunctionShape *known = &functions[index];
+    for (skipSpace(); pos < line.size() && line[pos] != '#'; skipSpace()) {
         std::string text;
         if (line[pos] == '"') {
             if (!unquote(line, pos, text, why))
@@ -107,8 +118,8 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
             answer.hasOutput = true;
             answer.output = int(number);
         } else if (key == "delay") {
-            if (!parseNumber(word(), 0, 3600000, number)) {
-                why = "delay must be 0 to 3600000 milliseconds";
+            if (!parseNumber(word(), 0, delayLimitMs, number)) {
+                why = "delay must be 0 to " + std::to_string(delayLimitMs) + " milliseconds";
                 return false;
             }
             answer.delayMs = long(number);
@@ -124,9 +135,6 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
     }
     return true;
 }
-
-// Larger scripts are refused: a script is typed or recorded by hand.
-const std::size_t scriptLimit = 16 * 1024 * 1024;
 
 // Reads the whole script, which must be a regular file within the limit:
 // a FIFO would hold the first call forever and /dev/zero never ends.
@@ -164,44 +172,56 @@ bool readScript(const std::string &path, std::string &content)
 
 void Script::load(const std::string &path)
 {
-    std::string content;
-    if (!readScript(path, content))
+    if (!readScript(path, m_content)) {
+        *this = Script();
         return;
-    std::istringstream lines(content);
-    std::string line;
-    for (int number = 1; std::getline(lines, line); ++number) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    }
+    // Editors may start a UTF-8 file with a byte-order mark.
+    std::size_t begin = m_content.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0;
+    for (int number = 1; begin < m_content.size(); ++number) {
+        const std::string line = lineAt(begin);
         const std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#')
-            continue;
-        std::string function;
-        Answer answer;
-        std::string why;
-        if (!isUtf8(line))
-            why = "not UTF-8";
-        else
-            parseLine(line, function, answer, why);
-        if (!why.empty()) {
-            warn("script " + path + " line " + std::to_string(number) + ": " + why
-                 + "; using the demo reader");
-            m_answers.clear();
-            return;
+        if (first != std::string::npos && line[first] != '#') {
+            std::string function;
+            Answer answer;
+            std::string why;
+            if (!isUtf8(line))
+                why = "not UTF-8";
+            else if (parseLine(line, function, answer, why))
+                m_lines[indexOf(function)].push_back(std::uint32_t(begin));
+            if (!why.empty()) {
+                warn("script " + path + " line " + std::to_string(number) + ": " + why
+                     + "; using the demo reader");
+                *this = Script();
+                return;
+            }
         }
-        m_answers[function].push_back(answer);
+        const std::size_t end = m_content.find('\n', begin);
+        begin = end == std::string::npos ? m_content.size() : end + 1;
     }
 }
 
 bool Script::next(const std::string &function, Answer &answer)
 {
-    const auto found = m_answers.find(function);
-    if (found == m_answers.end())
+    const int index = indexOf(function);
+    if (index < 0 || m_lines[index].empty())
         return false;
-    std::deque<Answer> &queue = found->second;
-    answer = queue.front();
-    if (queue.size() > 1)
-        queue.pop_front();
+    std::size_t &next = m_next[index];
+    std::string name, why;
+    parseLine(lineAt(m_lines[index][next]), name, answer, why);
+    if (next + 1 < m_lines[index].size())
+        ++next;
     return true;
+}
+
+std::string Script::lineAt(std::size_t begin) const
+{
+    std::size_t end = m_content.find('\n', begin);
+    if (end == std::string::npos)
+        end = m_content.size();
+    if (end > begin && m_content[end - 1] == '\r')
+        --end;
+    return m_content.substr(begin, end - begin);
 }
 
 std::string scriptLine(const std::string &function, const Answer &answer)

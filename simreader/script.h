@@ -1,13 +1,13 @@
 #ifndef SIMREADER_SCRIPT_H
 #define SIMREADER_SCRIPT_H
 
-#include <deque>
-#include <map>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 // One scripted answer to one call, as a script line gives it:
-// FUNCTION RESULT ["value" ...] [error="text"] [output=N] [delay=MS]
+// FUNCTION RESULT ["value" ...] [error="text"] [output=N] [delay=MS] [# comment]
 struct Answer
 {
     int result = 0;
@@ -18,8 +18,22 @@ struct Answer
     long delayMs = 0;
 };
 
+// The limits a script is held to, which a recording keeps to as well, so
+// that every recording replays. A script is typed or recorded, not made by
+// a program: larger ones are refused.
+const std::size_t scriptLimit = 16 * 1024 * 1024;
+const long delayLimitMs = 3600000;
+
+// How every recording begins: a comment for the player.
+const char recordingMark[] = "# cardreader simulated reader recording";
+
+const std::size_t readerFunctions = 13;
+
 // Each function's scripted answers, used in order; the last one repeats.
-// Functions the script does not name are left to the demo reader.
+// Functions the script does not name are left to the demo reader. The
+// script's text is kept as it is, with where each answer's line starts, and
+// a line is parsed again when its call comes: a parsed script takes little
+// more memory than its file.
 class Script
 {
 public:
@@ -29,7 +43,11 @@ public:
     bool next(const std::string &function, Answer &answer);
 
 private:
-    std::map<std::string, std::deque<Answer>> m_answers;
+    std::string lineAt(std::size_t begin) const;
+
+    std::string m_content;
+    std::vector<std::uint32_t> m_lines[readerFunctions];
+    std::size_t m_next[readerFunctions] = {};
 };
 
 // The line that replays the answer: what a recording writes.

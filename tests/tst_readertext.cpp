@@ -54,6 +54,9 @@ void tst_ReaderText::quoting_data()
         << QByteArray("\"\\\n\t") << QByteArray("\"\\\"\\\\\\n\\t\"");
     QTest::newRow("control characters") << QByteArray("\x1b[2J\x7f") << QByteArray("\"\\x1b[2J\\x7f\"");
     QTest::newRow("C1 control character") << QByteArray("\xc2\x9b") << QByteArray("\"\\xc2\\x9b\"");
+    QTest::newRow("characters that show as nothing")
+        << QByteArray("\xef\xbb\xbf" "A\xc2\xa0" "B\xe2\x80\x8b")
+        << QByteArray("\"\\xef\\xbb\\xbfA\\xc2\\xa0" "B\\xe2\\x80\\x8b\"");
     QTest::newRow("bytes that are not UTF-8")
         << QByteArray("a\xff\xc0\xaf") << QByteArray("\"a\\xff\\xc0\\xaf\"");
 }
