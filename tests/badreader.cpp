@@ -3,7 +3,7 @@
 // buffer, the chip read leaves no NUL, and the region read writes bytes that
 // are not UTF-8. BADREADER_FAULT makes the card number read (the scan, for
 // wide-output) misbehave in one of the ways a maker's library has been
-// seen to. Built without VRK_MagCardRead, it is a library that lacks one
+// seen to, or take 300 ms (slow). Built without VRK_MagCardRead, it is a library that lacks one
 // function. Every other function answers success and writes nothing.
 
 #define VRK_API __attribute__((visibility("default")))
@@ -39,6 +39,11 @@ int VRK_ReadCarNo(char *cardNumber, char *)
     if (fault("hang"))
         for (;;)
             pause();
+    if (fault("slow")) {
+        usleep(300 * 1000);
+        std::strcpy(cardNumber, "1");
+        return 0;
+    }
     if (fault("chatter")) {
         std::printf("VRK: reading card\n");
         std::fprintf(stderr, "VRK: \x1b[31mwarning\n");
@@ -65,7 +70,9 @@ int VRK_ReadCardBas(char *, char *, char *, char *, char *, char *, char *, char
     return 0;
 }
 
-int VRK_ReadCardCertID(char *, char *, char *) { return 0; }
+// Calls another function of its own, as a maker's library may: it must reach
+// this library's, never the simulated reader's that loaded it.
+int VRK_ReadCardCertID(char *, char *, char *error) { return VRK_ECard_SetAutoRead(1, error); }
 
 int VRK_ReadCardCity(char *regionCode, char *)
 {

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,7 +25,8 @@ QByteArray readAll(const QString &path)
 bool ChildProcess::start(const QStringList &command, const QMap<QString, QString> &variables)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY"})
+    for (const QString &name :
+         {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY", "VRK_SIM_RECORD"})
         environment.remove(name);
     for (auto it = variables.begin(); it != variables.end(); ++it)
         environment.insert(it.key(), it.value());
@@ -64,8 +66,10 @@ void ChildProcess::interrupt(int signal)
 bool ChildProcess::finish()
 {
     int status = 0;
-    if (m_pid <= 0 || waitpid(m_pid, &status, 0) != m_pid)
+    rusage usage{};
+    if (m_pid <= 0 || wait4(m_pid, &status, 0, &usage) != m_pid)
         return false;
+    peakKiB = usage.ru_maxrss;
     elapsedMs = m_timer.elapsed();
     exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (outputPath.isEmpty())

@@ -31,6 +31,7 @@ public:
     QByteArray err;
     int exitCode = -1;
     qint64 elapsedMs = 0;
+    long peakKiB = 0;  // the most memory the program held
 
 private:
     QString m_directory;

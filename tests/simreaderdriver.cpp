@@ -124,6 +124,9 @@ std::string run(const std::vector<std::string> &parts)
         result = VRK_MagicBankCard_ReadNo(number(parts, 1), v, b.add(1024));
     } else if (f == "VRK_ECard_SetAutoRead") {
         result = VRK_ECard_SetAutoRead(number(parts, 1), b.add(1024));
+    } else if (f == "VRK_ECard_Read" && parts.size() > 2 && parts[2] == "null") {
+        // No scan buffer and no int output at all.
+        result = VRK_ECard_Read(nullptr, nullptr, number(parts, 1), b.add(1024));
     } else if (f == "VRK_ECard_Read") {
         char *v = b.add(1024);
         hasOutput = true;
