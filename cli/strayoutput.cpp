@@ -61,7 +61,7 @@ StrayOutput::Taken StrayOutput::take(int fd)
     if (fd < 0 || fstat(fd, &status) != 0 || status.st_size == 0)
         return taken;
     taken.size = status.st_size;
-    taken.bytes.resize(int(qMin<qint64>(status.st_size, kept)));
+    taken.bytes.resize(int(qMin(qint64(status.st_size), qint64(kept))));
     const ssize_t got = pread(fd, taken.bytes.data(), std::size_t(taken.bytes.size()), 0);
     taken.bytes.resize(got > 0 ? int(got) : 0);
     // Should emptying fail, the next call shows these bytes again.
