@@ -1,8 +1,11 @@
 #include "caller.h"
 
+#include "libraryfile.h"
 #include "readerlibrary.h"
 #include "report.h"
 #include "runstate.h"
+
+#include <QFile>
 
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -122,11 +125,23 @@ bool loadLibrary(const Options &options, ReaderLibrary &library, Output &output)
     QString why;
     const bool loaded = library.load(options.library, why);
     state.calling = 0;
+    std::strncpy(state.library.path, QFile::encodeName(loaded ? library.path : options.library).constData(),
+                 sizeof state.library.path - 1);
     if (!loaded) {
         state.status = ContractBroken;
         output.error("cannot load the reader library: " + why);
         return false;
     }
+    RunState::Library &file = state.library;
+    const LibraryFile described = describeLibraryFile(library.path);
+    std::strncpy(file.path, QFile::encodeName(library.path).constData(), sizeof file.path - 1);
+    file.size = described.size;
+    std::strncpy(file.sha256, described.sha256.constData(), sizeof file.sha256 - 1);
+    std::strncpy(file.soname, described.soname.constData(), sizeof file.soname - 1);
+    std::strncpy(file.buildId, described.buildId.constData(), sizeof file.buildId - 1);
+    std::strncpy(file.simulated, described.simulated.constData(), sizeof file.simulated - 1);
+    file.exported = library.exported;
+    file.loaded = 1;
     if (!library.missing.isEmpty()) {
         state.status = ContractBroken;
         output.error(library.path + " lacks " + library.missing.join(", ")
@@ -163,8 +178,11 @@ void makeCalls(const Options &options, StrayOutput &strayOutput)
         strayOutput.takeOut();
         strayOutput.takeErr();
         state.usageAtStart = usageOf(getpid());
+        if (options.describeLibrary)
+            output.write(options.json ? libraryJsonLine(state.library)
+                                      : describeLibrary(state.library).toUtf8());
         bool opened = true;
-        if (options.open) {
+        if (options.open && !options.operations.isEmpty()) {
             const GuardedCall open = openDevice(library, options.settings);
             report(open, options, output);
             opened = open.ok() || !open.called;

@@ -132,7 +132,8 @@ public:
         }
         if (m_stopSignal)
             status = worse(status, StoppedBySignal + m_stopSignal);
-        if (m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal)
+        // A stored JSON result always says what it was run against.
+        if (m_options.json || m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal)
             writeSummary();
         if (state.outputFailed)
             status = worse(status, OutputFailed);
@@ -208,6 +209,7 @@ private:
         summary.atStart = state.usageAtStart;
         summary.atEnd = state.usageAtEnd;
         summary.figures = state.tally.figures();
+        summary.library = state.library;
         output(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
     }
 

@@ -16,7 +16,7 @@ QString operationNames()
     QStringList names;
     for (const Operation &operation : operations)
         names << operation.name;
-    return names.join(", ") + ", all";
+    return names.join(", ") + ", all, library";
 }
 
 // Every number option takes the same form: decimal digits, a minus sign
@@ -79,9 +79,19 @@ QString check(const QCommandLineParser &parser, Options &options)
     options.json = parser.isSet("json");
     options.showPin = parser.isSet("show-pin");
 
+    if (parser.isSet("metrics")) {
+        options.metricsPath = parser.value("metrics");
+        if (options.metricsPath.isEmpty() || QFileInfo(options.metricsPath).isDir())
+            return QStringLiteral("--metrics names no file: \"%1\"").arg(options.metricsPath);
+    }
+
     if (parser.positionalArguments().isEmpty())
         return "no operation given; valid operations: " + operationNames();
     for (const QString &name : parser.positionalArguments()) {
+        if (name == "library") {
+            options.describeLibrary = true;
+            continue;
+        }
         const int before = options.operations.size();
         for (const Operation &operation : operations) {
             if (name == operation.name || (name == "all" && operation.read))
@@ -126,8 +136,14 @@ int readOptions(const QStringList &arguments, Options &options)
                     "wait plus 30 s, or 60 s for calls given none.", "seconds"},
         {"library", "Check this library file instead of the one the program finds.",
          "path"},
+        {"metrics", "Write the run's figures in Prometheus's text format to this file\n"
+                    "after every round and at the end, replacing it whole each time.",
+         "file"},
     });
-    parser.addPositionalArgument("operation", "One or more of: " + operationNames() + ".",
+    parser.addPositionalArgument("operation",
+                                 "One or more of: " + operationNames()
+                                     + ". \"library\" makes no call: it reports the library"
+                                       " file that was loaded.",
                                  "OPERATION...");
     QString problem;
     if (!parser.parse(arguments))

@@ -14,6 +14,8 @@ struct Options
     Settings settings;
     QVector<const Operation *> operations;
     QString library;  // empty: found as the program finds it
+    bool describeLibrary = false;  // the "library" operation
+    QString metricsPath;
     bool open = true;
     bool json = false;
     bool showPin = false;

@@ -8,14 +8,23 @@
 #include <dlfcn.h>
 #include <link.h>
 
+const char *const readerFunctionNames[13] = {
+    "VRK_OpenDev", "VRK_ReadCarNo", "VRK_ReadCardBas", "VRK_ReadCardCertID",
+    "VRK_ReadCardCity", "VRK_IDCard_Read", "VRK_ICBankCard_ReadNO", "VRK_MagicBankCard_ReadNo",
+    "VRK_ECard_SetAutoRead", "VRK_ECard_Read", "VRK_ECard_AutoReadTime", "VRK_MagCardRead",
+    "VRK_KeyBoard_InputKey",
+};
+
 namespace {
 
 template <typename Function>
-void resolve(void *handle, const char *name, Function &function, QStringList &missing)
+void resolve(void *handle, int index, Function &function, ReaderLibrary &library)
 {
-    function = reinterpret_cast<Function>(dlsym(handle, name));
-    if (!function)
-        missing << QString::fromLatin1(name);
+    function = reinterpret_cast<Function>(dlsym(handle, readerFunctionNames[index]));
+    if (function)
+        library.exported |= 1u << index;
+    else
+        library.missing << QString::fromLatin1(readerFunctionNames[index]);
 }
 
 // Where the program would have found the library had it linked it: the
@@ -53,18 +62,18 @@ bool ReaderLibrary::load(const QString &file, QString &why)
         : QString::fromLocal8Bit(name);
     path = QFileInfo(loaded).absoluteFilePath();
 
-    resolve(handle, "VRK_OpenDev", VRK_OpenDev, missing);
-    resolve(handle, "VRK_ReadCarNo", VRK_ReadCarNo, missing);
-    resolve(handle, "VRK_ReadCardBas", VRK_ReadCardBas, missing);
-    resolve(handle, "VRK_ReadCardCertID", VRK_ReadCardCertID, missing);
-    resolve(handle, "VRK_ReadCardCity", VRK_ReadCardCity, missing);
-    resolve(handle, "VRK_IDCard_Read", VRK_IDCard_Read, missing);
-    resolve(handle, "VRK_ICBankCard_ReadNO", VRK_ICBankCard_ReadNO, missing);
-    resolve(handle, "VRK_MagicBankCard_ReadNo", VRK_MagicBankCard_ReadNo, missing);
-    resolve(handle, "VRK_ECard_SetAutoRead", VRK_ECard_SetAutoRead, missing);
-    resolve(handle, "VRK_ECard_Read", VRK_ECard_Read, missing);
-    resolve(handle, "VRK_ECard_AutoReadTime", VRK_ECard_AutoReadTime, missing);
-    resolve(handle, "VRK_MagCardRead", VRK_MagCardRead, missing);
-    resolve(handle, "VRK_KeyBoard_InputKey", VRK_KeyBoard_InputKey, missing);
+    resolve(handle, 0, VRK_OpenDev, *this);
+    resolve(handle, 1, VRK_ReadCarNo, *this);
+    resolve(handle, 2, VRK_ReadCardBas, *this);
+    resolve(handle, 3, VRK_ReadCardCertID, *this);
+    resolve(handle, 4, VRK_ReadCardCity, *this);
+    resolve(handle, 5, VRK_IDCard_Read, *this);
+    resolve(handle, 6, VRK_ICBankCard_ReadNO, *this);
+    resolve(handle, 7, VRK_MagicBankCard_ReadNo, *this);
+    resolve(handle, 8, VRK_ECard_SetAutoRead, *this);
+    resolve(handle, 9, VRK_ECard_Read, *this);
+    resolve(handle, 10, VRK_ECard_AutoReadTime, *this);
+    resolve(handle, 11, VRK_MagCardRead, *this);
+    resolve(handle, 12, VRK_KeyBoard_InputKey, *this);
     return true;
 }

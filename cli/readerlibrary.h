@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+// The 13 functions, in the order of vrkreaderclient.h.
+extern const char *const readerFunctionNames[13];
+
 // The reader library, loaded by the process that makes the calls, never by
 // the program at start: a library that lacks a function, or whose loading
 // fails or crashes, is then a finding and not a loader error. Each function
@@ -18,6 +21,7 @@ struct ReaderLibrary
 
     QString path;  // the file actually loaded
     QStringList missing;
+    unsigned exported = 0;  // bit i: readerFunctionNames[i]
 
     decltype(&::VRK_OpenDev) VRK_OpenDev = nullptr;
     decltype(&::VRK_ReadCarNo) VRK_ReadCarNo = nullptr;

@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include "readerlibrary.h"
 #include "readertext.h"
 
 #include <QJsonArray>
@@ -97,6 +98,32 @@ QJsonObject usageJson(const RunState::Usage &usage)
     return object;
 }
 
+QStringList exportedFunctions(const RunState::Library &library, bool exported)
+{
+    QStringList names;
+    for (int i = 0; i < 13; ++i) {
+        if (bool(library.exported & (1u << i)) == exported)
+            names << QString::fromLatin1(readerFunctionNames[i]);
+    }
+    return names;
+}
+
+QJsonObject libraryJson(const RunState::Library &library)
+{
+    QJsonObject object;
+    object.insert("path", QString::fromLocal8Bit(library.path));
+    if (!library.loaded)
+        return object;
+    object.insert("size", double(library.size));
+    object.insert("sha256", QString::fromLatin1(library.sha256));
+    object.insert("soname", QString::fromLatin1(library.soname));
+    object.insert("build_id", QString::fromLatin1(library.buildId));
+    object.insert("simulated_reader", library.simulated[0] != '\0');
+    object.insert("exports", QJsonArray::fromStringList(exportedFunctions(library, true)));
+    object.insert("missing", QJsonArray::fromStringList(exportedFunctions(library, false)));
+    return object;
+}
+
 double microsecondsRounded(double milliseconds)
 {
     return qRound64(milliseconds * 1000) / 1000.0;
@@ -182,6 +209,28 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
     return jsonObjectLine(object);
 }
 
+QString describeLibrary(const RunState::Library &library)
+{
+    const QStringList missing = exportedFunctions(library, false);
+    return "library: " + QString::fromLocal8Bit(library.path) + '\n'
+        + QStringLiteral("  size: %1 bytes\n").arg(library.size)
+        + "  sha256: " + QString::fromLatin1(library.sha256) + '\n'
+        + "  soname: " + printable(library.soname) + '\n'
+        + "  build id: " + QString::fromLatin1(library.buildId) + '\n'
+        + "  simulated reader: "
+        + (library.simulated[0] ? "yes (" + printable(library.simulated) + ")" : QStringLiteral("no"))
+        + '\n'
+        + QStringLiteral("  functions: %1 of 13").arg(13 - missing.size())
+        + (missing.isEmpty() ? QString() : "; missing " + missing.join(", ")) + '\n';
+}
+
+QByteArray libraryJsonLine(const RunState::Library &library)
+{
+    QJsonObject object;
+    object.insert("library", libraryJson(library));
+    return jsonObjectLine(object);
+}
+
 QString summaryTable(const RunSummary &summary)
 {
     QString out = QStringLiteral("summary of %1 round(s)").arg(summary.rounds);
@@ -203,6 +252,10 @@ QString summaryTable(const RunSummary &summary)
                                  f.p95Ms, f.p99Ms, f.maxMs);
     out += "  calling process at start: " + usage(summary.atStart) + '\n';
     out += "  calling process at end:   " + usage(summary.atEnd) + '\n';
+    out += "  library: " + QString::fromLocal8Bit(summary.library.path)
+        + (summary.library.loaded ? " (sha256 " + QString::fromLatin1(summary.library.sha256) + ')'
+                                  : QString())
+        + '\n';
     return out;
 }
 
@@ -235,6 +288,7 @@ QByteArray summaryJson(const RunSummary &summary)
     result.insert("operations", operations);
     result.insert("calling_process_at_start", usageJson(summary.atStart));
     result.insert("calling_process_at_end", usageJson(summary.atEnd));
+    result.insert("library", libraryJson(summary.library));
     QJsonObject object;
     object.insert("summary", result);
     return jsonObjectLine(object);

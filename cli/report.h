@@ -22,6 +22,11 @@ QString describe(const GuardedCall &call, bool showPin);
 // A call for programs: one JSON object on one line.
 QByteArray jsonLine(const GuardedCall &call, bool showPin);
 
+// The library the calls went to: path, size, SHA-256, SONAME, build ID, the
+// functions it exports and whether it is our simulated reader.
+QString describeLibrary(const RunState::Library &library);
+QByteArray libraryJsonLine(const RunState::Library &library);
+
 // How a run ended, for its closing summary.
 struct RunSummary
 {
@@ -33,6 +38,7 @@ struct RunSummary
     RunState::Usage atStart;
     RunState::Usage atEnd;
     std::vector<Tally::Figures> figures;
+    RunState::Library library;
 };
 
 QString summaryTable(const RunSummary &summary);

@@ -19,6 +19,19 @@ struct RunState
         int descriptors = -1;
     };
 
+    // The library the calls went to, as its file says.
+    struct Library
+    {
+        int loaded = 0;
+        char path[1024] = {};
+        long long size = -1;
+        char sha256[65] = {};
+        char soname[256] = {};
+        char buildId[129] = {};
+        char simulated[64] = {};   // what our simulated reader says it is, else empty
+        unsigned exported = 0;     // bit i: readerFunctionNames[i]
+    };
+
     // Set by the watcher: stop before the next call.
     std::atomic<int> stopRequested{0};
 
@@ -37,6 +50,7 @@ struct RunState
     std::atomic<int> outputFailed{0};
     Usage usageAtStart;
     Usage usageAtEnd;
+    Library library;
     Tally tally;
 
     // The watchdog for every call, in seconds: 0 none, -1 each call's own

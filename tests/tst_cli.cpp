@@ -191,7 +191,10 @@ void tst_Cli::forPrograms()
                         "VRK_ECard_Read -2 error=\"超时\"\n");
     const ChildProcess cli = run({"--json", "--seconds", "5", "scan", "scan"});
     const QList<QByteArray> lines = cli.out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 4);
+    // The stored result says which library it was run against.
+    QVERIFY(QJsonDocument::fromJson(lines[3]).object().value("summary").toObject()
+                .value("library").toObject().value("sha256").toString().size() == 64);
     QJsonObject open = QJsonDocument::fromJson(lines[0]).object();
     QCOMPARE(open.value("arguments").toObject(),
              QJsonObject({{"device_type", 21}, {"region_code", "3500"}}));
@@ -496,7 +499,7 @@ void tst_Cli::valuesAsLongAsTheirBuffers()
     const QVector<QJsonObject> lines =
         runJson({"--no-open", "--show-pin", "card-number", "bank-stripe", "pin", "id-card"}, cli);
     QCOMPARE(cli.exitCode, 0);
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.size(), 4 + 1);
     for (const QJsonObject &line : lines)
         QVERIFY2(line.value("findings").toArray().isEmpty(),
                  QJsonDocument(line).toJson().constData());
@@ -525,7 +528,7 @@ void tst_Cli::eachValueUnderItsName()
     write("script.txt", line + '\n');
     ChildProcess cli(directory->path());
     const QVector<QJsonObject> lines = runJson({"--no-open", "card-info", "tracks"}, cli);
-    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.size(), 2 + 1);
     for (const QString &name : basic)
         QCOMPARE(lines[0].value("values").toObject().value(name).toString(), name);
     for (const QString &name : tracks)
@@ -540,7 +543,7 @@ void tst_Cli::jsonHidesAndCorruptsNothing()
                         "error=\"\\xff\\xfe\\xe5\\xbc\"\n");
     ChildProcess cli(directory->path());
     const QVector<QJsonObject> lines = runJson({"--no-open", "card-id-code"}, cli);
-    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.size(), 1 + 1);
     QVERIFY2(cli.out.contains("a\\u009b\\u009d\\u007f"), cli.out.constData());
     QVERIFY(!cli.out.contains("\xc2\x9b") && !cli.out.contains('\x7f'));
     const QJsonObject values = lines[0].value("values").toObject();
