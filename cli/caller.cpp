@@ -1,6 +1,7 @@
 #include "caller.h"
 
 #include "libraryfile.h"
+#include "metrics.h"
 #include "readerlibrary.h"
 #include "report.h"
 #include "runstate.h"
@@ -94,7 +95,7 @@ private:
 void report(const GuardedCall &call, const Options &options, Output &output)
 {
     RunState &state = runState();
-    state.tally.add(call.operation, call.outcome(), call.milliseconds);
+    state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
     if (call.outcome() == Tally::BrokeContract)
         state.status = ContractBroken;
     else if (!call.ok() && state.status == Success)
@@ -104,6 +105,22 @@ void report(const GuardedCall &call, const Options &options, Output &output)
         output.write(jsonLine(call, options.showPin));
     else if (options.repeat == 1 || call.outcome() != Tally::Succeeded)
         output.write(describe(call, options.showPin).toUtf8());
+}
+
+// The figures after a round, at most four times a second: a scrape comes
+// every few seconds, and a fast burn-in makes thousands of rounds in one.
+void updateMetrics(const Options &options, Output &output, long long &lastNs)
+{
+    RunState &state = runState();
+    if (options.metricsPath.isEmpty() || state.metricsFailed
+        || monotonicNs() - lastNs < 250 * 1000000LL)
+        return;
+    lastNs = monotonicNs();
+    QString why;
+    if (!writeMetrics(options.metricsPath, state, options, false, why)) {
+        state.metricsFailed = 1;
+        output.error("cannot write the metrics to " + options.metricsPath + ": " + why);
+    }
 }
 
 void pause(int milliseconds)
@@ -187,6 +204,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput)
             report(open, options, output);
             opened = open.ok() || !open.called;
         }
+        long long metricsWrittenNs = monotonicNs() - 1000000000LL;
         for (int round = 1; opened && round <= options.repeat && !stopping(); ++round) {
             state.roundStarted = round;
             bool whole = true;
@@ -199,6 +217,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput)
             }
             if (whole)
                 state.roundsDone = round;
+            updateMetrics(options, output, metricsWrittenNs);
             output.progress(round, options.repeat);
             if (round < options.repeat)
                 pause(options.pauseMs);

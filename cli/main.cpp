@@ -7,6 +7,7 @@
 
 #include "caller.h"
 #include "guardpages.h"
+#include "metrics.h"
 #include "options.h"
 #include "report.h"
 #include "runstate.h"
@@ -135,7 +136,14 @@ public:
         // A stored JSON result always says what it was run against.
         if (m_options.json || m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal)
             writeSummary();
-        if (state.outputFailed)
+        if (!m_options.metricsPath.isEmpty() && !state.metricsFailed) {
+            QString why;
+            if (!writeMetrics(m_options.metricsPath, state, m_options, true, why)) {
+                state.metricsFailed = 1;
+                message("cannot write the metrics to " + m_options.metricsPath + ": " + why);
+            }
+        }
+        if (state.outputFailed || state.metricsFailed)
             status = worse(status, OutputFailed);
         return status;
     }
@@ -190,7 +198,7 @@ private:
         call.standardOutput = m_strayOutput.takeOut();
         call.standardError = m_strayOutput.takeErr();
         if (call.called)
-            state.tally.add(state.operation, Tally::BrokeContract, call.milliseconds);
+            state.tally.add(state.operation, state.function, Tally::BrokeContract, call.milliseconds);
         output(m_options.json ? jsonLine(call, m_options.showPin)
                               : describe(call, m_options.showPin).toUtf8());
         m_ending = call.findings.value(0);

@@ -1,5 +1,7 @@
 #include "runstate.h"
 
+#include <QDateTime>
+
 #include <dirent.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -28,6 +30,7 @@ bool createRunState(int timeoutSeconds)
         return false;
     state = new (memory) RunState;
     state->timeoutSeconds = timeoutSeconds;
+    state->startTimeMs = QDateTime::currentMSecsSinceEpoch();
     return true;
 }
 

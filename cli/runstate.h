@@ -43,11 +43,13 @@ struct RunState
     std::atomic<long long> callLimitMs{0};  // 0: no watchdog
 
     // How the run went so far.
+    long long startTimeMs = 0;  // since the epoch
     std::atomic<int> status{0};
     std::atomic<int> roundsDone{0};
     std::atomic<int> roundStarted{0};
     std::atomic<int> finished{0};
     std::atomic<int> outputFailed{0};
+    std::atomic<int> metricsFailed{0};
     Usage usageAtStart;
     Usage usageAtEnd;
     Library library;

@@ -25,7 +25,12 @@ double middleOf(std::size_t bucket)
 
 } // namespace
 
-void Tally::add(const char *operation, Outcome outcome, double milliseconds)
+const double Tally::promBoundSeconds[Tally::promBounds] = {
+    0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10, 30, 60,
+};
+
+void Tally::add(const char *operation, const char *function, Outcome outcome,
+                double milliseconds)
 {
     std::size_t i = 0;
     while (i < m_count && std::strncmp(m_rows[i].operation, operation, sizeof m_rows[i].operation))
@@ -36,6 +41,7 @@ void Tally::add(const char *operation, Outcome outcome, double milliseconds)
     if (i == m_count) {
         std::memset(&row, 0, sizeof row);
         std::strncpy(row.operation, operation, sizeof row.operation - 1);
+        std::strncpy(row.function, function, sizeof row.function - 1);
         row.minMs = milliseconds;
         row.maxMs = milliseconds;
         ++m_count;
@@ -44,6 +50,13 @@ void Tally::add(const char *operation, Outcome outcome, double milliseconds)
     row.minMs = std::min(row.minMs, milliseconds);
     row.maxMs = std::max(row.maxMs, milliseconds);
     ++row.histogram[bucketOf(milliseconds, buckets)];
+    row.sumMs += milliseconds;
+    for (int b = 0; b < promBounds; ++b) {
+        if (milliseconds <= promBoundSeconds[b] * 1000) {
+            ++row.promBuckets[b];
+            break;
+        }
+    }
 }
 
 double Tally::valueAt(const Row &row, std::uint64_t rank) const
@@ -72,10 +85,13 @@ std::vector<Tally::Figures> Tally::figures() const
     std::vector<Figures> out;
     for (std::size_t i = 0; i < m_count; ++i) {
         const Row &row = m_rows[i];
-        out.push_back({row.operation, row.outcomes[0] + row.outcomes[1] + row.outcomes[2],
-                       row.outcomes[Succeeded], row.outcomes[Failed],
-                       row.outcomes[BrokeContract], row.minMs, percentile(row, 0.5),
-                       percentile(row, 0.95), percentile(row, 0.99), row.maxMs});
+        Figures f{row.operation, row.function,
+                  row.outcomes[0] + row.outcomes[1] + row.outcomes[2],
+                  row.outcomes[Succeeded], row.outcomes[Failed], row.outcomes[BrokeContract],
+                  row.minMs, percentile(row, 0.5), percentile(row, 0.95), percentile(row, 0.99),
+                  row.maxMs, row.sumMs, {}};
+        std::copy(std::begin(row.promBuckets), std::end(row.promBuckets), f.promBuckets);
+        out.push_back(f);
     }
     return out;
 }

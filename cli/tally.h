@@ -14,9 +14,14 @@ class Tally
 public:
     enum Outcome { Succeeded, Failed, BrokeContract };
 
+    // The bounds of the Prometheus histogram, in seconds.
+    static const int promBounds = 15;
+    static const double promBoundSeconds[promBounds];
+
     struct Figures
     {
         const char *operation;
+        const char *function;
         std::uint64_t calls;
         std::uint64_t succeeded;
         std::uint64_t failed;
@@ -26,9 +31,11 @@ public:
         double p95Ms;
         double p99Ms;
         double maxMs;
+        double sumMs;
+        std::uint64_t promBuckets[promBounds];  // calls within each bound, not cumulative
     };
 
-    void add(const char *operation, Outcome outcome, double milliseconds);
+    void add(const char *operation, const char *function, Outcome outcome, double milliseconds);
     // One row per operation, in the order they were first called.
     std::vector<Figures> figures() const;
 
@@ -38,9 +45,12 @@ private:
     struct Row
     {
         char operation[16];
+        char function[32];
         std::uint64_t outcomes[3];
         double minMs;
         double maxMs;
+        double sumMs;
+        std::uint64_t promBuckets[promBounds];
         std::uint64_t histogram[buckets];
     };
 

@@ -648,11 +648,19 @@ void tst_SimScript::makerCallsItsOwnFunctions()
 
 void tst_SimScript::parsedScriptIsCompact()
 {
+#ifdef SANITIZED
+    QSKIP("the sanitizers' own bookkeeping is most of the memory");
+#endif
+    // 15 MiB of answers with thirteen empty values each may take at most four
+    // times their size beyond what one answer takes.
     const QByteArray line = "VRK_ReadCardBas 0" + QByteArray(" \"\"").repeated(13) + '\n';
-    write("script.txt", line.repeated(15 * 1024 * 1024 / line.size()));
-    const Run result = run({"VRK_ReadCardBas"}, {{"VRK_SIM_SCRIPT", path("script.txt")}});
-    QCOMPARE(result.errors, QString());
-    QVERIFY2(result.peakKiB < 64 * 1024, qPrintable(QString::number(result.peakKiB)));
+    write("small.txt", line);
+    write("large.txt", line.repeated(15 * 1024 * 1024 / line.size()));
+    const Run small = run({"VRK_ReadCardBas"}, {{"VRK_SIM_SCRIPT", path("small.txt")}});
+    const Run large = run({"VRK_ReadCardBas"}, {{"VRK_SIM_SCRIPT", path("large.txt")}});
+    QCOMPARE(large.errors, QString());
+    QVERIFY2(large.peakKiB - small.peakKiB < 4 * 15 * 1024,
+             qPrintable(QStringLiteral("%1 KiB against %2").arg(large.peakKiB).arg(small.peakKiB)));
 }
 
 QTEST_GUILESS_MAIN(tst_SimScript)
