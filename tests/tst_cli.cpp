@@ -1,9 +1,11 @@
 #include "childprocess.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -39,6 +41,10 @@ private slots:
     void unwritableOutput();
     void operationsRunAsAsked_data();
     void operationsRunAsAsked();
+    void libraryReport_data();
+    void libraryReport();
+    void metricsMatchTheRun();
+    void metricsReplacedWhole();
 
 private:
     QStringList command(const QStringList &arguments) const;
@@ -595,6 +601,127 @@ void tst_Cli::operationsRunAsAsked()
     for (const QByteArray &line : log.readAll().split('\n'))
         functions << QString::fromLatin1(line.split(' ').first());
     QCOMPARE(functions.join(' ').trimmed(), calls);
+}
+
+void tst_Cli::libraryReport_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::addColumn<bool>("simulated");
+    QTest::addColumn<QStringList>("missing");
+
+    QTest::newRow("the simulated reader beside the program")
+        << QFileInfo(CLI).dir().filePath("libVrkReaderClient.so") << true << QStringList();
+    QTest::newRow("a maker's library that lacks a function")
+        << QString(PARTIALREADER) << false << QStringList{"VRK_MagCardRead"};
+}
+
+// The file as its own bytes say: the SHA-256 computed here, independently.
+void tst_Cli::libraryReport()
+{
+    QFETCH(QString, library);
+    QFETCH(bool, simulated);
+    QFETCH(QStringList, missing);
+
+    QStringList arguments{"library"};
+    if (!simulated)
+        arguments = QStringList{"--library", library} + arguments;
+    ChildProcess cli(directory->path());
+    const QVector<QJsonObject> lines = runJson(arguments, cli);
+    QCOMPARE(lines.size(), 2);
+    const QJsonObject reported = lines[0].value("library").toObject();
+    QFile file(library);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(reported.value("path").toString(), QFileInfo(library).absoluteFilePath());
+    QCOMPARE(reported.value("size").toDouble(), double(bytes.size()));
+    QCOMPARE(reported.value("sha256").toString().toLatin1(),
+             QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    QCOMPARE(reported.value("simulated_reader").toBool(), simulated);
+    QCOMPARE(reported.value("exports").toArray().size(), 13 - missing.size());
+    QCOMPARE(reported.value("missing").toArray(), QJsonArray::fromStringList(missing));
+    QCOMPARE(reported.value("build_id").toString().size(), 40);
+    QCOMPARE(lines[1].value("summary").toObject().value("library").toObject(), reported);
+    // The library operation alone makes no reader call.
+    QCOMPARE(lines[1].value("summary").toObject().value("operations").toArray().size(), 0);
+}
+
+namespace {
+
+// The value of each sample line of a Prometheus text file, by its name and
+// labels as written.
+QMap<QString, double> samples(const QByteArray &text)
+{
+    QMap<QString, double> values;
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const int space = line.lastIndexOf(' ');
+        values.insert(QString::fromUtf8(line.left(space)), line.mid(space + 1).toDouble());
+    }
+    return values;
+}
+
+} // namespace
+
+void tst_Cli::metricsMatchTheRun()
+{
+    write("script.txt", "VRK_ReadCarNo 0 \"1\"\nVRK_ReadCarNo -1 delay=30\nVRK_ReadCarNo 0 \"3\"\n");
+    ChildProcess cli(directory->path());
+    const QVector<QJsonObject> lines =
+        runJson({"--repeat", "3", "--region", "3502", "--metrics", path("reader.prom"), "card-number"}, cli);
+    QCOMPARE(cli.exitCode, 1);
+    QFile file(path("reader.prom"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    const QMap<QString, double> values = samples(text);
+
+    const QJsonObject summary = lines.last().value("summary").toObject();
+    const QJsonObject row = summary.value("operations").toArray()[1].toObject();
+    const QString labels = "operation=\"card-number\",function=\"VRK_ReadCarNo\",outcome=\"%1\","
+                           "device=\"21\",region=\"3502\"";
+    QCOMPARE(values.value("cardreader_calls_total{" + labels.arg("succeeded") + '}'),
+             row.value("succeeded").toDouble());
+    QCOMPARE(values.value("cardreader_calls_total{" + labels.arg("failed") + '}'),
+             row.value("failed").toDouble());
+    const QString histogram = "{operation=\"card-number\",function=\"VRK_ReadCarNo\"";
+    QCOMPARE(values.value("cardreader_call_duration_seconds_count" + histogram + '}'), 3.0);
+    QCOMPARE(values.value("cardreader_call_duration_seconds_bucket" + histogram + ",le=\"0.025\"}"), 2.0);
+    QCOMPARE(values.value("cardreader_rounds_total{device=\"21\",region=\"3502\"}"),
+             summary.value("rounds").toDouble());
+    QCOMPARE(values.value("cardreader_run_finished"), 1.0);
+    QVERIFY(text.contains("sha256=\"" + summary.value("library").toObject().value("sha256")
+                                             .toString().toLatin1() + '"'));
+
+    const QString promtool = QStandardPaths::findExecutable("promtool");
+    if (promtool.isEmpty())
+        QSKIP("promtool (Debian package prometheus) is not installed");
+    ChildProcess check(directory->path());
+    QVERIFY(check.start({"sh", "-c", promtool + " check metrics < " + path("reader.prom")}, {}));
+    QVERIFY(check.finish());
+    QVERIFY2(check.exitCode == 0, check.out + check.err);
+}
+
+// Each update is a new file renamed over the old one: a scraper that opened
+// the old one still reads it whole, never a file half rewritten.
+void tst_Cli::metricsReplacedWhole()
+{
+    write("script.txt", "VRK_ReadCarNo 0 \"1\" delay=20\n");
+    ChildProcess cli(directory->path());
+    QVERIFY(cli.start(command({"--repeat", "100", "--metrics", path("reader.prom"), "card-number"}),
+                      {{"VRK_SIM_SCRIPT", path("script.txt")}}));
+    QFile first(path("reader.prom"));
+    QTRY_VERIFY_WITH_TIMEOUT(first.exists(), 5000);
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray before = first.readAll();
+    QTest::qWait(700);
+    first.seek(0);
+    QCOMPARE(first.readAll(), before);
+    QVERIFY(before.endsWith("\"} 1\n"));
+    QFile now(path("reader.prom"));
+    QVERIFY(now.open(QIODevice::ReadOnly));
+    QVERIFY(now.readAll() != before);
+    cli.interrupt();
+    QVERIFY(cli.finish());
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
