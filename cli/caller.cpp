@@ -2,6 +2,7 @@
 
 #include "libraryfile.h"
 #include "metrics.h"
+#include "output.h"
 #include "readerlibrary.h"
 #include "report.h"
 #include "runstate.h"
@@ -26,70 +27,6 @@ bool stopping()
     return runState().stopRequested || runState().outputFailed;
 }
 
-// The program's own output in the calling process, through the copies of
-// its standard output and error. A write that fails is told once on
-// standard error and stops the run.
-class Output
-{
-public:
-    Output(int out, int err, bool progress) : m_out(out), m_err(err), m_progress(progress) {}
-
-    void write(const QByteArray &bytes)
-    {
-        clearProgress();
-        if (runState().outputFailed || writeAll(m_out, bytes))
-            return;
-        const int failure = errno ? errno : EIO;
-        runState().outputFailed = failure;
-        error(QStringLiteral("cannot write the output: %1; the run stops")
-                  .arg(QString::fromLocal8Bit(std::strerror(failure))));
-    }
-
-    void error(const QString &message)
-    {
-        clearProgress();
-        writeAll(m_err, ("cardreader-cli: " + message + '\n').toUtf8());
-    }
-
-    // The burn-in's round count on a terminal, "37/100", rewritten in place.
-    void progress(int round, int rounds)
-    {
-        if (!m_progress)
-            return;
-        clearProgress();
-        const QByteArray count = QByteArray::number(round) + '/' + QByteArray::number(rounds);
-        m_progressWidth = count.size();
-        writeAll(m_err, count);
-    }
-
-    void clearProgress()
-    {
-        if (m_progressWidth > 0)
-            writeAll(m_err, '\r' + QByteArray(m_progressWidth, ' ') + '\r');
-        m_progressWidth = 0;
-    }
-
-private:
-    static bool writeAll(int fd, const QByteArray &bytes)
-    {
-        errno = 0;
-        for (int done = 0; done < bytes.size();) {
-            const ssize_t written = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return false;
-            done += int(written);
-        }
-        return true;
-    }
-
-    int m_out;
-    int m_err;
-    bool m_progress;
-    int m_progressWidth = 0;
-};
-
 // Notes how one call went and reports it as asked; in a burn-in only the
 // calls that went wrong are described for people.
 void report(const GuardedCall &call, const Options &options, Output &output)
@@ -111,16 +48,10 @@ void report(const GuardedCall &call, const Options &options, Output &output)
 // every few seconds, and a fast burn-in makes thousands of rounds in one.
 void updateMetrics(const Options &options, Output &output, long long &lastNs)
 {
-    RunState &state = runState();
-    if (options.metricsPath.isEmpty() || state.metricsFailed
-        || monotonicNs() - lastNs < 250 * 1000000LL)
+    if (monotonicNs() - lastNs < 250 * 1000000LL)
         return;
     lastNs = monotonicNs();
-    QString why;
-    if (!writeMetrics(options.metricsPath, state, options, false, why)) {
-        state.metricsFailed = 1;
-        output.error("cannot write the metrics to " + options.metricsPath + ": " + why);
-    }
+    publishMetrics(options, false, output);
 }
 
 void pause(int milliseconds)
@@ -185,8 +116,8 @@ void makeCalls(const Options &options, StrayOutput &strayOutput)
         state.finished = 1;
         _exit(0);
     }
-    Output output(strayOutput.programOut(), strayOutput.programErr(),
-                  options.repeat > 1 && isatty(strayOutput.programErr()));
+    Output output(strayOutput.programOut(), strayOutput.programErr());
+    output.showProgress(options.repeat > 1 && isatty(strayOutput.programErr()));
     GuardedCall::catchStrayOutput(&strayOutput);
 
     ReaderLibrary library;

@@ -9,6 +9,7 @@
 #include "guardpages.h"
 #include "metrics.h"
 #include "options.h"
+#include "output.h"
 #include "report.h"
 #include "runstate.h"
 
@@ -59,19 +60,6 @@ void holdStandardDescriptors()
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
             open("/dev/null", O_RDONLY);
     }
-}
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    for (int done = 0; done < bytes.size();) {
-        const ssize_t written = write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += int(written);
-    }
-    return true;
 }
 
 QString signalDescription(int signal)
@@ -136,13 +124,7 @@ public:
         // A stored JSON result always says what it was run against.
         if (m_options.json || m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal)
             writeSummary();
-        if (!m_options.metricsPath.isEmpty() && !state.metricsFailed) {
-            QString why;
-            if (!writeMetrics(m_options.metricsPath, state, m_options, true, why)) {
-                state.metricsFailed = 1;
-                message("cannot write the metrics to " + m_options.metricsPath + ": " + why);
-            }
-        }
+        publishMetrics(m_options, true, m_output);
         if (state.outputFailed || state.metricsFailed)
             status = worse(status, OutputFailed);
         return status;
@@ -156,7 +138,7 @@ private:
         m_signalsHandled = signalsCaught;
         m_stopSignal = lastSignal;
         if (runState().stopRequested.exchange(1) == 0) {
-            message("stopping after the current call; Ctrl-C again stops now");
+            m_output.error("stopping after the current call; Ctrl-C again stops now");
             return;
         }
         if (!m_stoppedNow) {
@@ -199,7 +181,7 @@ private:
         call.standardError = m_strayOutput.takeErr();
         if (call.called)
             state.tally.add(state.operation, state.function, Tally::BrokeContract, call.milliseconds);
-        output(m_options.json ? jsonLine(call, m_options.showPin)
+        m_output.write(m_options.json ? jsonLine(call, m_options.showPin)
                               : describe(call, m_options.showPin).toUtf8());
         m_ending = call.findings.value(0);
     }
@@ -218,26 +200,14 @@ private:
         summary.atEnd = state.usageAtEnd;
         summary.figures = state.tally.figures();
         summary.library = state.library;
-        output(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
+        m_output.write(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
     }
 
-    void output(const QByteArray &bytes)
-    {
-        RunState &state = runState();
-        if (state.outputFailed || writeAll(STDOUT_FILENO, bytes))
-            return;
-        state.outputFailed = errno ? errno : EIO;
-        message(QStringLiteral("cannot write the output: %1").arg(std::strerror(state.outputFailed)));
-    }
-
-    static void message(const QString &text)
-    {
-        writeAll(STDERR_FILENO, ("cardreader-cli: " + text + '\n').toUtf8());
-    }
 
     const Options &m_options;
     StrayOutput &m_strayOutput;
     pid_t m_caller;
+    Output m_output{STDOUT_FILENO, STDERR_FILENO};
     int m_signalsHandled = 0;
     int m_stopSignal = 0;
     bool m_stoppedNow = false;

@@ -99,3 +99,15 @@ bool writeMetrics(const QString &path, const RunState &state, const Options &opt
     why = file.errorString();
     return false;
 }
+
+void publishMetrics(const Options &options, bool finished, Output &output)
+{
+    RunState &state = runState();
+    if (options.metricsPath.isEmpty() || state.metricsFailed)
+        return;
+    QString why;
+    if (!writeMetrics(options.metricsPath, state, options, finished, why)) {
+        state.metricsFailed = 1;
+        output.error("cannot write the metrics to " + options.metricsPath + ": " + why);
+    }
+}

@@ -2,6 +2,7 @@
 #define CLI_METRICS_H
 
 #include "options.h"
+#include "output.h"
 #include "runstate.h"
 
 #include <QString>
@@ -13,5 +14,9 @@
 // beside the target and renamed over it, so a scrape never reads half.
 bool writeMetrics(const QString &path, const RunState &state, const Options &options,
                   bool finished, QString &why);
+
+// Writes the figures to --metrics, if it was given; a file that cannot be
+// written is said once and marks the run.
+void publishMetrics(const Options &options, bool finished, Output &output);
 
 #endif
