@@ -129,7 +129,11 @@ int readOptions(const QStringList &arguments, Options &options)
         {"no-open", "Do not open the device first."},
         {"json", "One JSON object per call, on one line each."},
         {"show-pin", "Show the PIN pad's key text instead of ******."},
-        {"repeat", "Run the operations n times over (burn-in).", "n", "1"},
+        {"repeat", "Run the operations n times over (burn-in). A summary per operation\n"
+                   "closes the run: calls, succeeded, failed, contract (calls that\n"
+                   "broke it), min / median / p95 / p99 / max ms, and the calling\n"
+                   "process's memory and open descriptors at start and end.",
+         "n", "1"},
         {"pause", "Wait ms milliseconds between rounds.", "ms", "0"},
         {"timeout", "Watchdog: a call that has not returned after this many seconds\n"
                     "is stopped and named; 0 turns it off. Default: the call's own\n"
