@@ -40,6 +40,8 @@ double now()
 bool start(const std::string &program, Sample &sample, const char *argument = nullptr,
            const char *operation = nullptr)
 {
+    // What this program printed so far must not be printed again by a child.
+    std::fflush(nullptr);
     const double begin = now();
     const pid_t child = fork();
     if (child == 0) {
