@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -52,6 +53,9 @@ int main(int argc, char *argv[])
         std::perror("cardreader-cli: cannot prepare the calls");
         return CallFailed;
     }
+    struct sigaction pipeSignal;
+    runState().quietBrokenPipe =
+        sigaction(SIGPIPE, nullptr, &pipeSignal) == 0 && pipeSignal.sa_handler == SIG_DFL;
     Watcher::catchSignals();
     std::fflush(nullptr);
     const pid_t caller = fork();

@@ -129,18 +129,18 @@ int readOptions(const QStringList &arguments, Options &options)
         {"no-open", "Do not open the device first."},
         {"json", "One JSON object per call, on one line each."},
         {"show-pin", "Show the PIN pad's key text instead of ******."},
-        {"repeat", "Run the operations n times over (burn-in). A summary per operation\n"
-                   "closes the run: calls, succeeded, failed, contract (calls that\n"
-                   "broke it), min / median / p95 / p99 / max ms, and the calling\n"
-                   "process's memory and open descriptors at start and end.",
+        {"repeat", "Run the operations n times over (burn-in). A summary per operation "
+                   "closes the run: calls, succeeded, failed, contract (calls that broke "
+                   "it), min / median / p95 / p99 / max ms, and the calling process's "
+                   "memory and open descriptors at start and end.",
          "n", "1"},
         {"pause", "Wait ms milliseconds between rounds.", "ms", "0"},
-        {"timeout", "Watchdog: a call that has not returned after this many seconds\n"
-                    "is stopped and named; 0 turns it off. Default: the call's own\n"
-                    "wait plus 30 s, or 60 s for calls given none.", "seconds"},
+        {"timeout", "Watchdog: a call that has not returned after this many seconds "
+                    "is stopped and named; 0 turns it off. Default: the call's own wait "
+                    "plus 30 s, or 60 s for calls given none.", "seconds"},
         {"library", "Check this library file instead of the one the program finds.",
          "path"},
-        {"metrics", "Write the run's figures in Prometheus's text format to this file\n"
+        {"metrics", "Write the run's figures in Prometheus's text format to this file "
                     "after every round and at the end, replacing it whole each time.",
          "file"},
     });

@@ -33,7 +33,8 @@ void Output::write(const QByteArray &bytes)
         return;
     const int failure = errno ? errno : EIO;
     runState().outputFailed = failure;
-    error("cannot write the output: " + QString::fromLocal8Bit(std::strerror(failure)));
+    if (failure != EPIPE || !runState().quietBrokenPipe)
+        error("cannot write the output: " + QString::fromLocal8Bit(std::strerror(failure)));
 }
 
 void Output::error(const QString &message)

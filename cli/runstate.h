@@ -48,7 +48,11 @@ struct RunState
     std::atomic<int> roundsDone{0};
     std::atomic<int> roundStarted{0};
     std::atomic<int> finished{0};
-    std::atomic<int> outputFailed{0};
+    std::atomic<int> outputFailed{0};  // the errno of the failed write
+    // Started with SIGPIPE as the shell leaves it: a reader that goes away
+    // (cardreader-cli all | head) ends the run quietly, as it ends any
+    // program. Where SIGPIPE is ignored, as under systemd, it is said.
+    bool quietBrokenPipe = false;
     std::atomic<int> metricsFailed{0};
     Usage usageAtStart;
     Usage usageAtEnd;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
@@ -103,6 +104,10 @@ int Watcher::run()
     if (m_options.json || m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal)
         writeSummary();
     publishMetrics(m_options, true, m_output);
+    if (state.outputFailed == EPIPE && state.quietBrokenPipe) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+    }
     if (state.outputFailed || state.metricsFailed)
         status = worse(status, OutputFailed);
     return status;
