@@ -391,6 +391,8 @@ void tst_Cli::interrupts()
     QVERIFY(cli.finish());
     QCOMPARE(cli.exitCode, exitCode);
     QVERIFY2(cli.elapsedMs < 5000, "the run did not stop");
+    QVERIFY2(cli.err.startsWith("cardreader-cli: stopping after the current call"),
+             cli.err.constData());
     const QString out = QString::fromUtf8(cli.out);
     QVERIFY2(out.contains(summaryHead), qPrintable(out));
     QVERIFY2(!out.contains("bank-chip"), qPrintable(out));
@@ -601,6 +603,8 @@ void tst_Cli::operationsRunAsAsked()
     for (const QByteArray &line : log.readAll().split('\n'))
         functions << QString::fromLatin1(line.split(' ').first());
     QCOMPARE(functions.join(' ').trimmed(), calls);
+    // A burn-in ends with its summary, however far it got.
+    QCOMPARE(cli.out.contains("summary of"), arguments.contains("--repeat"));
 }
 
 void tst_Cli::libraryReport_data()
