@@ -1,5 +1,6 @@
 #include "caller.h"
 
+#include "guardpages.h"
 #include "libraryfile.h"
 #include "metrics.h"
 #include "output.h"
@@ -65,34 +66,23 @@ void pause(int milliseconds)
 bool loadLibrary(const Options &options, ReaderLibrary &library, Output &output)
 {
     RunState &state = runState();
-    std::strncpy(state.operation, "load", sizeof state.operation - 1);
-    std::strncpy(state.function, "loading the library", sizeof state.function - 1);
-    state.callLimitMs = state.timeoutSeconds >= 0 ? state.timeoutSeconds * 1000LL : 60000;
-    state.callStartNs = monotonicNs();
-    state.calling = 1;
+    beginCall("load", "loading the library", -1);
     QString why;
     const bool loaded = library.load(options.library, why);
-    state.calling = 0;
-    std::strncpy(state.library.path, QFile::encodeName(loaded ? library.path : options.library).constData(),
-                 sizeof state.library.path - 1);
+    endCall();
     if (!loaded) {
+        std::strncpy(state.library.path, QFile::encodeName(options.library).constData(),
+                     sizeof state.library.path - 1);
         state.status = ContractBroken;
         output.error("cannot load the reader library: " + why);
         return false;
     }
-    RunState::Library &file = state.library;
-    const LibraryFile described = describeLibraryFile(library.path);
-    std::strncpy(file.path, QFile::encodeName(library.path).constData(), sizeof file.path - 1);
-    file.size = described.size;
-    std::strncpy(file.sha256, described.sha256.constData(), sizeof file.sha256 - 1);
-    std::strncpy(file.soname, described.soname.constData(), sizeof file.soname - 1);
-    std::strncpy(file.buildId, described.buildId.constData(), sizeof file.buildId - 1);
-    std::strncpy(file.simulated, described.simulated.constData(), sizeof file.simulated - 1);
-    file.exported = library.exported;
-    file.loaded = 1;
-    if (!library.missing.isEmpty()) {
+    describeLibraryFile(library.path, state.library);
+    state.library.exported = library.exported;
+    const QStringList missing = readerFunctions(library.exported, false);
+    if (!missing.isEmpty()) {
         state.status = ContractBroken;
-        output.error(library.path + " lacks " + library.missing.join(", ")
+        output.error(library.path + " lacks " + missing.join(", ")
                      + "; the functions it has are still checked");
     }
     return true;
@@ -110,8 +100,9 @@ void makeCalls(const Options &options, StrayOutput &strayOutput)
     std::signal(SIGCHLD, SIG_DFL);
 
     RunState &state = runState();
-    if (!strayOutput.divert()) {
-        std::perror("cardreader-cli: cannot keep the library's output apart");
+    // Set up before the output is diverted, so that a failure is seen.
+    if (!GuardPages::setUp() || !strayOutput.divert()) {
+        std::perror("cardreader-cli: cannot prepare the calls");
         state.status = CallFailed;
         state.finished = 1;
         _exit(0);

@@ -12,11 +12,6 @@ namespace {
 
 StrayOutput *strayOutput = nullptr;
 
-// What the watchdog allows a call beyond its own wait, and a call that is
-// given none.
-const int marginMs = 30 * 1000;
-const int noWaitMs = 60 * 1000;
-
 QString described(const char *name, std::size_t size)
 {
     return std::strcmp(name, "output") == 0
@@ -76,7 +71,6 @@ char *GuardedCall::error()
 
 void GuardedCall::waitsUpTo(int milliseconds)
 {
-    m_hasWait = true;
     m_waitMs = std::max(0, milliseconds);
 }
 
@@ -98,22 +92,14 @@ Tally::Outcome GuardedCall::outcome() const
 
 void GuardedCall::start()
 {
-    RunState &state = runState();
-    std::strncpy(state.operation, operation, sizeof state.operation - 1);
-    std::strncpy(state.function, function, sizeof state.function - 1);
-    const int timeout = state.timeoutSeconds;
-    state.callLimitMs = timeout >= 0 ? timeout * 1000LL
-                                     : (m_hasWait ? m_waitMs + 0LL + marginMs : noWaitMs);
-    m_startNs = monotonicNs();
-    state.callStartNs = m_startNs;
-    state.calling = 1;
+    m_startNs = beginCall(operation, function, m_waitMs);
     called = true;
 }
 
 void GuardedCall::finish(int result)
 {
     milliseconds = (monotonicNs() - m_startNs) / 1e6;
-    runState().calling = 0;
+    endCall();
     returned = true;
     this->result = result;
 

@@ -94,8 +94,7 @@ private:
     void check(const Buffer &buffer, const QByteArray &text, bool terminated, int damage);
 
     QVector<Buffer> m_buffers;
-    bool m_hasWait = false;
-    int m_waitMs = 0;
+    int m_waitMs = -1;  // none
     long long m_startNs = 0;
 };
 

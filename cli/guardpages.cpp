@@ -30,6 +30,11 @@ const std::size_t maxOpened = 64;
 std::atomic<char *> openedPages[slotCount][maxOpened];
 std::atomic<std::size_t> openedCount[slotCount];
 
+std::size_t wholePages(std::size_t bytes)
+{
+    return (bytes + pageSize - 1) / pageSize * pageSize;
+}
+
 char *pageOf(const char *address)
 {
     return arena + (std::size_t(address - arena) / pageSize) * pageSize;
@@ -69,8 +74,8 @@ bool guardBytesIntact(const char *page, std::size_t below)
 bool setUp()
 {
     pageSize = std::size_t(sysconf(_SC_PAGESIZE));
-    bufferBytes = (largestBuffer + pageSize - 1) / pageSize * pageSize;
-    slotBytes = bufferBytes + (protectedBytes + pageSize - 1) / pageSize * pageSize;
+    bufferBytes = wholePages(largestBuffer);
+    slotBytes = bufferBytes + wholePages(protectedBytes);
     void *memory = mmap(nullptr, slotCount * slotBytes, PROT_READ,
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)

@@ -9,6 +9,12 @@
 
 namespace {
 
+template <std::size_t size>
+void keep(char (&field)[size], const QByteArray &text)
+{
+    std::strncpy(field, text.constData(), size - 1);
+}
+
 // Reads what it needs through copies: a file's offsets may be anything.
 template <typename Header, typename Section, typename Dynamic>
 class ElfReader
@@ -16,7 +22,7 @@ class ElfReader
 public:
     explicit ElfReader(const QByteArray &file) : m_file(file) {}
 
-    void read(LibraryFile &library) const
+    void read(RunState::Library &library) const
     {
         Header header;
         if (!copy(0, header) || header.e_shentsize != sizeof(Section))
@@ -56,7 +62,7 @@ private:
         return QByteArray(bytes, int(qstrnlen(bytes, uint(size))));
     }
 
-    void readNotes(const Section &section, LibraryFile &library) const
+    void readNotes(const Section &section, RunState::Library &library) const
     {
         const auto align = [](quint64 size) { return (size + 3) & ~quint64(3); };
         for (quint64 offset = 0; offset + 12 <= section.sh_size;) {
@@ -69,14 +75,14 @@ private:
                 return;
             const QByteArray noteName = text(name, words[0]);
             if (noteName == "GNU" && words[2] == NT_GNU_BUILD_ID)
-                library.buildId = m_file.mid(int(description), int(words[1])).toHex();
+                keep(library.buildId, m_file.mid(int(description), int(words[1])).toHex());
             if (noteName == "cardreader" && words[2] == 1)
-                library.simulated = text(description, words[1]);
+                keep(library.simulated, text(description, words[1]));
             offset += 12 + align(words[0]) + align(words[1]);
         }
     }
 
-    void readSoname(const Header &header, const Section &section, LibraryFile &library) const
+    void readSoname(const Header &header, const Section &section, RunState::Library &library) const
     {
         Section strings;
         if (!copy(header.e_shoff + section.sh_link * sizeof(Section), strings))
@@ -86,8 +92,8 @@ private:
             if (!copy(section.sh_offset + i * sizeof(Dynamic), entry) || entry.d_tag == DT_NULL)
                 return;
             if (entry.d_tag == DT_SONAME && entry.d_un.d_val < strings.sh_size)
-                library.soname = text(strings.sh_offset + entry.d_un.d_val,
-                                      strings.sh_size - entry.d_un.d_val);
+                keep(library.soname, text(strings.sh_offset + entry.d_un.d_val,
+                                          strings.sh_size - entry.d_un.d_val));
         }
     }
 
@@ -96,20 +102,20 @@ private:
 
 } // namespace
 
-LibraryFile describeLibraryFile(const QString &path)
+void describeLibraryFile(const QString &path, RunState::Library &library)
 {
-    LibraryFile library;
+    keep(library.path, QFile::encodeName(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return library;
+        return;
     const QByteArray bytes = file.readAll();
     library.size = bytes.size();
-    library.sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    keep(library.sha256, QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    library.loaded = 1;
     if (bytes.size() < EI_NIDENT || std::memcmp(bytes.constData(), ELFMAG, SELFMAG) != 0)
-        return library;
+        return;
     if (bytes[EI_CLASS] == ELFCLASS64)
         ElfReader<Elf64_Ehdr, Elf64_Shdr, Elf64_Dyn>(bytes).read(library);
     else if (bytes[EI_CLASS] == ELFCLASS32)
         ElfReader<Elf32_Ehdr, Elf32_Shdr, Elf32_Dyn>(bytes).read(library);
-    return library;
 }

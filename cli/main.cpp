@@ -7,7 +7,6 @@
 // its summary.
 
 #include "caller.h"
-#include "guardpages.h"
 #include "options.h"
 #include "runstate.h"
 #include "watcher.h"
@@ -49,7 +48,7 @@ int main(int argc, char *argv[])
         return exitStatus;
 
     StrayOutput strayOutput;
-    if (!createRunState(options.timeoutSeconds) || !strayOutput.create() || !GuardPages::setUp()) {
+    if (!createRunState(options.timeoutSeconds) || !strayOutput.create()) {
         std::perror("cardreader-cli: cannot prepare the calls");
         return CallFailed;
     }

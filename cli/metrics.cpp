@@ -1,6 +1,6 @@
 #include "metrics.h"
 
-#include "readerlibrary.h"
+#include "runstate.h"
 
 #include <QDateTime>
 #include <QSaveFile>
@@ -30,8 +30,6 @@ QString number(double value)
 {
     return QString::number(value, 'g', 15);
 }
-
-} // namespace
 
 bool writeMetrics(const QString &path, const RunState &state, const Options &options,
                   bool finished, QString &why)
@@ -99,6 +97,8 @@ bool writeMetrics(const QString &path, const RunState &state, const Options &opt
     why = file.errorString();
     return false;
 }
+
+} // namespace
 
 void publishMetrics(const Options &options, bool finished, Output &output)
 {

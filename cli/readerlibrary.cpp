@@ -8,12 +8,22 @@
 #include <dlfcn.h>
 #include <link.h>
 
-const char *const readerFunctionNames[13] = {
+const char *const readerFunctionNames[readerFunctionCount] = {
     "VRK_OpenDev", "VRK_ReadCarNo", "VRK_ReadCardBas", "VRK_ReadCardCertID",
     "VRK_ReadCardCity", "VRK_IDCard_Read", "VRK_ICBankCard_ReadNO", "VRK_MagicBankCard_ReadNo",
     "VRK_ECard_SetAutoRead", "VRK_ECard_Read", "VRK_ECard_AutoReadTime", "VRK_MagCardRead",
     "VRK_KeyBoard_InputKey",
 };
+
+QStringList readerFunctions(unsigned exported, bool present)
+{
+    QStringList names;
+    for (int i = 0; i < readerFunctionCount; ++i) {
+        if (bool(exported & (1u << i)) == present)
+            names << QString::fromLatin1(readerFunctionNames[i]);
+    }
+    return names;
+}
 
 namespace {
 
@@ -23,8 +33,6 @@ void resolve(void *handle, int index, Function &function, ReaderLibrary &library
     function = reinterpret_cast<Function>(dlsym(handle, readerFunctionNames[index]));
     if (function)
         library.exported |= 1u << index;
-    else
-        library.missing << QString::fromLatin1(readerFunctionNames[index]);
 }
 
 // Where the program would have found the library had it linked it: the

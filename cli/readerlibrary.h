@@ -7,7 +7,11 @@
 #include <QStringList>
 
 // The 13 functions, in the order of vrkreaderclient.h.
-extern const char *const readerFunctionNames[13];
+const int readerFunctionCount = 13;
+extern const char *const readerFunctionNames[readerFunctionCount];
+
+// The names of the functions whose bit in exported is set (or clear).
+QStringList readerFunctions(unsigned exported, bool present);
 
 // The reader library, loaded by the process that makes the calls, never by
 // the program at start: a library that lacks a function, or whose loading
@@ -20,7 +24,6 @@ struct ReaderLibrary
     bool load(const QString &path, QString &why);
 
     QString path;  // the file actually loaded
-    QStringList missing;
     unsigned exported = 0;  // bit i: readerFunctionNames[i]
 
     decltype(&::VRK_OpenDev) VRK_OpenDev = nullptr;

@@ -69,16 +69,6 @@ QString status(const GuardedCall &call)
     return call.ok() ? QStringLiteral("ok") : QStringLiteral("failed with %1").arg(call.result);
 }
 
-QString signalName(int signal)
-{
-    switch (signal) {
-    case SIGINT: return QStringLiteral("Ctrl-C (SIGINT)");
-    case SIGTERM: return QStringLiteral("SIGTERM");
-    case SIGHUP: return QStringLiteral("SIGHUP");
-    default: return QStringLiteral("signal %1").arg(signal);
-    }
-}
-
 QString usage(const RunState::Usage &usage)
 {
     if (usage.residentKiB < 0)
@@ -98,16 +88,6 @@ QJsonObject usageJson(const RunState::Usage &usage)
     return object;
 }
 
-QStringList exportedFunctions(const RunState::Library &library, bool exported)
-{
-    QStringList names;
-    for (int i = 0; i < 13; ++i) {
-        if (bool(library.exported & (1u << i)) == exported)
-            names << QString::fromLatin1(readerFunctionNames[i]);
-    }
-    return names;
-}
-
 QJsonObject libraryJson(const RunState::Library &library)
 {
     QJsonObject object;
@@ -119,8 +99,8 @@ QJsonObject libraryJson(const RunState::Library &library)
     object.insert("soname", QString::fromLatin1(library.soname));
     object.insert("build_id", QString::fromLatin1(library.buildId));
     object.insert("simulated_reader", library.simulated[0] != '\0');
-    object.insert("exports", QJsonArray::fromStringList(exportedFunctions(library, true)));
-    object.insert("missing", QJsonArray::fromStringList(exportedFunctions(library, false)));
+    object.insert("exports", QJsonArray::fromStringList(readerFunctions(library.exported, true)));
+    object.insert("missing", QJsonArray::fromStringList(readerFunctions(library.exported, false)));
     return object;
 }
 
@@ -130,6 +110,22 @@ double microsecondsRounded(double milliseconds)
 }
 
 } // namespace
+
+QString signalName(int signal)
+{
+    switch (signal) {
+    case SIGINT: return QStringLiteral("Ctrl-C (SIGINT)");
+    case SIGTERM: return QStringLiteral("SIGTERM");
+    case SIGHUP: return QStringLiteral("SIGHUP");
+    case SIGSEGV: return QStringLiteral("segmentation fault (SIGSEGV)");
+    case SIGABRT: return QStringLiteral("aborted (SIGABRT)");
+    case SIGBUS: return QStringLiteral("bus error (SIGBUS)");
+    case SIGILL: return QStringLiteral("illegal instruction (SIGILL)");
+    case SIGFPE: return QStringLiteral("arithmetic error (SIGFPE)");
+    case SIGKILL: return QStringLiteral("killed (SIGKILL)");
+    default: return QStringLiteral("signal %1").arg(signal);
+    }
+}
 
 QString printable(const QByteArray &text)
 {
@@ -211,7 +207,7 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
 
 QString describeLibrary(const RunState::Library &library)
 {
-    const QStringList missing = exportedFunctions(library, false);
+    const QStringList missing = readerFunctions(library.exported, false);
     return "library: " + QString::fromLocal8Bit(library.path) + '\n'
         + QStringLiteral("  size: %1 bytes\n").arg(library.size)
         + "  sha256: " + QString::fromLatin1(library.sha256) + '\n'
@@ -220,7 +216,9 @@ QString describeLibrary(const RunState::Library &library)
         + "  simulated reader: "
         + (library.simulated[0] ? "yes (" + printable(library.simulated) + ")" : QStringLiteral("no"))
         + '\n'
-        + QStringLiteral("  functions: %1 of 13").arg(13 - missing.size())
+        + QStringLiteral("  functions: %1 of %2")
+              .arg(readerFunctionCount - missing.size())
+              .arg(readerFunctionCount)
         + (missing.isEmpty() ? QString() : "; missing " + missing.join(", ")) + '\n';
 }
 
@@ -234,10 +232,12 @@ QByteArray libraryJsonLine(const RunState::Library &library)
 QString summaryTable(const RunSummary &summary)
 {
     QString out = QStringLiteral("summary of %1 round(s)").arg(summary.rounds);
+    if (summary.stoppedBy || !summary.ending.isEmpty())
+        out += QStringLiteral(" of %1").arg(summary.roundsAsked);
     if (summary.stoppedBy)
-        out += QStringLiteral(" of %1, stopped by %2").arg(summary.roundsAsked).arg(signalName(summary.stoppedBy));
+        out += ", stopped by " + signalName(summary.stoppedBy);
     if (!summary.ending.isEmpty())
-        out += QStringLiteral(" of %1, ended early: %2").arg(summary.roundsAsked).arg(summary.ending);
+        out += ", ended early: " + summary.ending;
     if (summary.stoppedInRound)
         out += QStringLiteral(" (round %1 cut short)").arg(summary.stoppedInRound);
     out += QStringLiteral(":\n")

@@ -14,6 +14,9 @@
 // bytes that are not UTF-8 escaped, so nothing from the library can drive it.
 QString printable(const QByteArray &text);
 
+// A signal as people know it: "Ctrl-C (SIGINT)", "segmentation fault (SIGSEGV)".
+QString signalName(int signal);
+
 // A call for people: a status line, each value under its field name, the
 // library's message, what it wrote to standard output and error, and every
 // contract finding.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <string>
@@ -14,6 +15,11 @@
 namespace {
 
 RunState *state = nullptr;
+
+// What the watchdog allows a call beyond its own wait, and a call that is
+// given none.
+const long long marginMs = 30 * 1000;
+const long long noWaitMs = 60 * 1000;
 
 } // namespace
 
@@ -32,6 +38,24 @@ bool createRunState(int timeoutSeconds)
     state->timeoutSeconds = timeoutSeconds;
     state->startTimeMs = QDateTime::currentMSecsSinceEpoch();
     return true;
+}
+
+long long beginCall(const char *operation, const char *function, int waitMs)
+{
+    std::strncpy(state->operation, operation, sizeof state->operation - 1);
+    std::strncpy(state->function, function, sizeof state->function - 1);
+    state->callLimitMs = state->timeoutSeconds >= 0 ? state->timeoutSeconds * 1000LL
+                       : waitMs >= 0                ? waitMs + marginMs
+                                                    : noWaitMs;
+    const long long now = monotonicNs();
+    state->callStartNs = now;
+    state->calling = 1;
+    return now;
+}
+
+void endCall()
+{
+    state->calling = 0;
 }
 
 long long monotonicNs()

@@ -22,7 +22,7 @@ struct RunState
     // The library the calls went to, as its file says.
     struct Library
     {
-        int loaded = 0;
+        int loaded = 0;            // loaded, and its file read
         char path[1024] = {};
         long long size = -1;
         char sha256[65] = {};
@@ -67,6 +67,11 @@ struct RunState
 // The one shared state of this run; create() maps it.
 RunState &runState();
 bool createRunState(int timeoutSeconds);
+
+// Marks the call in progress for the watcher, with the watchdog's limit for
+// a call given waitMs to wait (-1: none); returns when it started.
+long long beginCall(const char *operation, const char *function, int waitMs);
+void endCall();
 
 long long monotonicNs();
 RunState::Usage usageOf(long pid);

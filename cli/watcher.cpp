@@ -14,7 +14,6 @@
 
 namespace {
 
-
 volatile std::sig_atomic_t signalsCaught = 0;
 volatile std::sig_atomic_t lastSignal = 0;
 
@@ -26,19 +25,6 @@ extern "C" void onStopSignal(int signal)
 
 // Wakes the watcher's sleep as soon as the calling process ends.
 extern "C" void onChildEnded(int) {}
-
-QString signalDescription(int signal)
-{
-    switch (signal) {
-    case SIGSEGV: return QStringLiteral("segmentation fault (SIGSEGV)");
-    case SIGABRT: return QStringLiteral("aborted (SIGABRT)");
-    case SIGBUS: return QStringLiteral("bus error (SIGBUS)");
-    case SIGILL: return QStringLiteral("illegal instruction (SIGILL)");
-    case SIGFPE: return QStringLiteral("arithmetic error (SIGFPE)");
-    case SIGKILL: return QStringLiteral("killed (SIGKILL)");
-    default: return QStringLiteral("signal %1").arg(signal);
-    }
-}
 
 QString seconds(long long milliseconds)
 {
@@ -158,7 +144,7 @@ void Watcher::reportLostCall(int how)
         call.findings << who + QStringLiteral(" ended the process with exit status %1")
                                    .arg(WEXITSTATUS(how));
     else if (WIFSIGNALED(how))
-        call.findings << who + " crashed: " + signalDescription(WTERMSIG(how));
+        call.findings << who + " crashed: " + signalName(WTERMSIG(how));
     call.standardOutput = m_strayOutput.takeOut();
     call.standardError = m_strayOutput.takeErr();
     if (call.called)
