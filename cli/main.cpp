@@ -1,10 +1,11 @@
 // cardreader-cli: every reader function from a shell, for terminals without
 // a desktop, factory scripts, burn-in runs and checking a new maker library.
 //
-// The library is called in a process of its own (caller.cpp), which this
-// one watches (watcher.cpp), so that whatever the library does to its
-// process (a crash, an exit, a hang) is named and the run still ends with
-// its summary.
+// The library is called in a process of its own (caller/), which this one
+// watches (watcher/), so that whatever the library does to its process (a
+// crash, an exit, a hang, a fork, a signal) is named and the run still ends
+// with its summary. This process finds and opens the library file and takes
+// its identity before any of the library's code runs.
 
 #include "caller.h"
 #include "options.h"
@@ -43,10 +44,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(CARDREADER_VERSION);
 
     Options options;
-    const int exitStatus = readOptions(QCoreApplication::arguments(), options);
+    const int exitStatus = readOptions(argc, argv, options);
     if (exitStatus >= 0)
         return exitStatus;
 
+    LibraryIdentity library = findLibrary(options.library);
     StrayOutput strayOutput;
     if (!createRunState(options.timeoutSeconds) || !strayOutput.create()) {
         std::perror("cardreader-cli: cannot prepare the calls");
@@ -56,13 +58,17 @@ int main(int argc, char *argv[])
     runState().quietBrokenPipe =
         sigaction(SIGPIPE, nullptr, &pipeSignal) == 0 && pipeSignal.sa_handler == SIG_DFL;
     Watcher::catchSignals();
-    std::fflush(nullptr);
-    const pid_t caller = fork();
-    if (caller < 0) {
-        std::perror("cardreader-cli: cannot start the calling process");
-        return CallFailed;
+    Watcher watcher(options, strayOutput, library);
+    pid_t caller = -1;
+    if (watcher.prepare()) {
+        std::fflush(nullptr);
+        caller = fork();
+        if (caller < 0) {
+            std::perror("cardreader-cli: cannot start the calling process");
+            return CallFailed;
+        }
+        if (caller == 0)
+            makeCalls(options, strayOutput, library.path, library.fd);
     }
-    if (caller == 0)
-        makeCalls(options, strayOutput);
-    return Watcher(options, strayOutput, caller).run();
+    return watcher.run(caller);
 }

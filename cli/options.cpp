@@ -1,10 +1,14 @@
 #include "options.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -33,7 +37,25 @@ bool wholeNumber(const QString &text, qint64 low, qint64 high, int &number)
     return true;
 }
 
-QString check(const QCommandLineParser &parser, Options &options)
+// The value of a long option as its bytes were given (--name VALUE or
+// --name=VALUE): Qt decodes arguments as the locale says, and a file name
+// that is not UTF-8 would not survive it.
+QByteArray rawValue(int argc, char **argv, const char *name)
+{
+    const QByteArray option = QByteArray("--") + name;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == option && i + 1 < argc)
+            return QByteArray(argv[i + 1]);
+        if (argument.startsWith(option + '='))
+            return argument.mid(option.size() + 1);
+    }
+    return QByteArray();
+}
+
+QString check(const QCommandLineParser &parser, int argc, char **argv, Options &options)
 {
     const QStringList given = parser.optionNames();
     for (const QString &name : given) {
@@ -71,18 +93,24 @@ QString check(const QCommandLineParser &parser, Options &options)
             .arg(limit).arg(parser.value("timeout"));
 
     if (parser.isSet("library")) {
-        options.library = parser.value("library");
-        if (!QFileInfo(options.library).isFile())
-            return QStringLiteral("--library names no file: \"%1\"").arg(options.library);
+        options.library = rawValue(argc, argv, "library");
+        struct stat file;
+        if (options.library.isEmpty() || stat(options.library.constData(), &file) != 0
+            || !S_ISREG(file.st_mode))
+            return QStringLiteral("--library names no file: \"%1\"").arg(parser.value("library"));
     }
     options.open = !parser.isSet("no-open");
     options.json = parser.isSet("json");
     options.showPin = parser.isSet("show-pin");
 
     if (parser.isSet("metrics")) {
-        options.metricsPath = parser.value("metrics");
-        if (options.metricsPath.isEmpty() || QFileInfo(options.metricsPath).isDir())
-            return QStringLiteral("--metrics names no file: \"%1\"").arg(options.metricsPath);
+        // Replaced by renaming: an existing device, FIFO or directory there
+        // would be replaced by a regular file (as root, /dev/null itself).
+        const QFileInfo metrics(parser.value("metrics"));
+        if (parser.value("metrics").isEmpty() || (metrics.exists() && !metrics.isFile()))
+            return QStringLiteral("--metrics must name a regular file: \"%1\"")
+                .arg(parser.value("metrics"));
+        options.metricsPath = metrics.absoluteFilePath();
     }
 
     if (parser.positionalArguments().isEmpty())
@@ -106,8 +134,9 @@ QString check(const QCommandLineParser &parser, Options &options)
 
 } // namespace
 
-int readOptions(const QStringList &arguments, Options &options)
+int readOptions(int argc, char **argv, Options &options)
 {
+    const QStringList arguments = QCoreApplication::arguments();
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Drives the card-reader terminal's functions through libVrkReaderClient.so, one\n"
@@ -157,7 +186,7 @@ int readOptions(const QStringList &arguments, Options &options)
     else if (parser.isSet("version"))
         parser.showVersion();
     else
-        problem = check(parser, options);
+        problem = check(parser, argc, argv, options);
     if (problem.isEmpty())
         return -1;
     std::fputs(("cardreader-cli: " + problem + '\n').toUtf8().constData(), stderr);

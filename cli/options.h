@@ -13,9 +13,9 @@ struct Options
 {
     Settings settings;
     QVector<const Operation *> operations;
-    QString library;  // empty: found as the program finds it
+    QByteArray library;  // as given, in bytes; empty: found as the program finds it
     bool describeLibrary = false;  // the "library" operation
-    QString metricsPath;
+    QString metricsPath;  // absolute, resolved once at start
     bool open = true;
     bool json = false;
     bool showPin = false;
@@ -34,7 +34,9 @@ enum ExitStatus {
 };
 
 // Reads the command line into options. Returns -1 to go on, or the exit
-// status once help, the version or a usage error has been written.
-int readOptions(const QStringList &arguments, Options &options);
+// status once help, the version or a usage error has been written. The
+// arguments' own bytes are kept where they name a file: a file name need
+// not be UTF-8.
+int readOptions(int argc, char **argv, Options &options);
 
 #endif

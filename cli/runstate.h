@@ -8,7 +8,9 @@
 // What the process that makes the library calls shares with the process that
 // watches it: enough for the watcher to name the call that never came back
 // and to give the summary of everything that ran, whatever became of the
-// caller. Mapped once, before the caller is forked.
+// caller. Mapped once, before the caller is forked. The library can write
+// all of it, so nothing here decides which library was loaded or how its
+// process ended: the watcher keeps those itself.
 struct RunState
 {
     // The resources of the calling process, so that a library that leaks
@@ -17,19 +19,6 @@ struct RunState
     {
         long long residentKiB = -1;
         int descriptors = -1;
-    };
-
-    // The library the calls went to, as its file says.
-    struct Library
-    {
-        int loaded = 0;            // loaded, and its file read
-        char path[1024] = {};
-        long long size = -1;
-        char sha256[65] = {};
-        char soname[256] = {};
-        char buildId[129] = {};
-        char simulated[64] = {};   // what our simulated reader says it is, else empty
-        unsigned exported = 0;     // bit i: readerFunctionNames[i]
     };
 
     // Set by the watcher: stop before the next call.
@@ -53,10 +42,11 @@ struct RunState
     // (cardreader-cli all | head) ends the run quietly, as it ends any
     // program. Where SIGPIPE is ignored, as under systemd, it is said.
     bool quietBrokenPipe = false;
-    std::atomic<int> metricsFailed{0};
+    // What the calling process found that ends the run, beyond a call's own
+    // findings: the library took its output away.
+    char ending[160] = {};
     Usage usageAtStart;
     Usage usageAtEnd;
-    Library library;
     Tally tally;
 
     // The watchdog for every call, in seconds: 0 none, -1 each call's own

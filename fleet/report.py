@@ -38,7 +38,9 @@ def terminal(folder, host):
                 record = json.loads(line)
             except ValueError:
                 continue
-            library = record.get("library", library)
+            # The library's identity from one place, the summary that closes
+            # every run: the watching process writes it, from the file it
+            # opened before any of the library's code ran.
             summary = record.get("summary")
             if summary:
                 library = summary.get("library", library)

@@ -2,19 +2,26 @@
 // contract check: the card number read writes one byte past its 36-byte
 // buffer, the chip read leaves no NUL, and the region read writes bytes that
 // are not UTF-8. BADREADER_FAULT makes the card number read (the scan, for
-// wide-output) misbehave in one of the ways a maker's library has been
-// seen to, or take 300 ms (slow). Built without VRK_MagCardRead, it is a library that lacks one
-// function. Every other function answers success and writes nothing.
+// wide-output; loading, for the faults of a constructor) misbehave in one of
+// the ways a maker's library has been seen to, or a hostile one could, or
+// take 300 ms (slow). Built without VRK_MagCardRead or VRK_OpenDev, it is a
+// library that lacks one function; built with UNRESOLVED, one that needs a
+// symbol nothing defines. Every other function answers success and writes
+// nothing.
 
 #define VRK_API __attribute__((visibility("default")))
 #include "vrkreaderclient.h"
 
+#include <dlfcn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -24,11 +31,59 @@ bool fault(const char *name)
     return chosen && std::strcmp(chosen, name) == 0;
 }
 
+// Rewrites every run of 64 hex digits in the process's shared writable
+// memory, where a checker that trusts its calling process keeps the SHA-256.
+void forgeHashes()
+{
+    FILE *maps = std::fopen("/proc/self/maps", "r");
+    if (!maps)
+        return;
+    char line[512];
+    while (std::fgets(line, sizeof line, maps)) {
+        unsigned long start = 0, end = 0;
+        char mode[8] = {};
+        if (std::sscanf(line, "%lx-%lx %7s", &start, &end, mode) != 3 || std::strcmp(mode, "rw-s") != 0)
+            continue;
+        char *bytes = reinterpret_cast<char *>(start);
+        int run = 0;
+        for (unsigned long i = 0; i < end - start; ++i) {
+            run = std::isxdigit(static_cast<unsigned char>(bytes[i])) ? run + 1 : 0;
+            if (run == 64)
+                std::memset(bytes + i - 63, 'f', 64);
+        }
+    }
+    std::fclose(maps);
+}
+
+extern "C" void onOwnFault(int) { _exit(1); }
+
+// Faults of a library's constructor: they happen before any call.
+__attribute__((constructor)) void atLoad()
+{
+    if (fault("load-chatter"))
+        std::printf("VRK: library loaded\n");
+    if (fault("load-crash"))
+        std::raise(SIGSEGV);
+    if (fault("chdir"))
+        static_cast<void>(chdir("/"));
+    if (fault("own-segv-handler"))
+        std::signal(SIGSEGV, onOwnFault);
+    if (fault("rename-over")) {
+        // Puts another file where this one was loaded from, so that a checker
+        // that reads the file by name after loading describes that one.
+        Dl_info self;
+        if (dladdr(reinterpret_cast<void *>(&atLoad), &self) && self.dli_fname)
+            static_cast<void>(std::rename(std::getenv("BADREADER_IMPOSTOR"), self.dli_fname));
+    }
+}
+
 } // namespace
 
+#ifndef WITHOUT_OPENDEV
 int VRK_OpenDev(int, char *, char *) { return 0; }
+#endif
 
-int VRK_ReadCarNo(char *cardNumber, char *)
+int VRK_ReadCarNo(char *cardNumber, char *error)
 {
     if (fault("crash"))
         std::raise(SIGSEGV);
@@ -36,6 +91,55 @@ int VRK_ReadCarNo(char *cardNumber, char *)
         std::abort();
     if (fault("exit"))
         std::exit(0);
+    if (fault("exit3"))
+        std::exit(3);
+    if (fault("chatter-crash")) {
+        std::printf("VRK: before crash\n");
+        std::raise(SIGSEGV);
+    }
+    if (fault("forge"))
+        forgeHashes();
+    if (fault("close-all")) {
+        for (int fd = 3; fd < 1024; ++fd)
+            close(fd);
+    }
+    if (fault("fork"))
+        fork();
+    if (fault("signal-parent"))
+        kill(getppid(), SIGTERM);
+    if (fault("interrupt-group"))
+        kill(0, SIGINT);
+    if (fault("fsize")) {
+        const rlimit none = {0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    if (fault("flood")) {
+        const char *bytes = std::getenv("BADREADER_BYTES");
+        const std::string flood(bytes ? std::strtoul(bytes, nullptr, 10) : 200000, 'x');
+        std::fwrite(flood.data(), 1, flood.size(), stderr);
+        std::fflush(stderr);
+    }
+    if (fault("own-segv-handler")) {
+        std::memset(cardNumber, '1', 36 + 4);
+        cardNumber[36 + 4] = '\0';
+        return 0;
+    }
+    if (fault("write-below-1") || fault("write-below-2000-once")) {
+        static bool wrote = false;
+        std::strcpy(cardNumber, "1");
+        if (!wrote)
+            cardNumber[fault("write-below-1") ? -1 : -2000] = 'x';
+        wrote = fault("write-below-2000-once");
+        return 0;
+    }
+    if (fault("far-overrun-once")) {
+        static bool overran = false;
+        std::strcpy(cardNumber, "1");
+        if (!overran)
+            std::memset(error + 1024 + 4096, 'x', 200);
+        overran = true;
+        return 0;
+    }
     if (fault("hang"))
         for (;;)
             pause();
@@ -64,10 +168,18 @@ int VRK_ReadCarNo(char *cardNumber, char *)
     return 0;
 }
 
+#ifdef UNRESOLVED
+extern "C" int vrkSymbolNothingDefines();
+#endif
+
 int VRK_ReadCardBas(char *, char *, char *, char *, char *, char *, char *, char *, char *,
                     char *, char *, char *, char *, char *)
 {
+#ifdef UNRESOLVED
+    return vrkSymbolNothingDefines();
+#else
     return 0;
+#endif
 }
 
 // Calls another function of its own, as a maker's library may: it must reach

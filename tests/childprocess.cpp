@@ -50,6 +50,9 @@ bool ChildProcess::start(const QStringList &command, const QMap<QString, QString
     m_timer.start();
     m_pid = fork();
     if (m_pid == 0) {
+        // A job of its own, as an interactive shell starts it: a library
+        // that signals its process group must not reach the test runner.
+        setpgid(0, 0);
         dup2(open(outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         dup2(open(errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         execvpe(arguments[0], arguments.data(), environmentStrings.data());

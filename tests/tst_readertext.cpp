@@ -18,6 +18,7 @@ private slots:
     void quoting();
     void unquoting_data();
     void unquoting();
+    void excerptEndsOnAWholeCharacter();
     void putTextTerminatesAndCuts();
 };
 
@@ -29,9 +30,13 @@ void tst_ReaderText::utf8Check_data()
     QTest::newRow("ASCII") << QByteArray("SIM-01") << true;
     QTest::newRow("two, three and four bytes") << QByteArray("\xc3\xa9\xe5\xbc\xa0\xf0\x9f\x92\xb3") << true;
     QTest::newRow("largest code point") << QByteArray("\xf4\x8f\xbf\xbf") << true;
+    QTest::newRow("smallest two-byte character, U+0080") << QByteArray("\xc2\x80") << true;
+    QTest::newRow("smallest three-byte character, U+0800") << QByteArray("\xe0\xa0\x80") << true;
+    QTest::newRow("smallest four-byte character, U+10000") << QByteArray("\xf0\x90\x80\x80") << true;
     QTest::newRow("overlong slash, two bytes") << QByteArray("\xc0\xaf") << false;
     QTest::newRow("overlong, three bytes") << QByteArray("\xe0\x80\xaf") << false;
     QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
+    QTest::newRow("last surrogate, U+DFFF") << QByteArray("\xed\xbf\xbf") << false;
     QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
     QTest::newRow("cut short") << QByteArray("\xe5\xbc") << false;
     QTest::newRow("lone continuation") << QByteArray("a\x80") << false;
@@ -54,6 +59,10 @@ void tst_ReaderText::quoting_data()
         << QByteArray("\"\\\n\t") << QByteArray("\"\\\"\\\\\\n\\t\"");
     QTest::newRow("control characters") << QByteArray("\x1b[2J\x7f") << QByteArray("\"\\x1b[2J\\x7f\"");
     QTest::newRow("C1 control character") << QByteArray("\xc2\x9b") << QByteArray("\"\\xc2\\x9b\"");
+    QTest::newRow("last C1 control character, U+009F")
+        << QByteArray("\xc2\x9f") << QByteArray("\"\\xc2\\x9f\"");
+    QTest::newRow("right-to-left mark, U+200F")
+        << QByteArray("\xe2\x80\x8f") << QByteArray("\"\\xe2\\x80\\x8f\"");
     QTest::newRow("characters that show as nothing")
         << QByteArray("\xef\xbb\xbf" "A\xc2\xa0" "B\xe2\x80\x8b")
         << QByteArray("\"\\xef\\xbb\\xbfA\\xc2\\xa0" "B\\xe2\\x80\\x8b\"");
@@ -94,6 +103,16 @@ void tst_ReaderText::unquoting()
     QCOMPARE(int(pos), line.size());
 }
 
+void tst_ReaderText::excerptEndsOnAWholeCharacter()
+{
+    // The first 40 bytes end inside the thirteenth 张.
+    std::string text = "ab";
+    for (int i = 0; i < 20; ++i)
+        text += "张";
+    QCOMPARE(QString::fromStdString(excerpt(text)),
+             "\"ab" + QString("张").repeated(12) + "\"...");
+}
+
 void tst_ReaderText::putTextTerminatesAndCuts()
 {
     char buffer[8];
@@ -105,6 +124,11 @@ void tst_ReaderText::putTextTerminatesAndCuts()
     std::memset(buffer, 'x', sizeof buffer);
     putText(buffer, 6, "a张张");
     QCOMPARE(QByteArray(buffer, 5), QByteArray("a张\0", 5));
+
+    // No room at all: not even the NUL.
+    std::memset(buffer, 'x', sizeof buffer);
+    putText(buffer, 0, "ab");
+    QCOMPARE(QByteArray(buffer, sizeof buffer), QByteArray(8, 'x'));
 }
 
 QTEST_GUILESS_MAIN(tst_ReaderText)

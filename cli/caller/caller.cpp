@@ -1,20 +1,15 @@
 #include "caller.h"
 
 #include "guardpages.h"
-#include "libraryfile.h"
-#include "metrics.h"
 #include "output.h"
 #include "readerlibrary.h"
 #include "report.h"
 #include "runstate.h"
 
-#include <QFile>
-
 #include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -25,7 +20,16 @@ namespace {
 
 bool stopping()
 {
-    return runState().stopRequested || runState().outputFailed;
+    return runState().stopRequested || runState().outputFailed || runState().ending[0];
+}
+
+// The library took the calling process's output away: the run cannot go on
+// and say what it does, so it ends here, and the watcher names why.
+void endRun(const QString &why)
+{
+    RunState &state = runState();
+    std::strncpy(state.ending, why.toUtf8().constData(), sizeof state.ending - 1);
+    state.status = ContractBroken;
 }
 
 // Notes how one call went and reports it as asked; in a burn-in only the
@@ -33,26 +37,31 @@ bool stopping()
 void report(const GuardedCall &call, const Options &options, Output &output)
 {
     RunState &state = runState();
-    state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
+    if (!call.outside)
+        state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
     if (call.outcome() == Tally::BrokeContract)
         state.status = ContractBroken;
-    else if (!call.ok() && state.status == Success)
+    else if (!call.ok() && !call.outside && state.status == Success)
         state.status = CallFailed;
 
+    bool written = true;
     if (options.json)
-        output.write(jsonLine(call, options.showPin));
+        written = output.write(jsonLine(call, options.showPin));
     else if (options.repeat == 1 || call.outcome() != Tally::Succeeded)
-        output.write(describe(call, options.showPin).toUtf8());
+        written = output.write(describe(call, options.showPin).toUtf8());
+    const QString who = QString::fromLatin1(call.function);
+    if (call.standardOutput.lost || call.standardError.lost)
+        endRun(who + " closed or replaced the calling process's descriptors");
+    else if (!written && !output.lost().isEmpty())
+        endRun(who + ' ' + output.lost());
 }
 
-// The figures after a round, at most four times a second: a scrape comes
-// every few seconds, and a fast burn-in makes thousands of rounds in one.
-void updateMetrics(const Options &options, Output &output, long long &lastNs)
+void reportOutside(const char *operation, const char *when, const Options &options,
+                   Output &output)
 {
-    if (monotonicNs() - lastNs < 250 * 1000000LL)
-        return;
-    lastNs = monotonicNs();
-    publishMetrics(options, false, output);
+    const GuardedCall record = GuardedCall::outsideCalls(operation, when);
+    if (!record.findings.isEmpty() || record.standardError.size > 0)
+        report(record, options, output);
 }
 
 void pause(int milliseconds)
@@ -63,26 +72,22 @@ void pause(int milliseconds)
         std::this_thread::sleep_for(std::min<steady_clock::duration>(end - now, std::chrono::milliseconds(50)));
 }
 
-bool loadLibrary(const Options &options, ReaderLibrary &library, Output &output)
+bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output &output)
 {
     RunState &state = runState();
     beginCall("load", "loading the library", -1);
     QString why;
-    const bool loaded = library.load(options.library, why);
+    const bool loaded = library.load(path, fd, why);
     endCall();
     if (!loaded) {
-        std::strncpy(state.library.path, QFile::encodeName(options.library).constData(),
-                     sizeof state.library.path - 1);
         state.status = ContractBroken;
-        output.error("cannot load the reader library: " + why);
+        output.error("cannot load the reader library " + printable(path) + ": " + why);
         return false;
     }
-    describeLibraryFile(library.path, state.library);
-    state.library.exported = library.exported;
     const QStringList missing = readerFunctions(library.exported, false);
     if (!missing.isEmpty()) {
         state.status = ContractBroken;
-        output.error(library.path + " lacks " + missing.join(", ")
+        output.error(printable(path) + " lacks " + missing.join(", ")
                      + "; the functions it has are still checked");
     }
     return true;
@@ -90,12 +95,14 @@ bool loadLibrary(const Options &options, ReaderLibrary &library, Output &output)
 
 } // namespace
 
-void makeCalls(const Options &options, StrayOutput &strayOutput)
+void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArray &libraryPath,
+               int libraryFd)
 {
     // The watcher's signals stop the run between calls; a watcher that dies
-    // takes the calls with it.
+    // takes the calls with it. A file size limit the library lowers makes
+    // a write fail, which is then named, rather than end the process.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
         std::signal(signal, SIG_IGN);
     std::signal(SIGCHLD, SIG_DFL);
 
@@ -109,24 +116,18 @@ void makeCalls(const Options &options, StrayOutput &strayOutput)
     }
     Output output(strayOutput.programOut(), strayOutput.programErr());
     output.showProgress(options.repeat > 1 && isatty(strayOutput.programErr()));
-    GuardedCall::catchStrayOutput(&strayOutput);
+    GuardedCall::watchLibrary(&strayOutput);
 
     ReaderLibrary library;
-    if (loadLibrary(options, library, output)) {
-        // What loading printed is no call's.
-        strayOutput.takeOut();
-        strayOutput.takeErr();
+    if (loadLibrary(libraryPath, libraryFd, library, output)) {
+        reportOutside("load", "at load", options, output);
         state.usageAtStart = usageOf(getpid());
-        if (options.describeLibrary)
-            output.write(options.json ? libraryJsonLine(state.library)
-                                      : describeLibrary(state.library).toUtf8());
         bool opened = true;
-        if (options.open && !options.operations.isEmpty()) {
+        if (options.open && !options.operations.isEmpty() && !stopping()) {
             const GuardedCall open = openDevice(library, options.settings);
             report(open, options, output);
             opened = open.ok() || !open.called;
         }
-        long long metricsWrittenNs = monotonicNs() - 1000000000LL;
         for (int round = 1; opened && round <= options.repeat && !stopping(); ++round) {
             state.roundStarted = round;
             bool whole = true;
@@ -139,12 +140,13 @@ void makeCalls(const Options &options, StrayOutput &strayOutput)
             }
             if (whole)
                 state.roundsDone = round;
-            updateMetrics(options, output, metricsWrittenNs);
             output.progress(round, options.repeat);
             if (round < options.repeat)
                 pause(options.pauseMs);
         }
         output.clearProgress();
+        if (!state.ending[0])
+            reportOutside("after-calls", "after the last call", options, output);
         state.usageAtEnd = usageOf(getpid());
     }
     state.finished = 1;

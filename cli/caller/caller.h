@@ -4,9 +4,13 @@
 #include "options.h"
 #include "strayoutput.h"
 
-// The calling process: loads the library and makes every call of the run,
+#include <QByteArray>
+
+// The calling process: loads the library the watcher found (libraryPath,
+// which it holds open as libraryFd) and makes every call of the run,
 // reporting each as it comes back and keeping the run's shared state. It
 // stops before the next call when asked to, and never returns.
-[[noreturn]] void makeCalls(const Options &options, StrayOutput &strayOutput);
+[[noreturn]] void makeCalls(const Options &options, StrayOutput &strayOutput,
+                            const QByteArray &libraryPath, int libraryFd);
 
 #endif

@@ -5,12 +5,22 @@
 #include "readertext.h"
 #include "runstate.h"
 
+#include <pthread.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
 StrayOutput *strayOutput = nullptr;
+
+// A fork() inside the library, seen through the handlers fork() runs: the
+// copy must never report a call, and the original names the fork.
+bool isCopy = false;
+bool forked = false;
+extern "C" void inCopy() { isCopy = true; }
+extern "C" void inOriginal() { forked = true; }
 
 QString described(const char *name, std::size_t size)
 {
@@ -29,9 +39,18 @@ GuardedCall::GuardedCall(const char *operation, const char *function)
 {
 }
 
-void GuardedCall::catchStrayOutput(StrayOutput *output)
+void GuardedCall::watchLibrary(StrayOutput *output)
 {
     strayOutput = output;
+    pthread_atfork(nullptr, inOriginal, inCopy);
+}
+
+GuardedCall GuardedCall::outsideCalls(const char *operation, const char *when)
+{
+    GuardedCall record(operation, "the library");
+    record.outside = true;
+    record.checkProcess(QStringLiteral("the library"), ' ' + QString::fromLatin1(when));
+    return record;
 }
 
 int GuardedCall::argument(const char *name, int value)
@@ -98,6 +117,10 @@ void GuardedCall::start()
 
 void GuardedCall::finish(int result)
 {
+    // A copy of this process made by the library goes no further: its calls
+    // would be counted and reported twice.
+    if (isCopy)
+        _exit(0);
     milliseconds = (monotonicNs() - m_startNs) / 1e6;
     endCall();
     returned = true;
@@ -125,14 +148,26 @@ void GuardedCall::finish(int result)
         else if (buffer.kind == Kind::Value || buffer.kind == Kind::Secret)
             values.append({buffer.name, texts[i], buffer.kind == Kind::Secret});
     }
-    if (strayOutput) {
-        standardOutput = strayOutput->takeOut();
-        standardError = strayOutput->takeErr();
-    }
+    checkProcess(QString::fromLatin1(function), QString());
+}
+
+// What the library may have done to the calling process, beyond its buffers.
+void GuardedCall::checkProcess(const QString &who, const QString &when)
+{
+    if (strayOutput)
+        strayOutput->take(standardOutput, standardError);
     if (standardOutput.size > 0)
-        findings << QStringLiteral("%1 wrote %2 bytes to standard output")
-                        .arg(QString::fromLatin1(function))
-                        .arg(standardOutput.size);
+        findings << QStringLiteral("%1 wrote %2 bytes to standard output%3")
+                        .arg(who)
+                        .arg(standardOutput.size)
+                        .arg(when);
+    if (standardOutput.lost || standardError.lost)
+        findings << who + " closed or replaced the calling process's descriptors" + when;
+    if (forked)
+        findings << who + " forked the calling process" + when;
+    forked = false;
+    if (!GuardPages::handlerKept())
+        findings << who + " replaced the handler of segmentation faults (SIGSEGV)" + when;
 }
 
 void GuardedCall::lacking()

@@ -59,14 +59,21 @@ public:
     bool ok() const { return returned && result == 0; }
     Tally::Outcome outcome() const;
 
-    // Where the library's own output is caught, for every call.
-    static void catchStrayOutput(StrayOutput *strayOutput);
+    // Where the library's own output is caught, for every call; and from now
+    // on a fork() made by the library is seen, in both processes.
+    static void watchLibrary(StrayOutput *strayOutput);
+
+    // What the library did outside any call (when: "at load", "after the
+    // last call"): its output, a fork, a fault handler of its own. Named
+    // like a call, under operation, so that it is reported the same way.
+    static GuardedCall outsideCalls(const char *operation, const char *when);
 
     const char *operation;
     const char *function;
     QVector<Number> arguments;
     QVector<Value> textArguments;
     bool called = false;
+    bool outside = false;   // a record of what happened outside any call
     bool returned = false;  // false after a crash, an exit or the watchdog
     int result = 0;
     QVector<Value> values;
@@ -92,6 +99,7 @@ private:
     void finish(int result);
     void lacking();
     void check(const Buffer &buffer, const QByteArray &text, bool terminated, int damage);
+    void checkProcess(const QString &who, const QString &when);
 
     QVector<Buffer> m_buffers;
     int m_waitMs = -1;  // none

@@ -59,14 +59,12 @@ extern "C" void onFault(int, siginfo_t *info, void *)
     raise(SIGSEGV);
 }
 
-// A write that ran through the protected pages lands at the start of the
-// next page; one before a buffer, right below it. Both edges are checked;
-// the bytes between are left unread, for the sake of a burn-in's speed.
+// Every guard byte is compared: a write below a buffer may land anywhere
+// in the rest of its page, and a memcmp of a few KiB costs less than the
+// call it checks.
 bool guardBytesIntact(const char *page, std::size_t below)
 {
-    const std::size_t edge = std::min<std::size_t>(below, 64);
-    return std::memcmp(page, pattern.data(), edge) == 0
-        && std::memcmp(page + below - edge, pattern.data() + below - edge, edge) == 0;
+    return std::memcmp(page, pattern.data(), below) == 0;
 }
 
 } // namespace
@@ -95,11 +93,26 @@ bool setUp()
         openedCount[slot].store(0);
     }
 
+    return installHandler();
+}
+
+bool installHandler()
+{
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_sigaction = onFault;
     action.sa_flags = SA_SIGINFO | SA_NODEFER;
     return sigaction(SIGSEGV, &action, nullptr) == 0;
+}
+
+bool handlerKept()
+{
+    struct sigaction now;
+    if (sigaction(SIGSEGV, nullptr, &now) == 0 && (now.sa_flags & SA_SIGINFO)
+        && now.sa_sigaction == onFault)
+        return true;
+    installHandler();
+    return false;
 }
 
 char *take(std::size_t slot, std::size_t size)
@@ -115,6 +128,10 @@ void inspect(std::size_t used, int *damage)
     const std::size_t protectedPages = (slotBytes - bufferBytes) / pageSize;
     bool previousRanThrough = false;
     for (std::size_t slot = 0; slot <= used && slot < slotCount; ++slot) {
+        // The slot after the last buffer is only reached through the whole
+        // protected run.
+        if (slot == used && !previousRanThrough)
+            break;
         char *page = arena + slot * slotBytes;
         const std::size_t opened = openedCount[slot].load();
         for (std::size_t i = 0; i < opened; ++i) {
@@ -130,6 +147,8 @@ void inspect(std::size_t used, int *damage)
         if (slot < used)
             damage[slot] = (opened > 0 ? PastTheEnd : Untouched)
                 | (!guardBytesKept && !previousRanThrough ? BeforeTheStart : Untouched);
+        // The buffer's own bytes are the pattern's too, so that a slot next
+        // used for a smaller buffer finds its guard bytes whole.
         if (guardBytesKept)
             std::memcpy(page + below, pattern.data() + below, size);
         else

@@ -16,6 +16,12 @@ const std::size_t largestBuffer = 4096;
 
 bool setUp();
 
+// The fault handler that catches a write past a buffer. A library may put
+// its own in its place, at load or in a call: handlerKept() then puts ours
+// back and says so.
+bool installHandler();
+bool handlerKept();
+
 // Slot's buffer of size bytes, zero-filled, for the next call.
 char *take(std::size_t slot, std::size_t size);
 

@@ -137,12 +137,14 @@ GuardedCall readTracks(const ReaderLibrary &reader, const Settings &)
     GuardedCall call("tracks", "VRK_MagCardRead");
     const int timeout = call.argument("timeout", 10);
     call.waitsUpTo(timeout * 1000);
-    char *track1 = call.value("track_1", textSize);
+    // Named as the window labels them: the first buffer holds the second
+    // track, the third the third; the window never shows the other two.
     char *track2 = call.value("track_2", textSize);
+    char *unshown2 = call.value("unshown_buffer_2", textSize);
     char *track3 = call.value("track_3", textSize);
-    char *track4 = call.value("track_4", textSize);
+    char *unshown4 = call.value("unshown_buffer_4", textSize);
     char *error = call.error();
-    call.run(reader.VRK_MagCardRead, timeout, track1, track2, track3, track4, error);
+    call.run(reader.VRK_MagCardRead, timeout, track2, unshown2, track3, unshown4, error);
     return call;
 }
 

@@ -1,12 +1,7 @@
 #include "readerlibrary.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include <dlfcn.h>
-#include <link.h>
+#include <sys/stat.h>
 
 const char *const readerFunctionNames[readerFunctionCount] = {
     "VRK_OpenDev", "VRK_ReadCarNo", "VRK_ReadCardBas", "VRK_ReadCardCertID",
@@ -35,41 +30,21 @@ void resolve(void *handle, int index, Function &function, ReaderLibrary &library
         library.exported |= 1u << index;
 }
 
-// Where the program would have found the library had it linked it: the
-// directories of LD_LIBRARY_PATH, then its own directory (its RUNPATH), then
-// the system's search. Spelt out, as dlopen searches the RUNPATH of its
-// caller, and under a sanitizer's interceptor that is not this program.
-QByteArray findLibrary()
-{
-    const QString name = QStringLiteral("libVrkReaderClient.so");
-    QStringList directories = QString::fromLocal8Bit(qgetenv("LD_LIBRARY_PATH")).split(':');
-    directories << QCoreApplication::applicationDirPath();
-    for (const QString &directory : directories) {
-        const QFileInfo file(QDir(directory), name);
-        if (!directory.isEmpty() && file.isFile())
-            return QFile::encodeName(file.absoluteFilePath());
-    }
-    return name.toLatin1();
-}
-
 } // namespace
 
-bool ReaderLibrary::load(const QString &file, QString &why)
+bool ReaderLibrary::load(const QByteArray &path, int fd, QString &why)
 {
-    const QByteArray name = file.isEmpty()
-        ? findLibrary()
-        : QFile::encodeName(QFileInfo(file).absoluteFilePath());
-    void *handle = dlopen(name.constData(), RTLD_NOW | RTLD_LOCAL);
+    struct stat held, named;
+    if (fstat(fd, &held) != 0 || stat(path.constData(), &named) != 0
+        || held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+        why = QStringLiteral("the file was replaced while it was being loaded");
+        return false;
+    }
+    void *handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         why = QString::fromLocal8Bit(dlerror());
         return false;
     }
-    link_map *map = nullptr;
-    const QString loaded = dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name
-        ? QString::fromLocal8Bit(map->l_name)
-        : QString::fromLocal8Bit(name);
-    path = QFileInfo(loaded).absoluteFilePath();
-
     resolve(handle, 0, VRK_OpenDev, *this);
     resolve(handle, 1, VRK_ReadCarNo, *this);
     resolve(handle, 2, VRK_ReadCardBas, *this);

@@ -19,11 +19,11 @@ QStringList readerFunctions(unsigned exported, bool present);
 // it lacks stays null.
 struct ReaderLibrary
 {
-    // path empty: found as the program finds it, in its own directory or
-    // through the system's library search (LD_LIBRARY_PATH first).
-    bool load(const QString &path, QString &why);
+    // Loads the file at path, which the watching process found and holds
+    // open as fd: refused if path no longer names that same file, so that
+    // the identity the watcher reports is that of the bytes loaded.
+    bool load(const QByteArray &path, int fd, QString &why);
 
-    QString path;  // the file actually loaded
     unsigned exported = 0;  // bit i: readerFunctionNames[i]
 
     decltype(&::VRK_OpenDev) VRK_OpenDev = nullptr;

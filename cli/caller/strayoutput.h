@@ -3,21 +3,32 @@
 
 #include <QByteArray>
 
+#include <sys/types.h>
+
+#include <memory>
+#include <mutex>
+
 // What the library writes to standard output and standard error, kept apart
 // from the program's own output: in the calling process, descriptors 1 and 2
-// lead to files of their own, and the program writes through copies of the
-// real ones. Made before the caller is forked, so that the watcher can read
+// lead into pipes, and the program writes through copies of the real ones. A
+// thread of ours empties the pipes as they fill, so that a library that
+// floods them is never blocked and never costs more than kept bytes a
+// stream. Made before the caller is forked: the excerpts live in memory both
+// processes share, and the watcher holds the pipes too, so that it can show
 // what a call wrote before it crashed.
 class StrayOutput
 {
 public:
     // Longest stretch of a call's stray output that is kept for the report.
-    static const int kept = 4096;
+    static const int kept = 64 * 1024;
 
     struct Taken
     {
         QByteArray bytes;   // at most kept bytes
         qint64 size = 0;    // all that was written
+        // The library closed or replaced our end of the pipe: what it wrote
+        // since is not seen, in this call and every later one.
+        bool lost = false;
     };
 
     bool create();
@@ -25,17 +36,36 @@ public:
     bool divert();
     int programOut() const { return m_programOut; }
     int programErr() const { return m_programErr; }
-    // What the library wrote since the last take.
+    // In the calling process: what the library wrote since the last take.
+    void take(Taken &out, Taken &err);
     Taken takeOut();
     Taken takeErr();
+    // In the watching process, once the calling process has ended: what it
+    // wrote since its last take.
+    void takeAfterEnd(Taken &out, Taken &err);
 
 private:
-    static Taken take(int fd);
+    struct Shared;
 
-    int m_out = -1;
-    int m_err = -1;
+    void drainAsWritten();
+    void drain();
+    bool samePipe(int stream) const;
+    void lose(int stream);
+    void keep(int stream, qint64 size);
+    void fill(int stream, Taken &taken);
+
+    Shared *m_shared = nullptr;
+    std::unique_ptr<char[]> m_chunk;
+    // Guards the excerpts, the read ends and m_chunk against the draining
+    // thread.
+    std::mutex m_mutex;
+    int m_read[2] = {-1, -1};
+    int m_write[2] = {-1, -1};
+    dev_t m_pipeDevice[2] = {};
+    ino_t m_pipeInode[2] = {};
     int m_programOut = 1;
     int m_programErr = 2;
+    Taken m_takenErr;
 };
 
 #endif

@@ -2,6 +2,8 @@
 
 #include "runstate.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,15 +28,45 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 } // namespace
 
-void Output::write(const QByteArray &bytes)
+Output::Output(int out, int err)
+    : m_out(out)
+    , m_err(err)
+{
+    struct stat status;
+    if (fstat(m_out, &status) == 0) {
+        m_device = status.st_dev;
+        m_inode = status.st_ino;
+    }
+    rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0)
+        m_fileSizeLimit = limit.rlim_cur;
+}
+
+QString Output::lost() const
+{
+    struct stat status;
+    if (fstat(m_out, &status) != 0 || status.st_dev != m_device || status.st_ino != m_inode)
+        return QStringLiteral("closed or replaced the calling process's standard output");
+    rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur < m_fileSizeLimit)
+        return QStringLiteral("lowered the calling process's file size limit (RLIMIT_FSIZE)");
+    return QString();
+}
+
+bool Output::write(const QByteArray &bytes)
 {
     clearProgress();
-    if (runState().outputFailed || writeAll(m_out, bytes))
-        return;
+    if (runState().outputFailed || !lost().isEmpty())
+        return false;
+    if (writeAll(m_out, bytes))
+        return true;
     const int failure = errno ? errno : EIO;
+    if (!lost().isEmpty())
+        return false;
     runState().outputFailed = failure;
     if (failure != EPIPE || !runState().quietBrokenPipe)
         error("cannot write the output: " + QString::fromLocal8Bit(std::strerror(failure)));
+    return false;
 }
 
 void Output::error(const QString &message)

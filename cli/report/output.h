@@ -12,10 +12,18 @@
 class Output
 {
 public:
-    Output(int out, int err) : m_out(out), m_err(err) {}
+    Output(int out, int err);
 
-    void write(const QByteArray &bytes);
+    // False once the output has failed.
+    bool write(const QByteArray &bytes);
     void error(const QString &message);
+
+    // Why the output no longer works as it did at the start, in words that
+    // follow the name of who did it, or empty: in the calling process, the
+    // library closed or replaced the descriptor, or lowered the file size
+    // limit. Not an output failure, which the program would answer for: a
+    // contract breach.
+    QString lost() const;
 
     // The burn-in's round count on a terminal, "37/100", rewritten in place.
     void showProgress(bool shown) { m_progress = shown; }
@@ -25,6 +33,9 @@ public:
 private:
     int m_out;
     int m_err;
+    unsigned long long m_device = 0;
+    unsigned long long m_inode = 0;
+    unsigned long long m_fileSizeLimit = 0;
     bool m_progress = false;
     int m_progressWidth = 0;
 };

@@ -62,6 +62,8 @@ QByteArray jsonObjectLine(const QJsonObject &object)
 
 QString status(const GuardedCall &call)
 {
+    if (call.outside)
+        return QStringLiteral("outside any call");
     if (!call.called)
         return QStringLiteral("not called");
     if (!call.returned)
@@ -88,19 +90,27 @@ QJsonObject usageJson(const RunState::Usage &usage)
     return object;
 }
 
-QJsonObject libraryJson(const RunState::Library &library)
+QJsonObject libraryJson(const LibraryIdentity &library)
 {
     QJsonObject object;
-    object.insert("path", QString::fromLocal8Bit(library.path));
-    if (!library.loaded)
+    QJsonObject exact;
+    insertText(object, exact, "path", library.path);
+    if (!exact.isEmpty())
+        object.insert("path_base64", exact.value("path"));
+    if (!library.unusable.isEmpty())
+        object.insert("unusable", library.unusable);
+    if (library.size < 0)
         return object;
     object.insert("size", double(library.size));
-    object.insert("sha256", QString::fromLatin1(library.sha256));
-    object.insert("soname", QString::fromLatin1(library.soname));
+    if (!library.sha256.isEmpty())
+        object.insert("sha256", QString::fromLatin1(library.sha256));
+    object.insert("soname", printable(library.soname));
     object.insert("build_id", QString::fromLatin1(library.buildId));
-    object.insert("simulated_reader", library.simulated[0] != '\0');
-    object.insert("exports", QJsonArray::fromStringList(readerFunctions(library.exported, true)));
-    object.insert("missing", QJsonArray::fromStringList(readerFunctions(library.exported, false)));
+    object.insert("simulated_reader", !library.simulated.isEmpty());
+    if (library.exportsKnown) {
+        object.insert("exports", QJsonArray::fromStringList(readerFunctions(library.exported, true)));
+        object.insert("missing", QJsonArray::fromStringList(readerFunctions(library.exported, false)));
+    }
     return object;
 }
 
@@ -137,7 +147,7 @@ QString describe(const GuardedCall &call, bool showPin)
 {
     QString out = QString::fromLatin1(call.operation) + " (" + QString::fromLatin1(call.function)
         + "): " + status(call)
-        + QString::asprintf(", %.3f ms\n", call.milliseconds);
+        + (call.outside ? QStringLiteral("\n") : QString::asprintf(", %.3f ms\n", call.milliseconds));
     if (call.ok()) {
         for (const GuardedCall::Value &value : call.values)
             out += "  " + QString::fromLatin1(value.name) + ": "
@@ -186,6 +196,8 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
     if (!argumentsExact.isEmpty())
         object.insert("arguments_base64", argumentsExact);
     object.insert("called", call.called);
+    if (call.outside)
+        object.insert("outside_calls", true);
     object.insert("returned", call.returned);
     object.insert("result", call.returned ? QJsonValue(call.result) : QJsonValue());
     object.insert("ok", call.ok());
@@ -205,24 +217,31 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
     return jsonObjectLine(object);
 }
 
-QString describeLibrary(const RunState::Library &library)
+QString describeLibrary(const LibraryIdentity &library)
 {
-    const QStringList missing = readerFunctions(library.exported, false);
-    return "library: " + QString::fromLocal8Bit(library.path) + '\n'
-        + QStringLiteral("  size: %1 bytes\n").arg(library.size)
+    QString out = "library: " + printable(library.path) + '\n';
+    if (!library.unusable.isEmpty())
+        out += "  unusable: " + library.unusable + '\n';
+    if (library.size < 0)
+        return out;
+    out += QStringLiteral("  size: %1 bytes\n").arg(library.size)
         + "  sha256: " + QString::fromLatin1(library.sha256) + '\n'
         + "  soname: " + printable(library.soname) + '\n'
         + "  build id: " + QString::fromLatin1(library.buildId) + '\n'
         + "  simulated reader: "
-        + (library.simulated[0] ? "yes (" + printable(library.simulated) + ")" : QStringLiteral("no"))
-        + '\n'
+        + (library.simulated.isEmpty() ? QStringLiteral("no") : "yes (" + printable(library.simulated) + ")")
+        + '\n';
+    if (!library.exportsKnown)
+        return out + "  functions: unknown (the file has no table of its symbols)\n";
+    const QStringList missing = readerFunctions(library.exported, false);
+    return out
         + QStringLiteral("  functions: %1 of %2")
               .arg(readerFunctionCount - missing.size())
               .arg(readerFunctionCount)
         + (missing.isEmpty() ? QString() : "; missing " + missing.join(", ")) + '\n';
 }
 
-QByteArray libraryJsonLine(const RunState::Library &library)
+QByteArray libraryJsonLine(const LibraryIdentity &library)
 {
     QJsonObject object;
     object.insert("library", libraryJson(library));
@@ -250,11 +269,14 @@ QString summaryTable(const RunSummary &summary)
                                  (unsigned long long)f.succeeded, (unsigned long long)f.failed,
                                  (unsigned long long)f.brokeContract, f.minMs, f.medianMs,
                                  f.p95Ms, f.p99Ms, f.maxMs);
+    for (const QString &finding : summary.findings)
+        out += "  contract: " + finding + '\n';
     out += "  calling process at start: " + usage(summary.atStart) + '\n';
     out += "  calling process at end:   " + usage(summary.atEnd) + '\n';
-    out += "  library: " + QString::fromLocal8Bit(summary.library.path)
-        + (summary.library.loaded ? " (sha256 " + QString::fromLatin1(summary.library.sha256) + ')'
-                                  : QString())
+    out += "  library: " + printable(summary.library.path)
+        + (summary.library.sha256.isEmpty()
+               ? QString()
+               : " (sha256 " + QString::fromLatin1(summary.library.sha256) + ')')
         + '\n';
     return out;
 }
@@ -286,6 +308,8 @@ QByteArray summaryJson(const RunSummary &summary)
     if (summary.stoppedInRound)
         result.insert("cut_short_round", summary.stoppedInRound);
     result.insert("operations", operations);
+    if (!summary.findings.isEmpty())
+        result.insert("findings", QJsonArray::fromStringList(summary.findings));
     result.insert("calling_process_at_start", usageJson(summary.atStart));
     result.insert("calling_process_at_end", usageJson(summary.atEnd));
     result.insert("library", libraryJson(summary.library));

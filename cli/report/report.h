@@ -2,6 +2,7 @@
 #define CLI_REPORT_H
 
 #include "guardedcall.h"
+#include "libraryfile.h"
 #include "runstate.h"
 #include "tally.h"
 
@@ -27,8 +28,8 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin);
 
 // The library the calls went to: path, size, SHA-256, SONAME, build ID, the
 // functions it exports and whether it is our simulated reader.
-QString describeLibrary(const RunState::Library &library);
-QByteArray libraryJsonLine(const RunState::Library &library);
+QString describeLibrary(const LibraryIdentity &library);
+QByteArray libraryJsonLine(const LibraryIdentity &library);
 
 // How a run ended, for its closing summary.
 struct RunSummary
@@ -38,10 +39,11 @@ struct RunSummary
     int stoppedBy = 0;        // the signal that stopped the run, or 0
     int stoppedInRound = 0;   // the round it cut short, or 0
     QString ending;           // what ended the run early, if anything else did
+    QStringList findings;     // what the library did that no call's report shows
     RunState::Usage atStart;
     RunState::Usage atEnd;
     std::vector<Tally::Figures> figures;
-    RunState::Library library;
+    LibraryIdentity library;
 };
 
 QString summaryTable(const RunSummary &summary);

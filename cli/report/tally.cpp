@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -37,6 +39,7 @@ void Tally::add(const char *operation, const char *function, Outcome outcome,
         ++i;
     if (i == maxOperations)
         return;
+    m_sequence.fetch_add(1, std::memory_order_acq_rel);
     Row &row = m_rows[i];
     if (i == m_count) {
         std::memset(&row, 0, sizeof row);
@@ -57,9 +60,10 @@ void Tally::add(const char *operation, const char *function, Outcome outcome,
             break;
         }
     }
+    m_sequence.fetch_add(1, std::memory_order_acq_rel);
 }
 
-double Tally::valueAt(const Row &row, std::uint64_t rank) const
+double Tally::valueAt(const Row &row, std::uint64_t rank)
 {
     std::uint64_t seen = 0;
     for (std::size_t b = 0; b < buckets; ++b) {
@@ -71,7 +75,7 @@ double Tally::valueAt(const Row &row, std::uint64_t rank) const
 }
 
 // The nearest rank; the median of an even count is the mean of the middle two.
-double Tally::percentile(const Row &row, double fraction) const
+double Tally::percentile(const Row &row, double fraction)
 {
     const std::uint64_t calls = row.outcomes[0] + row.outcomes[1] + row.outcomes[2];
     if (fraction == 0.5 && calls % 2 == 0)
@@ -82,14 +86,32 @@ double Tally::percentile(const Row &row, double fraction) const
 
 std::vector<Tally::Figures> Tally::figures() const
 {
+    // A calling process that stopped halfway through an add, or a library
+    // that scribbles on the count, must not hold the reader for ever: after
+    // a few tries the last copy is taken as it is.
+    std::unique_ptr<Row[]> rows(new Row[maxOperations]);
+    std::size_t count = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const unsigned before = m_sequence.load(std::memory_order_acquire);
+        count = m_count < maxOperations ? m_count : std::size_t(maxOperations);
+        std::memcpy(rows.get(), m_rows, count * sizeof(Row));
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (before % 2 == 0 && m_sequence.load(std::memory_order_relaxed) == before)
+            break;
+        std::this_thread::yield();
+    }
     std::vector<Figures> out;
-    for (std::size_t i = 0; i < m_count; ++i) {
-        const Row &row = m_rows[i];
-        Figures f{row.operation, row.function,
+    for (std::size_t i = 0; i < count; ++i) {
+        Row &row = rows[i];
+        row.operation[sizeof row.operation - 1] = '\0';
+        row.function[sizeof row.function - 1] = '\0';
+        Figures f{{}, {},
                   row.outcomes[0] + row.outcomes[1] + row.outcomes[2],
                   row.outcomes[Succeeded], row.outcomes[Failed], row.outcomes[BrokeContract],
                   row.minMs, percentile(row, 0.5), percentile(row, 0.95), percentile(row, 0.99),
                   row.maxMs, row.sumMs, {}};
+        std::memcpy(f.operation, row.operation, sizeof f.operation);
+        std::memcpy(f.function, row.function, sizeof f.function);
         std::copy(std::begin(row.promBuckets), std::end(row.promBuckets), f.promBuckets);
         out.push_back(f);
     }

@@ -1,6 +1,7 @@
 #ifndef CLI_TALLY_H
 #define CLI_TALLY_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -8,7 +9,9 @@
 // Every call of a run, by operation, in a fixed size whatever the number of
 // calls, so that a burn-in of days keeps the same memory. Durations go into
 // a histogram whose buckets are 2 % wide; min and max are exact. It holds no
-// pointer, as it lives in memory shared with the watching process.
+// pointer, as it lives in memory shared with the watching process, which
+// reads it while the calling process adds to it: a sequence count, odd
+// while a call is being added, lets the reader take a consistent copy.
 class Tally
 {
 public:
@@ -20,8 +23,8 @@ public:
 
     struct Figures
     {
-        const char *operation;
-        const char *function;
+        char operation[16];
+        char function[32];
         std::uint64_t calls;
         std::uint64_t succeeded;
         std::uint64_t failed;
@@ -38,6 +41,8 @@ public:
     void add(const char *operation, const char *function, Outcome outcome, double milliseconds);
     // One row per operation, in the order they were first called.
     std::vector<Figures> figures() const;
+    // Changes with every call added.
+    unsigned changes() const { return m_sequence.load(std::memory_order_relaxed); }
 
 private:
     static const std::size_t buckets = 1200;  // 1 us to beyond five hours
@@ -54,9 +59,10 @@ private:
         std::uint64_t histogram[buckets];
     };
 
-    double valueAt(const Row &row, std::uint64_t rank) const;
-    double percentile(const Row &row, double fraction) const;
+    static double valueAt(const Row &row, std::uint64_t rank);
+    static double percentile(const Row &row, double fraction);
 
+    std::atomic<unsigned> m_sequence{0};
     Row m_rows[maxOperations];
     std::size_t m_count = 0;
 };

@@ -1,14 +1,43 @@
 #ifndef CLI_LIBRARYFILE_H
 #define CLI_LIBRARYFILE_H
 
-#include "runstate.h"
-
+#include <QByteArray>
 #include <QString>
 
-// What a library file is, read from the file itself: its size, SHA-256,
-// SONAME, GNU build ID and whether it is our simulated reader. The first
-// question of every support case is which build of the maker's library a
-// terminal loads.
-void describeLibraryFile(const QString &path, RunState::Library &library);
+#include <functional>
+
+// Which libVrkReaderClient.so a run loads, read from the file's own bytes in
+// the process that never runs the library's code.
+struct LibraryIdentity
+{
+    QByteArray path;        // absolute, as bytes (file names need not be UTF-8); empty: none found
+    int fd = -1;            // open O_RDONLY on that file, kept for the whole run; also open on a
+                            // file the loader would refuse, so that it can still be described
+    QString unusable;       // set when the loader could not load it, said as people say it
+    long long size = -1;    // bytes
+    QByteArray sha256;      // 64 lowercase hex digits; empty until hashed
+    QByteArray soname;      // DT_SONAME
+    QByteArray buildId;     // GNU build ID note as hex
+    QByteArray simulated;   // text of the note named "cardreader", type 1 (marks our simulated reader), else empty
+    bool exportsKnown = false;
+    unsigned exported = 0;  // bit i: readerFunctionNames[i] is a defined global/weak FUNC or IFUNC symbol in .dynsym
+};
+
+// Finds the library as the loader would for the program: each directory of
+// LD_LIBRARY_PATH, then the program's own directory, then the system's
+// (/etc/ld.so.cache, then the directories of the program's own libc, /lib,
+// /usr/lib). A file the loader passes over (built for another machine, or
+// unreadable) is named only when no other is found; one that would stop the
+// loader (not an ELF shared library) ends the search. libraryOption: the
+// --library argument as given, empty if not given; made absolute against
+// the working directory now. Reads the ELF header only; never hashes.
+LibraryIdentity findLibrary(const QByteArray &libraryOption);
+
+// Reads size, SONAME, build ID, the simulated reader's note and the exports,
+// and, when withHash, the SHA-256, through fixed-size blocks read from
+// identity.fd: a file of any size costs the same memory, and a crafted one
+// bounded work (past a bound, that field stays unknown). stop() is asked
+// after every MiB hashed; when it returns true, sha256 stays empty.
+void describeLibrary(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop);
 
 #endif

@@ -1,5 +1,6 @@
 #include "metrics.h"
 
+#include "readertext.h"
 #include "runstate.h"
 
 #include <QDateTime>
@@ -31,9 +32,12 @@ QString number(double value)
     return QString::number(value, 'g', 15);
 }
 
-bool writeMetrics(const QString &path, const RunState &state, const Options &options,
-                  bool finished, QString &why)
+} // namespace
+
+bool writeMetrics(const Options &options, const LibraryIdentity &library, bool finished,
+                  QString &why)
 {
+    const RunState &state = runState();
     const QString device = QString::number(options.settings.deviceType);
     const QString region = QString::fromLatin1(options.settings.regionCode);
     const std::vector<Tally::Figures> figures = state.tally.figures();
@@ -85,12 +89,11 @@ bool writeMetrics(const QString &path, const RunState &state, const Options &opt
     family(out, "cardreader_library_info", "gauge",
            "The reader library the calls went to; the value is always 1.");
     out += "cardreader_library_info"
-        + labels({"path", QString::fromLocal8Bit(state.library.path), "sha256",
-                  QString::fromLatin1(state.library.sha256), "simulated_reader",
-                  state.library.simulated[0] ? "true" : "false"})
+        + labels({"path", QString::fromStdString(withBadBytesEscaped(library.path.toStdString())), "sha256", QString::fromLatin1(library.sha256),
+                  "simulated_reader", library.simulated.isEmpty() ? "false" : "true"})
         + " 1\n";
 
-    QSaveFile file(path);
+    QSaveFile file(options.metricsPath);
     const QByteArray bytes = out.toUtf8();
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
@@ -98,16 +101,3 @@ bool writeMetrics(const QString &path, const RunState &state, const Options &opt
     return false;
 }
 
-} // namespace
-
-void publishMetrics(const Options &options, bool finished, Output &output)
-{
-    RunState &state = runState();
-    if (options.metricsPath.isEmpty() || state.metricsFailed)
-        return;
-    QString why;
-    if (!writeMetrics(options.metricsPath, state, options, finished, why)) {
-        state.metricsFailed = 1;
-        output.error("cannot write the metrics to " + options.metricsPath + ": " + why);
-    }
-}

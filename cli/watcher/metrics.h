@@ -1,16 +1,21 @@
 #ifndef CLI_METRICS_H
 #define CLI_METRICS_H
 
+#include "libraryfile.h"
 #include "options.h"
-#include "output.h"
+
+#include <QString>
 
 // The run's figures in Prometheus's text exposition format, for the node
 // exporter's textfile collector: calls by operation, function and outcome,
 // a duration histogram per operation, rounds done, the run's start and last
 // update, the library as an info metric. Written to --metrics, if it was
 // given, whole to a temporary file beside it and renamed over it, so that a
-// scrape never reads half. A file that cannot be written is said once and
-// marks the run.
-void publishMetrics(const Options &options, bool finished, Output &output);
+// scrape never reads half. Written by the watcher alone: neither the
+// library's working directory nor its hold on the calling process's
+// descriptors and limits can move or stop them. Returns false, with why,
+// when the file cannot be written.
+bool writeMetrics(const Options &options, const LibraryIdentity &library, bool finished,
+                  QString &why);
 
 #endif

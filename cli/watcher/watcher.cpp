@@ -5,21 +5,44 @@
 #include "runstate.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
-volatile std::sig_atomic_t signalsCaught = 0;
-volatile std::sig_atomic_t lastSignal = 0;
-
-extern "C" void onStopSignal(int signal)
+// The signals caught since the start, each with the process that sent it
+// and the function called at that moment; the last few are kept for the
+// watcher's loop to judge.
+struct Caught
 {
-    lastSignal = signal;
+    int signal;
+    pid_t sender;
+    char function[sizeof RunState::function];
+};
+const int keptSignals = 8;
+Caught caught[keptSignals];
+volatile std::sig_atomic_t signalsCaught = 0;
+
+extern "C" void onStopSignal(int signal, siginfo_t *info, void *)
+{
+    Caught &entry = caught[signalsCaught % keptSignals];
+    entry.signal = signal;
+    entry.sender = info ? info->si_pid : 0;
+    const RunState &state = runState();
+    if (state.calling)
+        std::memcpy(entry.function, state.function, sizeof entry.function);
+    else
+        entry.function[0] = '\0';
     signalsCaught = signalsCaught + 1;
 }
 
@@ -48,12 +71,64 @@ int worse(int a, int b)
     return rank(a) >= rank(b) ? a : b;
 }
 
+// A name from the shared state, which the library may have left without
+// its NUL.
+template <std::size_t size>
+QString shared(const char (&text)[size])
+{
+    return QString::fromUtf8(text, int(qstrnlen(text, size)));
+}
+
+pid_t parentOf(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // The command name may hold spaces and parentheses: the fields that
+    // follow it start after its last ')'.
+    const std::size_t end = line.rfind(')');
+    if (end == std::string::npos || end + 4 >= line.size())
+        return 0;
+    return pid_t(std::atol(line.c_str() + end + 4));
+}
+
+// This process's children: the calling process, and whatever the library
+// left that was handed to this process when its parent ended.
+std::vector<pid_t> children()
+{
+    std::vector<pid_t> pids;
+    const std::string self = std::to_string(getpid());
+    std::ifstream list("/proc/" + self + "/task/" + self + "/children");
+    if (list) {
+        for (long pid; list >> pid;)
+            pids.push_back(pid_t(pid));
+        return pids;
+    }
+    if (DIR *proc = opendir("/proc")) {
+        while (const dirent *entry = readdir(proc)) {
+            const pid_t pid = pid_t(std::atol(entry->d_name));
+            if (pid > 0 && parentOf(pid) == getpid())
+                pids.push_back(pid);
+        }
+        closedir(proc);
+    }
+    return pids;
+}
+
+// A pipe whose reader has gone: only then does the run end quietly by
+// SIGPIPE, whatever the shared state says.
+bool readerGone()
+{
+    pollfd out = {STDOUT_FILENO, POLLOUT, 0};
+    return poll(&out, 1, 0) == 1 && (out.revents & POLLERR);
+}
+
 } // namespace
 
-Watcher::Watcher(const Options &options, StrayOutput &strayOutput, pid_t caller)
+Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdentity &library)
     : m_options(options)
     , m_strayOutput(strayOutput)
-    , m_caller(caller)
+    , m_library(library)
     , m_output(STDOUT_FILENO, STDERR_FILENO)
 {
 }
@@ -62,57 +137,124 @@ void Watcher::catchSignals()
 {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
-    action.sa_handler = onStopSignal;
+    action.sa_sigaction = onStopSignal;
+    action.sa_flags = SA_SIGINFO;
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
+    action.sa_flags = 0;
     action.sa_handler = onChildEnded;
     sigaction(SIGCHLD, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // A copy of the calling process, or a process the library started, is
+    // handed to this one when its parent ends, so that none outlives the run.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
 }
 
-int Watcher::run()
+bool Watcher::prepare()
 {
+    const bool shown = m_options.describeLibrary || m_options.json
+        || !m_options.metricsPath.isEmpty() || !m_library.unusable.isEmpty();
+    describeLibrary(m_library, shown, [] { return signalsCaught > 0; });
+    if (m_options.describeLibrary)
+        m_output.write(m_options.json ? libraryJsonLine(m_library)
+                                      : describeLibrary(m_library).toUtf8());
+    if (m_library.unusable.isEmpty())
+        return true;
+    m_ending = "the library cannot be loaded: " + m_library.unusable;
+    m_output.error("cannot load the reader library "
+                   + (m_library.path.isEmpty() ? QString() : printable(m_library.path) + ": ")
+                   + m_library.unusable);
+    m_status = ContractBroken;
+    return false;
+}
+
+int Watcher::run(pid_t caller)
+{
+    m_caller = caller;
+    RunState &state = runState();
     int how = 0;
-    while (waitpid(m_caller, &how, WNOHANG) == 0) {
+    while (caller > 0 && waitpid(caller, &how, WNOHANG) == 0) {
         poll(nullptr, 0, 50);
         onSignals();
         onWatchdog();
+        updateMetrics(false);
     }
-    RunState &state = runState();
-    int status = state.status;
-    if (!state.finished && !m_stoppedNow) {
+    onSignals();
+    endLeftovers();
+
+    int status = worse(m_status, state.status);
+    // The calling process ends with status 0 once it has said it finished;
+    // anything else is the library's doing, whatever it wrote to say.
+    const bool ended = caller > 0 && state.finished && WIFEXITED(how) && WEXITSTATUS(how) == 0;
+    if (caller > 0 && !ended) {
         reportLostCall(how);
-        status = ContractBroken;
+        status = worse(status, m_stoppedNow ? CallFailed : ContractBroken);
     }
+    if (state.ending[0]) {
+        m_ending = shared(state.ending);
+        status = worse(status, ContractBroken);
+    }
+    if (!m_findings.isEmpty())
+        status = worse(status, ContractBroken);
     if (m_stopSignal)
         status = worse(status, StoppedBySignal + m_stopSignal);
     // A stored JSON result always says what it was run against.
-    if (m_options.json || m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal)
+    if (m_options.json || m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal
+        || !m_findings.isEmpty())
         writeSummary();
-    publishMetrics(m_options, true, m_output);
-    if (state.outputFailed == EPIPE && state.quietBrokenPipe) {
+    updateMetrics(true);
+    if (state.outputFailed == EPIPE && state.quietBrokenPipe && readerGone()) {
         std::signal(SIGPIPE, SIG_DFL);
         std::raise(SIGPIPE);
     }
-    if (state.outputFailed || state.metricsFailed)
+    if (state.outputFailed || m_metricsFailed)
         status = worse(status, OutputFailed);
     return status;
 }
 
 void Watcher::onSignals()
 {
-    if (signalsCaught == m_signalsHandled)
-        return;
-    m_signalsHandled = signalsCaught;
-    m_stopSignal = lastSignal;
-    if (runState().stopRequested.exchange(1) == 0) {
-        m_output.error("stopping after the current call; Ctrl-C again stops now");
-        return;
+    RunState &state = runState();
+    if (signalsCaught - m_signalsHandled > keptSignals)
+        m_signalsHandled = signalsCaught - keptSignals;
+    for (; m_signalsHandled < signalsCaught; ++m_signalsHandled) {
+        const Caught &signal = caught[m_signalsHandled % keptSignals];
+        if (fromLibrary(signal.sender)) {
+            const QString who = signal.function[0] ? shared(signal.function)
+                                                   : QStringLiteral("the library, outside any call,");
+            const QString finding = who + " sent " + signalName(signal.signal) + " to cardreader-cli";
+            m_findings << finding;
+            m_output.error(finding + "; the run goes on");
+            continue;
+        }
+        m_stopSignal = signal.signal;
+        if (state.stopRequested.exchange(1) == 0) {
+            m_output.error("stopping after the current call; Ctrl-C again stops now");
+            continue;
+        }
+        // Between calls the calling process stops by itself before the next.
+        if (!m_stoppedNow && state.calling) {
+            m_stoppedNow = true;
+            state.usageAtEnd = usageOf(m_caller);
+            kill(m_caller, SIGKILL);
+        }
     }
-    if (!m_stoppedNow) {
-        m_stoppedNow = true;
-        kill(m_caller, SIGKILL);
+}
+
+// The calling process, or any process that descends from it.
+bool Watcher::fromLibrary(pid_t sender) const
+{
+    if (sender <= 0 || sender == getpid())
+        return false;
+    pid_t pid = sender;
+    for (int depth = 0; depth < 64 && pid > 1; ++depth) {
+        if (pid == m_caller)
+            return true;
+        pid = parentOf(pid);
+        if (pid == getpid())
+            return true;
     }
+    return false;
 }
 
 void Watcher::onWatchdog()
@@ -127,46 +269,92 @@ void Watcher::onWatchdog()
     kill(m_caller, SIGKILL);
 }
 
-// The call the calling process was in when it ended, or the watchdog
-// stopped it: a contract breach, named, reported like any call.
+// After every round, at most four times a second: a scrape comes every few
+// seconds, and a fast burn-in makes thousands of rounds in one.
+void Watcher::updateMetrics(bool finished)
+{
+    if (m_options.metricsPath.isEmpty() || m_metricsFailed)
+        return;
+    const RunState &state = runState();
+    const unsigned changes = state.tally.changes() + unsigned(state.roundsDone);
+    if (!finished
+        && (changes == m_metricsChanges || monotonicNs() - m_metricsWrittenNs < 250 * 1000000LL))
+        return;
+    m_metricsChanges = changes;
+    m_metricsWrittenNs = monotonicNs();
+    QString why;
+    if (!writeMetrics(m_options, m_library, finished, why)) {
+        m_metricsFailed = true;
+        m_output.error("cannot write the metrics to " + m_options.metricsPath + ": " + why);
+    }
+}
+
+// None of the processes the library made may outlive the run, nor keep
+// writing after its summary.
+void Watcher::endLeftovers()
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const pid_t ended = waitpid(-1, nullptr, WNOHANG);
+        if (ended < 0)
+            return;
+        if (ended > 0)
+            continue;
+        for (pid_t child : children())
+            kill(child, SIGKILL);
+        poll(nullptr, 0, 10);
+    }
+}
+
+// The call the calling process was in when it ended, or the watchdog or a
+// second Ctrl-C stopped it: named, reported like any call, counted once.
 void Watcher::reportLostCall(int how)
 {
     RunState &state = runState();
-    GuardedCall call(state.calling ? state.operation : "load",
-                     state.calling ? state.function : "the calling process");
-    call.called = state.calling != 0;
-    call.milliseconds = state.calling ? (monotonicNs() - state.callStartNs) / 1e6 : 0;
-    const QString who = state.calling ? QString::fromLatin1(call.function)
-                                      : QStringLiteral("the library, outside any call,");
-    if (m_timedOut)
+    const bool inCall = state.calling != 0;
+    const QByteArray operation = shared(state.operation).toLatin1();
+    const QByteArray function = shared(state.function).toLatin1();
+    GuardedCall call(inCall ? operation.constData() : "outside",
+                     inCall ? function.constData() : "the library");
+    call.called = inCall;
+    call.milliseconds = inCall ? (monotonicNs() - state.callStartNs) / 1e6 : 0;
+    const QString who = inCall ? QString::fromLatin1(function)
+                               : QStringLiteral("the library, outside any call,");
+    QString ending;
+    if (m_stoppedNow && inCall)
+        ending = who + " was stopped before it returned";
+    else if (m_timedOut)
         call.findings << who + " did not return within " + seconds(state.callLimitMs) + " s";
     else if (WIFEXITED(how))
         call.findings << who + QStringLiteral(" ended the process with exit status %1")
                                    .arg(WEXITSTATUS(how));
     else if (WIFSIGNALED(how))
         call.findings << who + " crashed: " + signalName(WTERMSIG(how));
-    call.standardOutput = m_strayOutput.takeOut();
-    call.standardError = m_strayOutput.takeErr();
+    m_strayOutput.takeAfterEnd(call.standardOutput, call.standardError);
     if (call.called)
-        state.tally.add(state.operation, state.function, Tally::BrokeContract, call.milliseconds);
+        state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
     m_output.write(m_options.json ? jsonLine(call, m_options.showPin)
                                   : describe(call, m_options.showPin).toUtf8());
-    m_ending = call.findings.value(0);
+    m_ending = ending.isEmpty() ? call.findings.value(0) : ending;
 }
 
 void Watcher::writeSummary()
 {
     RunState &state = runState();
+    if (m_library.sha256.isEmpty() && m_library.fd >= 0) {
+        const int caughtBefore = signalsCaught;
+        describeLibrary(m_library, true, [caughtBefore] { return signalsCaught > caughtBefore; });
+    }
     RunSummary summary;
     summary.rounds = state.roundsDone;
     summary.roundsAsked = m_options.repeat;
     summary.stoppedBy = m_stopSignal;
     summary.ending = m_ending;
+    summary.findings = m_findings;
     if (state.roundStarted > state.roundsDone)
         summary.stoppedInRound = state.roundStarted;
     summary.atStart = state.usageAtStart;
     summary.atEnd = state.usageAtEnd;
     summary.figures = state.tally.figures();
-    summary.library = state.library;
+    summary.library = m_library;
     m_output.write(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
 }

@@ -1,43 +1,62 @@
 #ifndef CLI_WATCHER_H
 #define CLI_WATCHER_H
 
+#include "libraryfile.h"
 #include "options.h"
 #include "output.h"
 #include "strayoutput.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
-// The process that watches the calling one: it turns Ctrl-C, SIGTERM and
-// SIGHUP into a stop after the current call (a second one stops it now),
+// The process that watches the calling one and speaks for the run. It takes
+// the library's identity from the file before any of its code runs, turns
+// Ctrl-C, SIGTERM and SIGHUP into a stop after the current call (a second
+// one stops it now), names a signal that came from the library instead,
 // stops a call that overruns the watchdog, names the call the calling
-// process was in when it ended, and closes the run with its summary, its
-// metrics and the exit status that keeps the worst news.
+// process was in when it ended, writes the metrics, ends whatever processes
+// the library left behind, and closes the run with its summary and the exit
+// status that keeps the worst news. Nothing the library can write decides
+// which file it reports or how the calling process ended.
 class Watcher
 {
 public:
-    Watcher(const Options &options, StrayOutput &strayOutput, pid_t caller);
+    Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdentity &library);
 
     // Installed before the calling process is started.
     static void catchSignals();
-    int run();
+    // Before the calling process is started: false when the library cannot
+    // be loaded at all, which is then said.
+    bool prepare();
+    // Watches the calling process to its end (none: -1) and closes the run.
+    int run(pid_t caller);
 
 private:
     void onSignals();
+    bool fromLibrary(pid_t sender) const;
     void onWatchdog();
+    void updateMetrics(bool finished);
+    void endLeftovers();
     void reportLostCall(int how);
     void writeSummary();
 
     const Options &m_options;
     StrayOutput &m_strayOutput;
-    pid_t m_caller;
+    LibraryIdentity &m_library;
+    pid_t m_caller = -1;
     Output m_output;
+    int m_status = 0;
     int m_signalsHandled = 0;
     int m_stopSignal = 0;
     bool m_stoppedNow = false;
     bool m_timedOut = false;
+    bool m_metricsFailed = false;
+    long long m_metricsWrittenNs = 0;
+    unsigned m_metricsChanges = ~0u;
     QString m_ending;
+    QStringList m_findings;
 };
 
 #endif

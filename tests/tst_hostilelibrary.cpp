@@ -1,0 +1,322 @@
+#include "childprocess.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// cardreader-cli against a library that does what a careless or malicious
+// maker's library could do to the process that calls it: each fault must be
+// named, exit status 3, and the run's word about which file was loaded and
+// how its process ended must stay true.
+class tst_HostileLibrary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void faultsNamed_data();
+    void faultsNamed();
+    void identityOfTheBytesLoaded_data();
+    void identityOfTheBytesLoaded();
+    void libraryThatCannotLoad_data();
+    void libraryThatCannotLoad();
+    void pathsAsBytes();
+    void metricsTarget();
+    void noCopyLeftBehind();
+    void secondCtrlCNamesTheHungCall();
+
+private:
+    QStringList command(const QStringList &arguments) const;
+    ChildProcess run(const QStringList &arguments, const QMap<QString, QString> &variables);
+    ChildProcess shell(const QString &script, const QMap<QString, QString> &variables = {});
+    static QVector<QJsonObject> objects(const QByteArray &out);
+    QString path(const QString &name) const { return directory->filePath(name); }
+
+    QScopedPointer<QTemporaryDir> directory;
+};
+
+namespace {
+
+const QString badReader = QStringLiteral(BADREADER_DIR "/libVrkReaderClient.so");
+
+QByteArray sha256Of(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+        ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()
+        : QByteArray();
+}
+
+QJsonObject summaryOf(const QVector<QJsonObject> &lines)
+{
+    return lines.isEmpty() ? QJsonObject() : lines.last().value("summary").toObject();
+}
+
+} // namespace
+
+void tst_HostileLibrary::init()
+{
+    directory.reset(new QTemporaryDir);
+    QVERIFY(directory->isValid());
+}
+
+QStringList tst_HostileLibrary::command(const QStringList &arguments) const
+{
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    return command << CLI << arguments;
+}
+
+ChildProcess tst_HostileLibrary::run(const QStringList &arguments,
+                                     const QMap<QString, QString> &variables)
+{
+    ChildProcess child(directory->path());
+    if (!child.start(command(arguments), variables) || !child.finish())
+        qWarning("could not run %s", CLI);
+    return child;
+}
+
+// For what a plain argument list cannot give: a working directory, a file
+// name that is not UTF-8. "$CLI" is the program.
+ChildProcess tst_HostileLibrary::shell(const QString &script, const QMap<QString, QString> &variables)
+{
+    QMap<QString, QString> all = variables;
+    all.insert("CLI", command({}).join(' '));
+    ChildProcess child(directory->path());
+    if (!child.start({"sh", "-c", script}, all) || !child.finish())
+        qWarning("could not run %s", qPrintable(script));
+    return child;
+}
+
+QVector<QJsonObject> tst_HostileLibrary::objects(const QByteArray &out)
+{
+    QVector<QJsonObject> lines;
+    for (const QByteArray &line : out.split('\n')) {
+        if (!line.isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    }
+    return lines;
+}
+
+void tst_HostileLibrary::faultsNamed_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named");
+
+    const QStringList twice{"--repeat", "2", "card-number"};
+    QTest::newRow("closes every descriptor it does not own") << "close-all" << twice
+        << "VRK_ReadCarNo closed or replaced the calling process's descriptors";
+    QTest::newRow("forks in a call") << "fork" << twice << "VRK_ReadCarNo forked the calling process";
+    QTest::newRow("own SIGSEGV handler hides an overrun") << "own-segv-handler" << twice
+        << "VRK_ReadCarNo wrote past the end of its 36-byte card number buffer";
+    QTest::newRow("own SIGSEGV handler is named") << "own-segv-handler" << twice
+        << "the library replaced the handler of segmentation faults (SIGSEGV) at load";
+    QTest::newRow("writes 2000 bytes below a buffer") << "write-below-2000-once" << twice
+        << "VRK_ReadCarNo wrote before the start of its 36-byte card number buffer";
+    QTest::newRow("signals the watching process") << "signal-parent" << twice
+        << "VRK_ReadCarNo sent SIGTERM to cardreader-cli";
+    QTest::newRow("interrupts its process group") << "interrupt-group" << twice
+        << "VRK_ReadCarNo sent Ctrl-C (SIGINT) to cardreader-cli";
+    QTest::newRow("prints from its constructor") << "load-chatter" << twice
+        << "the library wrote 20 bytes to standard output at load";
+    QTest::newRow("lowers the file size limit") << "fsize" << twice
+        << "VRK_ReadCarNo lowered the calling process's file size limit (RLIMIT_FSIZE)";
+}
+
+// Each fault is named in the text the operator reads, the run still closes
+// with its summary, and the exit status is 3: never a stop by signal, an
+// output failure or success.
+void tst_HostileLibrary::faultsNamed()
+{
+    QFETCH(QString, fault);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+
+    ChildProcess cli(directory->path());
+    // The output is a file: a lowered file size limit then meets it.
+    cli.outputPath = path("out.txt");
+    QVERIFY(cli.start(command(arguments), {{"LD_LIBRARY_PATH", BADREADER_DIR},
+                                           {"BADREADER_FAULT", fault}}));
+    QVERIFY(cli.finish());
+    QFile file(cli.outputPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString said = QString::fromUtf8(file.readAll() + cli.err);
+    QVERIFY2(said.contains(named), qPrintable(said));
+    QVERIFY2(said.contains("summary of "), qPrintable(said));
+    QCOMPARE(cli.exitCode, 3);
+    // The write below, once: the guard is whole again for the next call.
+    if (fault == "write-below-2000-once")
+        QVERIFY2(said.contains(QRegularExpression("\n  card-number +2 +1 +0 +1 ")), qPrintable(said));
+    // A fork counts each call once: the copy reports nothing.
+    if (fault == "fork")
+        QVERIFY2(said.contains(QRegularExpression("\n  card-number +2 +0 +0 +2 ")), qPrintable(said));
+}
+
+void tst_HostileLibrary::identityOfTheBytesLoaded_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("overwrites hashes in shared memory") << "forge";
+    QTest::newRow("renames the simulated reader over itself at load") << "rename-over";
+}
+
+// Which file was loaded is taken from the file before its code runs: the
+// same SHA-256 in the library line, the summary and the metrics, that of
+// the bad library's own bytes.
+void tst_HostileLibrary::identityOfTheBytesLoaded()
+{
+    QFETCH(QString, fault);
+    const QString library = path("libVrkReaderClient.so");
+    const QString impostor = path("impostor.so");
+    QVERIFY(QFile::copy(badReader, library));
+    QVERIFY(QFile::copy(QFileInfo(CLI).dir().filePath("libVrkReaderClient.so"), impostor));
+    const QByteArray truth = sha256Of(library);
+
+    const ChildProcess cli = run({"--json", "--library", library, "--metrics", path("run.prom"),
+                                  "library", "card-number"},
+                                 {{"BADREADER_FAULT", fault}, {"BADREADER_IMPOSTOR", impostor}});
+    const QVector<QJsonObject> lines = objects(cli.out);
+    QVERIFY(lines.size() >= 3);
+    const QJsonObject first = lines.first().value("library").toObject();
+    const QJsonObject last = summaryOf(lines).value("library").toObject();
+    QCOMPARE(first.value("sha256").toString().toLatin1(), truth);
+    QCOMPARE(last.value("sha256").toString().toLatin1(), truth);
+    QCOMPARE(last.value("simulated_reader").toBool(), false);
+    QFile metrics(path("run.prom"));
+    QVERIFY(metrics.open(QIODevice::ReadOnly));
+    QVERIFY(metrics.readAll().contains("sha256=\"" + truth + '"'));
+}
+
+void tst_HostileLibrary::libraryThatCannotLoad_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("machine");   // written over the copy's e_machine, or 0
+    QTest::addColumn<QString>("named");
+
+    QTest::newRow("crashes at load") << "load-crash" << 0
+                                     << "loading the library crashed: segmentation fault (SIGSEGV)";
+    const bool aarch64 = QSysInfo::currentCpuArchitecture() == "arm64";
+    QTest::newRow("built for another architecture") << "" << (aarch64 ? 62 : 183)
+        << (aarch64 ? "built for x86-64, this is AArch64" : "built for AArch64, this is x86-64");
+}
+
+// The summary gives the absolute path and the SHA-256 of what could not be
+// loaded, given by a relative path.
+void tst_HostileLibrary::libraryThatCannotLoad()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, machine);
+    QFETCH(QString, named);
+
+    QVERIFY(QFile::copy(badReader, path("lib.so")));
+    if (machine) {
+        QFile file(path("lib.so"));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(18));
+        const char bytes[2] = {char(machine & 0xff), char(machine >> 8)};
+        QCOMPARE(file.write(bytes, 2), qint64(2));
+    }
+    const ChildProcess cli = shell("cd \"$DIR\" && exec $CLI --json --library lib.so card-number",
+                                   {{"DIR", directory->path()}, {"BADREADER_FAULT", fault}});
+    const QString said = QString::fromUtf8(cli.out + cli.err);
+    QVERIFY2(said.contains(named), qPrintable(said));
+    const QJsonObject library = summaryOf(objects(cli.out)).value("library").toObject();
+    QCOMPARE(library.value("path").toString(), QFileInfo(path("lib.so")).absoluteFilePath());
+    QCOMPARE(library.value("sha256").toString().toLatin1(), sha256Of(path("lib.so")));
+    QCOMPARE(cli.exitCode, 3);
+}
+
+// A file name need not be UTF-8: the library is found, loaded and named by
+// its own bytes.
+void tst_HostileLibrary::pathsAsBytes()
+{
+    const ChildProcess cli = shell("dir=\"$DIR/$(printf '\\377')\" && mkdir \"$dir\" && cp \"$LIB\" \"$dir\" && "
+                                   "exec $CLI --json --library \"$dir/libVrkReaderClient.so\" library",
+                                   {{"DIR", directory->path()},
+                                    {"LIB", QFileInfo(CLI).dir().filePath("libVrkReaderClient.so")}});
+    QCOMPARE(cli.exitCode, 0);
+    const QJsonObject library = objects(cli.out).value(0).value("library").toObject();
+    QCOMPARE(QByteArray::fromBase64(library.value("path_base64").toString().toLatin1()),
+             QFile::encodeName(directory->path()) + "/\xff/libVrkReaderClient.so");
+    QCOMPARE(library.value("simulated_reader").toBool(), true);
+}
+
+// The metrics never replace what is not a regular file, and stay where the
+// operator asked when the library moves its working directory.
+void tst_HostileLibrary::metricsTarget()
+{
+    QVERIFY(mkfifo(qPrintable(path("fifo")), 0600) == 0);
+    const ChildProcess refused = run({"--metrics", path("fifo"), "card-number"},
+                                     {{"VRK_SIM_LOG", path("calls.log")}});
+    QCOMPARE(refused.exitCode, 2);
+    QVERIFY(!QFile::exists(path("calls.log")));
+    struct stat status;
+    QVERIFY(stat(qPrintable(path("fifo")), &status) == 0 && S_ISFIFO(status.st_mode));
+
+    const ChildProcess moved = shell("cd \"$DIR\" && exec $CLI --metrics run.prom --repeat 2 card-number",
+                                     {{"DIR", directory->path()}, {"LD_LIBRARY_PATH", BADREADER_DIR},
+                                      {"BADREADER_FAULT", "chdir"}});
+    QCOMPARE(moved.exitCode, 3);
+    QVERIFY(QFile::exists(path("run.prom")));
+    QVERIFY(!QFile::exists("/run.prom"));
+}
+
+// Copies made by the library's fork() are ended with the run: nothing
+// writes after the summary, and no process of the run is left.
+void tst_HostileLibrary::noCopyLeftBehind()
+{
+    const ChildProcess cli = run({"--json", "--repeat", "3", "card-number"},
+                                 {{"LD_LIBRARY_PATH", BADREADER_DIR}, {"BADREADER_FAULT", "fork"},
+                                  {"BADREADER_MARK", directory->path()}});
+    QTest::qWait(300);
+    QFile out(path("child.out"));
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    const QVector<QJsonObject> lines = objects(out.readAll());
+    QCOMPARE(lines.size(), 1 + 3 + 1);
+    QVERIFY(lines.last().contains("summary"));
+    const QJsonObject row = summaryOf(lines).value("operations").toArray().last().toObject();
+    QCOMPARE(row.value("calls").toInt(), 3);
+    QCOMPARE(row.value("broke_contract").toInt(), 3);
+    ChildProcess left(directory->path());
+    QVERIFY(left.start({"sh", "-c", "grep -l BADREADER_MARK=\"$DIR\" /proc/[0-9]*/environ 2>/dev/null"},
+                       {{"DIR", directory->path()}}));
+    QVERIFY(left.finish());
+    QCOMPARE(left.out, QByteArray());
+}
+
+// A call that never returns, stopped by a second Ctrl-C with no watchdog:
+// named, and counted once, in the JSON lines and the summary alike.
+void tst_HostileLibrary::secondCtrlCNamesTheHungCall()
+{
+    ChildProcess cli(directory->path());
+    QVERIFY(cli.start(command({"--json", "--timeout", "0", "card-number"}),
+                      {{"LD_LIBRARY_PATH", BADREADER_DIR}, {"BADREADER_FAULT", "hang"}}));
+    QTest::qWait(500);
+    cli.interrupt();
+    QTest::qWait(200);
+    cli.interrupt();
+    QVERIFY(cli.finish());
+    const QVector<QJsonObject> lines = objects(cli.out);
+    int cardNumberLines = 0;
+    for (const QJsonObject &line : lines)
+        cardNumberLines += line.value("operation").toString() == "card-number";
+    QCOMPARE(cardNumberLines, 1);
+    const QJsonObject summary = summaryOf(lines);
+    QVERIFY2(summary.value("ended_early").toString().contains("VRK_ReadCarNo"),
+             QJsonDocument(summary).toJson().constData());
+    const QJsonObject row = summary.value("operations").toArray().last().toObject();
+    QCOMPARE(row.value("operation").toString(), QStringLiteral("card-number"));
+    QCOMPARE(row.value("calls").toInt(), 1);
+    QCOMPARE(cli.exitCode, 130);
+}
+
+QTEST_GUILESS_MAIN(tst_HostileLibrary)
+#include "tst_hostilelibrary.moc"
