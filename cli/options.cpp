@@ -3,7 +3,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -27,9 +26,14 @@ QString operationNames()
 // where negative values make sense, nothing else.
 bool wholeNumber(const QString &text, qint64 low, qint64 high, int &number)
 {
-    static const QRegularExpression digits("^-?[0-9]{1,18}$");
-    if (!digits.match(text).hasMatch())
+    const int sign = text.startsWith('-') ? 1 : 0;
+    const int digits = text.size() - sign;
+    if (digits < 1 || digits > 18)
         return false;
+    for (int i = sign; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    }
     const qint64 value = text.toLongLong(nullptr, 10);
     if (value < low || value > high)
         return false;

@@ -49,7 +49,7 @@ GuardedCall GuardedCall::outsideCalls(const char *operation, const char *when)
 {
     GuardedCall record(operation, "the library");
     record.outside = true;
-    record.checkProcess(QStringLiteral("the library"), ' ' + QString::fromLatin1(when));
+    record.checkProcess("the library", when);
     return record;
 }
 
@@ -95,8 +95,6 @@ void GuardedCall::waitsUpTo(int milliseconds)
 
 char *GuardedCall::add(const char *name, Kind kind, std::size_t size)
 {
-    if (m_buffers.isEmpty())
-        m_buffers.reserve(int(GuardPages::slotCount));
     char *bytes = GuardPages::take(std::size_t(m_buffers.size()), size);
     m_buffers.append({name, kind, size, bytes});
     return bytes;
@@ -148,26 +146,34 @@ void GuardedCall::finish(int result)
         else if (buffer.kind == Kind::Value || buffer.kind == Kind::Secret)
             values.append({buffer.name, texts[i], buffer.kind == Kind::Secret});
     }
-    checkProcess(QString::fromLatin1(function), QString());
+    checkProcess(function, nullptr);
 }
 
 // What the library may have done to the calling process, beyond its buffers.
-void GuardedCall::checkProcess(const QString &who, const QString &when)
+// The words are made only when there is something to say: a burn-in makes
+// millions of calls.
+void GuardedCall::checkProcess(const char *who, const char *when)
 {
     if (strayOutput)
         strayOutput->take(standardOutput, standardError);
+    const bool replacedHandler = !GuardPages::handlerKept();
+    if (standardOutput.size == 0 && !standardOutput.lost && !standardError.lost && !forked
+        && !replacedHandler)
+        return;
+    const QString name = QString::fromLatin1(who);
+    const QString at = when ? ' ' + QString::fromLatin1(when) : QString();
     if (standardOutput.size > 0)
         findings << QStringLiteral("%1 wrote %2 bytes to standard output%3")
-                        .arg(who)
+                        .arg(name)
                         .arg(standardOutput.size)
-                        .arg(when);
+                        .arg(at);
     if (standardOutput.lost || standardError.lost)
-        findings << who + " closed or replaced the calling process's descriptors" + when;
+        findings << name + " closed or replaced the calling process's descriptors" + at;
     if (forked)
-        findings << who + " forked the calling process" + when;
+        findings << name + " forked the calling process" + at;
     forked = false;
-    if (!GuardPages::handlerKept())
-        findings << who + " replaced the handler of segmentation faults (SIGSEGV)" + when;
+    if (replacedHandler)
+        findings << name + " replaced the handler of segmentation faults (SIGSEGV)" + at;
 }
 
 void GuardedCall::lacking()

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QVector>
 
 #include <cstddef>
@@ -99,9 +100,10 @@ private:
     void finish(int result);
     void lacking();
     void check(const Buffer &buffer, const QByteArray &text, bool terminated, int damage);
-    void checkProcess(const QString &who, const QString &when);
+    void checkProcess(const char *who, const char *when);
 
-    QVector<Buffer> m_buffers;
+    // On the stack: a burn-in makes millions of calls.
+    QVarLengthArray<Buffer, 16> m_buffers;
     int m_waitMs = -1;  // none
     long long m_startNs = 0;
 };

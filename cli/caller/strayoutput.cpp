@@ -15,15 +15,14 @@
 #include <new>
 #include <system_error>
 #include <thread>
-#include <utility>
 
 namespace {
 
 // A pipe's default capacity, so that one read empties a full pipe.
 const int chunkSize = 64 * 1024;
-// What one drain reads at most: a pipe grown to the largest size an
-// unprivileged process may give it. A library thread that writes without
-// end cannot hold a take, nor the draining thread, any longer.
+// What one drain reads at most: a pipe grown to the 1 MiB an unprivileged
+// process may give it by default. A library thread that writes without end
+// cannot hold a take, nor the draining thread, any longer.
 const int chunksAtOnce = 16;
 
 // divert() puts the pipes onto 1 and 2, so they must never take those numbers.
@@ -55,8 +54,11 @@ bool StrayOutput::create()
                         MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
         return false;
+    // Both zeroed now, so that the resident memory measured at the start of
+    // a run already holds them, and a library that prints does not look as
+    // if it leaked.
     m_shared = new (memory) Shared();
-    m_chunk.reset(new char[chunkSize]);
+    m_chunk.reset(new char[chunkSize]());
     for (int stream = 0; stream < 2; ++stream) {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0)
@@ -111,28 +113,15 @@ bool StrayOutput::divert()
 
 void StrayOutput::take(Taken &out, Taken &err)
 {
-    // stdout is unbuffered and an empty stderr costs no system call, so the
-    // common call, which wrote nothing, pays for the one poll in drain().
+    // What the library's stdio still holds belongs to the call. stdout is
+    // unbuffered and an empty stderr costs no system call, so the common
+    // call, which wrote nothing, pays for the one poll in drain() alone.
     std::fflush(stdout);
     std::fflush(stderr);
     std::lock_guard<std::mutex> lock(m_mutex);
     drain();
     fill(0, out);
     fill(1, err);
-}
-
-StrayOutput::Taken StrayOutput::takeOut()
-{
-    Taken out;
-    take(out, m_takenErr);
-    return out;
-}
-
-StrayOutput::Taken StrayOutput::takeErr()
-{
-    Taken err;
-    std::swap(err, m_takenErr);
-    return err;
 }
 
 void StrayOutput::takeAfterEnd(Taken &out, Taken &err)

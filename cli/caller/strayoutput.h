@@ -38,8 +38,6 @@ public:
     int programErr() const { return m_programErr; }
     // In the calling process: what the library wrote since the last take.
     void take(Taken &out, Taken &err);
-    Taken takeOut();
-    Taken takeErr();
     // In the watching process, once the calling process has ended: what it
     // wrote since its last take.
     void takeAfterEnd(Taken &out, Taken &err);
@@ -65,7 +63,6 @@ private:
     ino_t m_pipeInode[2] = {};
     int m_programOut = 1;
     int m_programErr = 2;
-    Taken m_takenErr;
 };
 
 #endif

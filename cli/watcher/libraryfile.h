@@ -13,14 +13,18 @@ struct LibraryIdentity
     QByteArray path;        // absolute, as bytes (file names need not be UTF-8); empty: none found
     int fd = -1;            // open O_RDONLY on that file, kept for the whole run; also open on a
                             // file the loader would refuse, so that it can still be described
-    QString unusable;       // set when the loader could not load it, said as people say it
-    long long size = -1;    // bytes
+    QString unusable;       // set when the loader could not load it, said as people say it:
+                            // "cannot open it: Permission denied", "not an ELF file",
+                            // "built for AArch64, this is x86-64", "not a shared library"
+    long long size = -1;    // bytes, whatever the size
     QByteArray sha256;      // 64 lowercase hex digits; empty until hashed
     QByteArray soname;      // DT_SONAME
     QByteArray buildId;     // GNU build ID note as hex
-    QByteArray simulated;   // text of the note named "cardreader", type 1 (marks our simulated reader), else empty
-    bool exportsKnown = false;
-    unsigned exported = 0;  // bit i: readerFunctionNames[i] is a defined global/weak FUNC or IFUNC symbol in .dynsym
+    QByteArray simulated;   // text of the note named "cardreader", type 1, that marks our
+                            // simulated reader; else empty
+    bool exportsKnown = false;  // false: no .dynsym, or one past the bounds
+    unsigned exported = 0;  // bit i: readerFunctionNames[i] is a defined global or weak FUNC or
+                            // IFUNC symbol in .dynsym
 };
 
 // Finds the library as the loader would for the program: each directory of
@@ -35,9 +39,9 @@ LibraryIdentity findLibrary(const QByteArray &libraryOption);
 
 // Reads size, SONAME, build ID, the simulated reader's note and the exports,
 // and, when withHash, the SHA-256, through fixed-size blocks read from
-// identity.fd: a file of any size costs the same memory, and a crafted one
-// bounded work (past a bound, that field stays unknown). stop() is asked
-// after every MiB hashed; when it returns true, sha256 stays empty.
+// identity.fd, in memory that does not grow with the file; a crafted file
+// gets bounded work (past a bound, that field stays unknown). stop() is
+// asked after every MiB hashed; when it returns true, sha256 stays empty.
 void describeLibrary(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop);
 
 #endif

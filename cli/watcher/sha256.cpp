@@ -39,8 +39,10 @@ void portableBlocks(std::uint32_t state[8], const unsigned char *data, std::size
                 | std::uint32_t(word[2]) << 8 | word[3];
         }
         for (int t = 16; t < 64; ++t) {
-            const std::uint32_t s0 = rotate(w[t - 15], 7) ^ rotate(w[t - 15], 18) ^ (w[t - 15] >> 3);
-            const std::uint32_t s1 = rotate(w[t - 2], 17) ^ rotate(w[t - 2], 19) ^ (w[t - 2] >> 10);
+            const std::uint32_t s0 =
+                rotate(w[t - 15], 7) ^ rotate(w[t - 15], 18) ^ (w[t - 15] >> 3);
+            const std::uint32_t s1 =
+                rotate(w[t - 2], 17) ^ rotate(w[t - 2], 19) ^ (w[t - 2] >> 10);
             w[t] = w[t - 16] + s0 + w[t - 7] + s1;
         }
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
@@ -180,7 +182,9 @@ inline void fourRounds(uint32x4_t &abcd, uint32x4_t &efgh, uint32x4_t words, int
 inline void schedule(uint32x4_t &w0, uint32x4_t w1, uint32x4_t w2, uint32x4_t w3)
 {
     __asm__(".arch_extension crypto\n\tsha256su0 %0.4s, %1.4s" : "+w"(w0) : "w"(w1));
-    __asm__(".arch_extension crypto\n\tsha256su1 %0.4s, %1.4s, %2.4s" : "+w"(w0) : "w"(w2), "w"(w3));
+    __asm__(".arch_extension crypto\n\tsha256su1 %0.4s, %1.4s, %2.4s"
+            : "+w"(w0)
+            : "w"(w2), "w"(w3));
 }
 
 inline uint32x4_t bigEndianWords(const unsigned char *data)

@@ -21,8 +21,8 @@
 namespace {
 
 // The signals caught since the start, each with the process that sent it
-// and the function called at that moment; the last few are kept for the
-// watcher's loop to judge.
+// and the function called last; the last few are kept for the watcher's
+// loop to judge.
 struct Caught
 {
     int signal;
@@ -38,11 +38,9 @@ extern "C" void onStopSignal(int signal, siginfo_t *info, void *)
     Caught &entry = caught[signalsCaught % keptSignals];
     entry.signal = signal;
     entry.sender = info ? info->si_pid : 0;
-    const RunState &state = runState();
-    if (state.calling)
-        std::memcpy(entry.function, state.function, sizeof entry.function);
-    else
-        entry.function[0] = '\0';
+    // The call that started last: a signal sent in a call may reach this
+    // process only once the call has returned.
+    std::memcpy(entry.function, runState().function, sizeof entry.function);
     signalsCaught = signalsCaught + 1;
 }
 
@@ -152,9 +150,12 @@ void Watcher::catchSignals()
 
 bool Watcher::prepare()
 {
+    // Read through, and hashed, only where it will be shown: a maker's
+    // library may be many megabytes, and a terminal hashes slowly.
     const bool shown = m_options.describeLibrary || m_options.json
         || !m_options.metricsPath.isEmpty() || !m_library.unusable.isEmpty();
-    describeLibrary(m_library, shown, [] { return signalsCaught > 0; });
+    if (shown)
+        describeLibrary(m_library, true, [] { return signalsCaught > 0; });
     if (m_options.describeLibrary)
         m_output.write(m_options.json ? libraryJsonLine(m_library)
                                       : describeLibrary(m_library).toUtf8());
