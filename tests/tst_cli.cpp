@@ -405,8 +405,9 @@ void tst_Cli::burnInFigures()
                  && figures[2] <= figures[3] && figures[3] <= figures[4],
              qPrintable(shown));
     // The calling process's memory in KiB, which the kernel's own peak for
-    // these processes bounds, and a handful of descriptors.
-    QVERIFY2(residentKiB >= cli.peakKiB / 3 && residentKiB <= cli.peakKiB,
+    // these processes bounds (a count of pages would be a quarter of it, or
+    // less), and a handful of descriptors.
+    QVERIFY2(residentKiB > cli.peakKiB / 4 && residentKiB <= cli.peakKiB,
              qPrintable(QStringLiteral("%1 KiB resident, peak %2 KiB").arg(residentKiB)
                             .arg(cli.peakKiB)));
     QVERIFY2(descriptors >= 3 && descriptors <= 64, qPrintable(QString::number(descriptors)));
@@ -429,8 +430,9 @@ void tst_Cli::interrupts_data()
         << quick << QStringList{"--repeat", "1000", "card-number"} << QList<int>{500} << SIGINT
         << "of 1000, stopped by Ctrl-C (SIGINT)" << -1 << 130;
     QTest::newRow("Ctrl-C outranks failed calls")
-        << QByteArray("VRK_ReadCarNo -1 delay=20\n") << QStringList{"--repeat", "1000", "card-number"}
-        << QList<int>{500} << SIGINT << "of 1000, stopped by Ctrl-C (SIGINT)" << -1 << 130;
+        << QByteArray("VRK_ReadCarNo -1 delay=20\n")
+        << QStringList{"--repeat", "1000", "card-number"} << QList<int>{500} << SIGINT
+        << "of 1000, stopped by Ctrl-C (SIGINT)" << -1 << 130;
     QTest::newRow("SIGTERM as Ctrl-C")
         << quick << QStringList{"--repeat", "1000", "card-number"} << QList<int>{500} << SIGTERM
         << "of 1000, stopped by SIGTERM" << -1 << 143;
@@ -448,7 +450,8 @@ void tst_Cli::interrupts_data()
     QTest::newRow("a second Ctrl-C stops the call in progress")
         << QByteArray("VRK_ReadCarNo 0 \"1\" delay=20000\n")
         << QStringList{"--repeat", "2", "card-number"} << QList<int>{300, 600} << SIGINT
-        << "summary of 0 round(s) of 2, stopped by Ctrl-C (SIGINT) (round 1 cut short)" << 0
+        << "summary of 0 round(s) of 2, stopped by Ctrl-C (SIGINT), ended early: VRK_ReadCarNo "
+           "was stopped before it returned (round 1 cut short)" << 1
         << 130;
 }
 
@@ -703,7 +706,8 @@ void tst_Cli::statusAndMessages_data()
 #endif
 }
 
-// The exit status keeps the worst news: a contract breach, then output that
+// What a run shows, what it says (once) on standard error, and its exit
+// status, which keeps the worst news: a contract breach, then output that
 // could not be written, then a signal, then a failed call.
 void tst_Cli::statusAndMessages()
 {

@@ -38,12 +38,6 @@ QByteArray patched(QByteArray bytes, int at, std::initializer_list<int> values)
     return bytes;
 }
 
-QString machineName(int machine)
-{
-    return machine == EM_X86_64 ? QStringLiteral("x86-64")
-        : machine == EM_AARCH64 ? QStringLiteral("AArch64") : QString();
-}
-
 LibraryIdentity described(const QByteArray &path, bool withHash = true,
                           const std::function<bool()> &stop = {})
 {
@@ -92,10 +86,9 @@ QByteArray tst_LibraryFile::file(const QByteArray &name, const QByteArray &bytes
     const QByteArray path = m_root + '/' + name;
     for (int slash = m_root.size() + 1; (slash = path.indexOf('/', slash)) > 0; ++slash)
         ::mkdir(path.left(slash).constData(), 0700);
-    QFile out;
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0 || !out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
-        || out.write(bytes) != bytes.size())
+    if (fd < 0 || ::write(fd, bytes.constData(), std::size_t(bytes.size())) != bytes.size()
+        || ::close(fd) != 0)
         qFatal("cannot write %s", path.constData());
     return path;
 }
@@ -138,12 +131,13 @@ void tst_LibraryFile::sha256()
         Sha256 sha256(withInstructions);
         for (int at = 0; at < message.size(); at += piece)
             sha256.add(reinterpret_cast<const unsigned char *>(message.constData()) + at,
-                       std::size_t(std::min(piece, message.size() - at)));
+                       std::size_t(std::min(piece, int(message.size()) - at)));
         unsigned char bytes[32];
         sha256.finish(bytes);
         return QByteArray(reinterpret_cast<const char *>(bytes), 32).toHex();
     };
-    QCOMPARE(digest("abc", 1), QByteArray("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+    QCOMPARE(digest("abc", 1),
+             QByteArray("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
     QCOMPARE(digest("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", 7),
              QByteArray("248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"));
     QCOMPARE(digest(QByteArray(1000000, 'a'), 4096),
@@ -170,7 +164,7 @@ void tst_LibraryFile::hash()
     QFETCH(int, size);
     QByteArray bytes(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7919) >> 5);
+        bytes[i] = char((uint(i) * 7919u) >> 5);
     int polls = 0;
     const LibraryIdentity identity = described(file("hash/bytes", bytes), true, [&polls] {
         ++polls;
@@ -203,21 +197,27 @@ void tst_LibraryFile::header_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("unusable");
 
+    const auto name = [](int machine) {
+        return machine == EM_X86_64 ? QStringLiteral("x86-64")
+            : machine == EM_AARCH64 ? QStringLiteral("AArch64") : QString();
+    };
     const int own = uchar(m_simulated[18]) | uchar(m_simulated[19]) << 8;
     const int other = own == EM_X86_64 ? EM_AARCH64 : EM_X86_64;
-    const QString ownName = machineName(own);
     const bool is64 = m_simulated.at(EI_CLASS) == ELFCLASS64;
     QTest::newRow("the simulated reader") << QByteArray() << m_simulated << QString();
     QTest::newRow("text") << QByteArray() << QByteArray("INPUT(-lfoo)\n") << "not an ELF file";
-    if (!ownName.isEmpty()) {
-        QTest::newRow("another machine's") << QByteArray() << patched(m_simulated, 18, {other, other >> 8})
-            << "built for " + machineName(other) + ", this is " + ownName;
-        QTest::newRow("another word size") << QByteArray() << patched(m_simulated, EI_CLASS, {is64 ? 1 : 2})
+    if (!name(own).isEmpty()) {
+        QTest::newRow("another machine's")
+            << QByteArray() << patched(m_simulated, 18, {other, other >> 8})
+            << "built for " + name(other) + ", this is " + name(own);
+        QTest::newRow("another word size")
+            << QByteArray() << patched(m_simulated, EI_CLASS, {is64 ? 1 : 2})
             << QString("built for %1 %3, this is %2 %3")
-                   .arg(is64 ? "32-bit" : "64-bit", is64 ? "64-bit" : "32-bit", ownName);
+                   .arg(is64 ? "32-bit" : "64-bit", is64 ? "64-bit" : "32-bit", name(own));
         QTest::newRow("the other byte order")
-            << QByteArray() << patched(patched(m_simulated, EI_DATA, {ELFDATA2MSB}), 18, {own >> 8, own})
-            << "built for big-endian " + ownName + ", this is little-endian " + ownName;
+            << QByteArray()
+            << patched(patched(m_simulated, EI_DATA, {ELFDATA2MSB}), 18, {own >> 8, own})
+            << "built for big-endian " + name(own) + ", this is little-endian " + name(own);
     }
     QTest::newRow("an executable") << QByteArray() << patched(m_simulated, 16, {ET_EXEC, 0})
         << "not a shared library";
@@ -262,10 +262,12 @@ void tst_LibraryFile::elf_data()
     QTest::addColumn<bool>("exportsKnown");
     QTest::addColumn<unsigned>("exported");
 
-    QTest::newRow("the simulated reader") << QByteArray(SIMREADER) << QByteArray("libVrkReaderClient.so")
+    QTest::newRow("the simulated reader")
+        << QByteArray(SIMREADER) << QByteArray("libVrkReaderClient.so")
         << QByteArray("simulated reader ") << true << allFunctions;
-    QTest::newRow("a library without VRK_MagCardRead") << QByteArray(PARTIALREADER)
-        << QByteArray("libpartialreader.so") << QByteArray() << true << (allFunctions & ~(1u << 11));
+    QTest::newRow("a library without VRK_MagCardRead")
+        << QByteArray(PARTIALREADER) << QByteArray("libpartialreader.so") << QByteArray() << true
+        << (allFunctions & ~(1u << 11));
 
     // The library's own section headers, then more that all point at the
     // same notes: the work stays bounded, and past a bound nothing is read.
@@ -275,7 +277,8 @@ void tst_LibraryFile::elf_data()
             notes += QByteArray::fromRawData("\2\0\0\0\0\0\0\0\1\0\0\0X\0\0\0", 16);
         Elf64_Ehdr header;
         std::memcpy(&header, m_simulated.constData(), sizeof header);
-        QByteArray table = m_simulated.mid(int(header.e_shoff), header.e_shnum * int(sizeof(Elf64_Shdr)));
+        QByteArray table =
+            m_simulated.mid(int(header.e_shoff), header.e_shnum * int(sizeof(Elf64_Shdr)));
         Elf64_Shdr note = {};
         note.sh_type = SHT_NOTE;
         note.sh_offset = quint64(m_simulated.size());
@@ -284,14 +287,16 @@ void tst_LibraryFile::elf_data()
             table += QByteArray(reinterpret_cast<const char *>(&note), sizeof note);
         QByteArray bytes = m_simulated + notes;
         const quint64 tableAt = quint64(bytes.size());
-        std::memcpy(bytes.data() + offsetof(Elf64_Ehdr, e_shoff), &tableAt, sizeof tableAt);
+        bytes.replace(int(offsetof(Elf64_Ehdr, e_shoff)), int(sizeof tableAt),
+                      reinterpret_cast<const char *>(&tableAt), int(sizeof tableAt));
         bytes = patched(bytes, offsetof(Elf64_Ehdr, e_shnum), {sections, sections >> 8});
         return file("crafted/" + QByteArray::number(sections), bytes + table);
     };
     QTest::newRow("65,535 section headers over 2.4 MB of notes") << crafted(65535, 2400000)
         << QByteArray() << QByteArray() << false << 0u;
-    QTest::newRow("4,096 section headers over 1 MiB of notes each") << crafted(4096, 1 << 20)
-        << QByteArray("libVrkReaderClient.so") << QByteArray("simulated reader ") << true << allFunctions;
+    QTest::newRow("4,096 section headers over 1 MiB of notes each")
+        << crafted(4096, 1 << 20) << QByteArray("libVrkReaderClient.so")
+        << QByteArray("simulated reader ") << true << allFunctions;
 }
 
 void tst_LibraryFile::elf()
@@ -306,7 +311,8 @@ void tst_LibraryFile::elf()
     const LibraryIdentity identity = described(path, false);
     QVERIFY2(timer.elapsed() < 1000, "a crafted file must not make work");
     QCOMPARE(identity.soname, soname);
-    QVERIFY(identity.simulated.startsWith(simulated) && identity.simulated.isEmpty() == simulated.isEmpty());
+    QVERIFY(identity.simulated.startsWith(simulated)
+            && identity.simulated.isEmpty() == simulated.isEmpty());
     QCOMPARE(identity.buildId.size() >= 16, !soname.isEmpty());
     QCOMPARE(identity.exportsKnown, exportsKnown);
     QCOMPARE(identity.exported, exported);
@@ -324,7 +330,8 @@ void tst_LibraryFile::search_data()
     file(notUtf8 + name, m_simulated);
     file("search/text" + name, "text");
     file(name.mid(1), "text");
-    file("search/other" + name, patched(m_simulated, EI_CLASS, {m_simulated.at(EI_CLASS) == 1 ? 2 : 1}));
+    file("search/other" + name,
+         patched(m_simulated, EI_CLASS, {m_simulated.at(EI_CLASS) == 1 ? 2 : 1}));
     const QByteArray in = m_root + "/search/";
     QTest::newRow("the first that loads, past an empty element (not the working directory), "
                   "an absent file and a 32-bit one")

@@ -32,7 +32,8 @@ void tst_ReaderText::utf8Check_data()
     QTest::newRow("largest code point") << QByteArray("\xf4\x8f\xbf\xbf") << true;
     QTest::newRow("smallest two-byte character, U+0080") << QByteArray("\xc2\x80") << true;
     QTest::newRow("smallest three-byte character, U+0800") << QByteArray("\xe0\xa0\x80") << true;
-    QTest::newRow("smallest four-byte character, U+10000") << QByteArray("\xf0\x90\x80\x80") << true;
+    QTest::newRow("smallest four-byte character, U+10000")
+        << QByteArray("\xf0\x90\x80\x80") << true;
     QTest::newRow("overlong slash, two bytes") << QByteArray("\xc0\xaf") << false;
     QTest::newRow("overlong, three bytes") << QByteArray("\xe0\x80\xaf") << false;
     QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;

@@ -3,27 +3,45 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <system_error>
 #include <thread>
 
 namespace {
 
-// A pipe's default capacity, so that one read empties a full pipe.
+// A pipe's default capacity, so that past the excerpt one read empties a
+// full pipe.
 const int chunkSize = 64 * 1024;
 // What one drain reads at most: a pipe grown to the 1 MiB an unprivileged
 // process may give it by default. A library thread that writes without end
 // cannot hold a take, nor the draining thread, any longer.
 const int chunksAtOnce = 16;
+// How long the draining thread leaves a little output in the pipe. What it
+// has read when the library crashes the process, but not yet counted, is
+// lost, while what is still in the pipe reaches the watcher: a library that
+// prints and then crashes must find it asleep. A pipe that fills is emptied
+// at once, so that a flood never waits.
+const std::chrono::milliseconds settle(10);
+
+bool filling(const pollfd (&ends)[2])
+{
+    for (const pollfd &end : ends) {
+        int waiting = 0;
+        if ((end.revents & POLLIN) && ioctl(end.fd, FIONREAD, &waiting) == 0
+            && waiting >= chunkSize / 2)
+            return true;
+    }
+    return false;
+}
 
 // divert() puts the pipes onto 1 and 2, so they must never take those numbers.
 int aboveStandard(int fd)
@@ -56,7 +74,7 @@ bool StrayOutput::create()
         return false;
     // Both zeroed now, so that the resident memory measured at the start of
     // a run already holds them, and a library that prints does not look as
-    // if it leaked.
+    // if it leaked. m_chunk takes what is only counted.
     m_shared = new (memory) Shared();
     m_chunk.reset(new char[chunkSize]());
     for (int stream = 0; stream < 2; ++stream) {
@@ -148,6 +166,8 @@ void StrayOutput::drainAsWritten()
         }
         if (poll(ends, 2, -1) < 0 && errno != EINTR)
             return;
+        if (!filling(ends))
+            std::this_thread::sleep_for(settle);
         std::lock_guard<std::mutex> lock(m_mutex);
         drain();
     }
@@ -180,10 +200,17 @@ void StrayOutput::drain()
                 continue;
             }
             checked[stream] = true;
-            const ssize_t got = read(m_read[stream], m_chunk.get(), chunkSize);
+            // The excerpt is read straight into the memory the watcher
+            // shares, so that a crash between the read and the count costs
+            // no more than the count.
+            Shared::Stream &shared = m_shared->streams[stream];
+            const bool excerpt = shared.size < kept;
+            const qint64 room = excerpt ? kept - shared.size : chunkSize;
+            const ssize_t got = read(m_read[stream], excerpt ? shared.bytes + shared.size : m_chunk.get(),
+                                     std::size_t(room));
             if (got > 0) {
-                keep(stream, got);
-                more = more || got == chunkSize;
+                shared.size += got;
+                more = more || got == room;
             } else if (got == 0) {
                 // Every write end is closed; nothing can come any more.
                 m_read[stream] = -1;
@@ -209,18 +236,6 @@ void StrayOutput::lose(int stream)
 {
     m_read[stream] = -1;
     m_shared->streams[stream].lost = true;
-}
-
-void StrayOutput::keep(int stream, qint64 size)
-{
-    Shared::Stream &shared = m_shared->streams[stream];
-    if (shared.size < kept)
-        std::memcpy(shared.bytes + shared.size, m_chunk.get(),
-                    std::size_t(std::min(size, kept - shared.size)));
-    // A calling process killed between the two leaves the watcher a count
-    // short of the bytes, never one past them.
-    std::atomic_signal_fence(std::memory_order_release);
-    shared.size += size;
 }
 
 void StrayOutput::fill(int stream, Taken &taken)

@@ -49,7 +49,6 @@ private:
     void drain();
     bool samePipe(int stream) const;
     void lose(int stream);
-    void keep(int stream, qint64 size);
     void fill(int stream, Taken &taken);
 
     Shared *m_shared = nullptr;

@@ -266,7 +266,7 @@ void hash(const FileBytes &file, std::vector<unsigned char> &block, LibraryIdent
             return;
         sha256.add(block.data(), got);
         done += got;
-        if (false && stop && stop())
+        if (done % stopPollBytes < got && stop && stop())
             return;
     }
     unsigned char digest[32];

@@ -6,8 +6,8 @@
 
 // SHA-256, fed in pieces. Where the processor has SHA-256 instructions
 // (x86-64's SHA extensions, AArch64's SHA2) the blocks go through them: a
-// terminal's slow cores then hash a maker's 20 MiB library in a small part
-// of the time that portable code, Qt's included, takes on every start.
+// terminal's slow cores then hash a maker's 20 MiB library in a fraction of
+// the time that portable code, Qt's included, takes on every start.
 class Sha256
 {
 public:
