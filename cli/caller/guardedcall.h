@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVarLengthArray>
-#include <QVector>
 
 #include <cstddef>
 
@@ -71,14 +70,15 @@ public:
 
     const char *operation;
     const char *function;
-    QVector<Number> arguments;
-    QVector<Value> textArguments;
+    // On the stack, as the buffers are: a burn-in makes millions of calls.
+    QVarLengthArray<Number, 4> arguments;
+    QVarLengthArray<Value, 1> textArguments;
     bool called = false;
     bool outside = false;   // a record of what happened outside any call
     bool returned = false;  // false after a crash, an exit or the watchdog
     int result = 0;
-    QVector<Value> values;
-    QVector<Number> outputs;
+    QVarLengthArray<Value, 13> values;
+    QVarLengthArray<Number, 1> outputs;
     QByteArray message;
     double milliseconds = 0;
     StrayOutput::Taken standardOutput;
@@ -102,7 +102,6 @@ private:
     void check(const Buffer &buffer, const QByteArray &text, bool terminated, int damage);
     void checkProcess(const char *who, const char *when);
 
-    // On the stack: a burn-in makes millions of calls.
     QVarLengthArray<Buffer, 16> m_buffers;
     int m_waitMs = -1;  // none
     long long m_startNs = 0;

@@ -205,9 +205,9 @@ void StrayOutput::drain()
             // no more than the count.
             Shared::Stream &shared = m_shared->streams[stream];
             const bool excerpt = shared.size < kept;
+            char *into = excerpt ? shared.bytes + shared.size : m_chunk.get();
             const qint64 room = excerpt ? kept - shared.size : chunkSize;
-            const ssize_t got = read(m_read[stream], excerpt ? shared.bytes + shared.size : m_chunk.get(),
-                                     std::size_t(room));
+            const ssize_t got = read(m_read[stream], into, std::size_t(room));
             if (got > 0) {
                 shared.size += got;
                 more = more || got == room;
