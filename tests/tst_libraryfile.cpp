@@ -42,7 +42,7 @@ LibraryIdentity described(const QByteArray &path, bool withHash = true,
                           const std::function<bool()> &stop = {})
 {
     LibraryIdentity identity = findLibrary(path);
-    describeLibrary(identity, withHash, stop);
+    readLibraryFile(identity, withHash, stop);
     ::close(identity.fd);
     return identity;
 }

@@ -59,9 +59,9 @@ struct StrayOutput::Shared
 {
     struct Stream
     {
-        char bytes[kept];
         qint64 size;
         bool lost;
+        char bytes[kept];
     };
     Stream streams[2];
 };
@@ -72,11 +72,15 @@ bool StrayOutput::create()
                         MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
         return false;
-    // Both zeroed now, so that the resident memory measured at the start of
-    // a run already holds them, and a library that prints does not look as
-    // if it leaked. m_chunk takes what is only counted.
-    m_shared = new (memory) Shared();
-    m_chunk.reset(new char[chunkSize]());
+    // The excerpts' pages are only touched once the library writes: a run
+    // whose library prints nothing starts without them. m_chunk takes what
+    // is only counted.
+    m_shared = new (memory) Shared;
+    for (Shared::Stream &stream : m_shared->streams) {
+        stream.size = 0;
+        stream.lost = false;
+    }
+    m_chunk.reset(new char[chunkSize]);
     for (int stream = 0; stream < 2; ++stream) {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0)

@@ -571,7 +571,7 @@ LibraryIdentity findLibrary(const QByteArray &libraryOption)
     return passedOver;
 }
 
-void describeLibrary(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop)
+void readLibraryFile(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop)
 {
     struct stat status;
     if (identity.fd < 0 || ::fstat(identity.fd, &status) != 0)

@@ -42,6 +42,6 @@ LibraryIdentity findLibrary(const QByteArray &libraryOption);
 // identity.fd, in memory that does not grow with the file; a crafted file
 // gets bounded work (past a bound, that field stays unknown). stop() is
 // asked after every MiB hashed; when it returns true, sha256 stays empty.
-void describeLibrary(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop);
+void readLibraryFile(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop);
 
 #endif

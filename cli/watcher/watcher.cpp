@@ -155,7 +155,7 @@ bool Watcher::prepare()
     const bool shown = m_options.describeLibrary || m_options.json
         || !m_options.metricsPath.isEmpty() || !m_library.unusable.isEmpty();
     if (shown)
-        describeLibrary(m_library, true, [] { return signalsCaught > 0; });
+        readLibraryFile(m_library, true, [] { return signalsCaught > 0; });
     if (m_options.describeLibrary)
         m_output.write(m_options.json ? libraryJsonLine(m_library)
                                       : describeLibrary(m_library).toUtf8());
@@ -343,7 +343,7 @@ void Watcher::writeSummary()
     RunState &state = runState();
     if (m_library.sha256.isEmpty() && m_library.fd >= 0) {
         const int caughtBefore = signalsCaught;
-        describeLibrary(m_library, true, [caughtBefore] { return signalsCaught > caughtBefore; });
+        readLibraryFile(m_library, true, [caughtBefore] { return signalsCaught > caughtBefore; });
     }
     RunSummary summary;
     summary.rounds = state.roundsDone;
