@@ -191,11 +191,12 @@ int main(int argc, char *argv[])
     if (big.empty())
         return std::fprintf(stderr, "cannot pad the library\n"), 1;
     const std::string small = directory + "/libVrkReaderClient.so";
-    Figures once, bareCall, bigText, smallText, bigJson, smallJson;
+    Figures once, bareCall, forkedCall, bigText, smallText, bigJson, smallJson;
     bool measured = true;
     for (int i = 0; measured && i < runs + 2; ++i) {
         measured = measure({cliProgram, "card-number"}, i >= 2, once)
                    && measure({directory + "/barecall"}, i >= 2, bareCall)
+                   && measure({directory + "/forkedcall"}, i >= 2, forkedCall)
                    && measure({cliProgram, "--library", big, "card-number"}, i >= 2, bigText)
                    && measure({cliProgram, "--library", small, "card-number"}, i >= 2, smallText)
                    && measure({cliProgram, "--json", "--library", big, "card-number"}, i >= 2,
@@ -218,6 +219,7 @@ int main(int argc, char *argv[])
                 "peak memory (MiB), 2,000,000 / 20,000", longRun.peakMiB, shortRun.peakMiB,
                 "-", "+2 MiB", growth <= 2 ? "yes" : "no");
     row("one read, CPU (ms), bare Qt Core call", median(once.cpu), median(bareCall.cpu), 1.2);
+    row("one read, CPU (ms), forked bare call", median(once.cpu), median(forkedCall.cpu), 0);
     row("one read, CPU (ms), 20 MiB / small lib", median(bigText.cpu), median(smallText.cpu),
         1.2);
     const double bigPeak = median(bigJson.peak), smallPeak = median(smallJson.peak);

@@ -121,7 +121,11 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
     ReaderLibrary library;
     if (loadLibrary(libraryPath, libraryFd, library, output)) {
         reportOutside("load", "at load", options, output);
-        state.usageAtStart = usageOf(getpid());
+        // The resources are for the summary of a burn-in or a stored
+        // result; a single call read by people does without them.
+        const bool summarised = options.json || options.repeat > 1;
+        if (summarised)
+            state.usageAtStart = usageOf(getpid());
         bool opened = true;
         if (options.open && !options.operations.isEmpty() && !stopping()) {
             const GuardedCall open = openDevice(library, options.settings);
@@ -147,7 +151,8 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         output.clearProgress();
         if (!state.ending[0])
             reportOutside("after-calls", "after the last call", options, output);
-        state.usageAtEnd = usageOf(getpid());
+        if (summarised)
+            state.usageAtEnd = usageOf(getpid());
     }
     state.finished = 1;
     _exit(0);
