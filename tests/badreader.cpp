@@ -32,8 +32,9 @@ bool fault(const char *name)
 }
 
 // Rewrites every run of 64 hex digits in the process's shared writable
-// memory, where a checker that trusts its calling process keeps the SHA-256.
-void forgeHashes()
+// memory, where a checker that trusts its calling process keeps the SHA-256;
+// or every name of the card number read there, with escape sequences.
+void scribble(bool names)
 {
     FILE *maps = std::fopen("/proc/self/maps", "r");
     if (!maps)
@@ -48,8 +49,12 @@ void forgeHashes()
         int run = 0;
         for (unsigned long i = 0; i < end - start; ++i) {
             run = std::isxdigit(static_cast<unsigned char>(bytes[i])) ? run + 1 : 0;
-            if (run == 64)
+            if (run == 64 && !names)
                 std::memset(bytes + i - 63, 'f', 64);
+            if (names && end - start - i >= 13 && std::memcmp(bytes + i, "VRK_ReadCarNo", 13) == 0)
+                std::memcpy(bytes + i, "\x1b[31mEVIL\x1b[0", 13);
+            if (names && end - start - i >= 11 && std::memcmp(bytes + i, "card-number", 11) == 0)
+                std::memcpy(bytes + i, "\x1b[31mcards\x07", 11);
         }
     }
     std::fclose(maps);
@@ -98,7 +103,14 @@ int VRK_ReadCarNo(char *cardNumber, char *error)
         std::raise(SIGSEGV);
     }
     if (fault("forge"))
-        forgeHashes();
+        scribble(false);
+    if (fault("scribble")) {
+        // The second time, the names stand in the tally too.
+        static int calls = 0;
+        scribble(true);
+        if (++calls == 2)
+            std::raise(SIGSEGV);
+    }
     if (fault("close-all")) {
         for (int fd = 3; fd < 1024; ++fd)
             close(fd);

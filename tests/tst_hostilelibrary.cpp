@@ -130,6 +130,8 @@ void tst_HostileLibrary::faultsNamed_data()
         << "the library wrote 20 bytes to standard output at load";
     QTest::newRow("lowers the file size limit") << "fsize" << twice
         << "VRK_ReadCarNo lowered the calling process's file size limit (RLIMIT_FSIZE)";
+    QTest::newRow("writes escape sequences over the names in the shared state") << "scribble"
+        << twice << "\\x1b[31mEVIL\\x1b[0 crashed: segmentation fault (SIGSEGV)";
 }
 
 // Each fault is named in the text the operator reads, the run still closes
@@ -152,6 +154,7 @@ void tst_HostileLibrary::faultsNamed()
     const QString said = QString::fromUtf8(file.readAll() + cli.err);
     QVERIFY2(said.contains(named), qPrintable(said));
     QVERIFY2(said.contains("summary of "), qPrintable(said));
+    QVERIFY2(!said.contains('\x1b'), qPrintable(said));
     QCOMPARE(cli.exitCode, 3);
     // The write below, once: the guard is whole again for the next call.
     if (fault == "write-below-2000-once")

@@ -145,7 +145,7 @@ QString printable(const QByteArray &text)
 
 QString describe(const GuardedCall &call, bool showPin)
 {
-    QString out = QString::fromLatin1(call.operation) + " (" + QString::fromLatin1(call.function)
+    QString out = QString::fromUtf8(call.operation) + " (" + QString::fromUtf8(call.function)
         + "): " + status(call)
         + (call.outside ? QStringLiteral("\n") : QString::asprintf(", %.3f ms\n", call.milliseconds));
     if (call.ok()) {
@@ -190,8 +190,8 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
         insertText(texts, textsExact, "stderr", call.standardError.bytes);
 
     QJsonObject object;
-    object.insert("operation", QString::fromLatin1(call.operation));
-    object.insert("function", QString::fromLatin1(call.function));
+    object.insert("operation", QString::fromUtf8(call.operation));
+    object.insert("function", QString::fromUtf8(call.function));
     object.insert("arguments", arguments);
     if (!argumentsExact.isEmpty())
         object.insert("arguments_base64", argumentsExact);
@@ -265,7 +265,8 @@ QString summaryTable(const RunSummary &summary)
                             "p95 ms", "p99 ms", "max ms");
     for (const Tally::Figures &f : summary.figures)
         out += QString::asprintf("  %-14s %8llu %9llu %8llu %8llu %10.3f %10.3f %10.3f %10.3f %10.3f\n",
-                                 f.operation, (unsigned long long)f.calls,
+                                 printable(f.operation).toUtf8().constData(),
+                                 (unsigned long long)f.calls,
                                  (unsigned long long)f.succeeded, (unsigned long long)f.failed,
                                  (unsigned long long)f.brokeContract, f.minMs, f.medianMs,
                                  f.p95Ms, f.p99Ms, f.maxMs);

@@ -1,6 +1,7 @@
 #include "metrics.h"
 
 #include "readertext.h"
+#include "report.h"
 #include "runstate.h"
 
 #include <QDateTime>
@@ -50,7 +51,7 @@ bool writeMetrics(const Options &options, const LibraryIdentity &library, bool f
             {"succeeded", f.succeeded}, {"failed", f.failed}, {"broke_contract", f.brokeContract}};
         for (const auto &outcome : outcomes)
             out += "cardreader_calls_total"
-                + labels({"operation", f.operation, "function", f.function, "outcome",
+                + labels({"operation", printable(f.operation), "function", printable(f.function), "outcome",
                           outcome.first, "device", device, "region", region})
                 + ' ' + QString::number(outcome.second) + '\n';
     }
@@ -58,7 +59,8 @@ bool writeMetrics(const Options &options, const LibraryIdentity &library, bool f
     family(out, "cardreader_call_duration_seconds", "histogram",
            "How long each reader library call took, by operation.");
     for (const Tally::Figures &f : figures) {
-        const QStringList operation{"operation", f.operation, "function", f.function};
+        const QStringList operation{"operation", printable(f.operation), "function",
+                                    printable(f.function)};
         std::uint64_t within = 0;
         for (int b = 0; b < Tally::promBounds; ++b) {
             within += f.promBuckets[b];

@@ -69,12 +69,12 @@ int worse(int a, int b)
     return rank(a) >= rank(b) ? a : b;
 }
 
-// A name from the shared state, which the library may have left without
-// its NUL.
+// A text from the shared state, which the library can write: read within
+// its size, and escaped, as all library text is.
 template <std::size_t size>
 QString shared(const char (&text)[size])
 {
-    return QString::fromUtf8(text, int(qstrnlen(text, size)));
+    return printable(QByteArray(text, int(qstrnlen(text, size))));
 }
 
 pid_t parentOf(pid_t pid)
@@ -312,13 +312,13 @@ void Watcher::reportLostCall(int how)
 {
     RunState &state = runState();
     const bool inCall = state.calling != 0;
-    const QByteArray operation = shared(state.operation).toLatin1();
-    const QByteArray function = shared(state.function).toLatin1();
+    const QByteArray operation = shared(state.operation).toUtf8();
+    const QByteArray function = shared(state.function).toUtf8();
     GuardedCall call(inCall ? operation.constData() : "outside",
                      inCall ? function.constData() : "the library");
     call.called = inCall;
     call.milliseconds = inCall ? (monotonicNs() - state.callStartNs) / 1e6 : 0;
-    const QString who = inCall ? QString::fromLatin1(function)
+    const QString who = inCall ? QString::fromUtf8(function)
                                : QStringLiteral("the library, outside any call,");
     QString ending;
     if (m_stoppedNow && inCall)
