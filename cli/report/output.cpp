@@ -42,10 +42,15 @@ Output::Output(int out, int err)
         m_fileSizeLimit = limit.rlim_cur;
 }
 
-QString Output::lost() const
+bool Output::sameDescriptor() const
 {
     struct stat status;
-    if (fstat(m_out, &status) != 0 || status.st_dev != m_device || status.st_ino != m_inode)
+    return fstat(m_out, &status) == 0 && status.st_dev == m_device && status.st_ino == m_inode;
+}
+
+QString Output::lost() const
+{
+    if (!sameDescriptor())
         return QStringLiteral("closed or replaced the calling process's standard output");
     rlimit limit;
     if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur < m_fileSizeLimit)
@@ -56,7 +61,9 @@ QString Output::lost() const
 bool Output::write(const QByteArray &bytes)
 {
     clearProgress();
-    if (runState().outputFailed || !lost().isEmpty())
+    // Checked before each write: a descriptor the library replaced would
+    // take the output into its own file without a failure.
+    if (runState().outputFailed || !sameDescriptor())
         return false;
     if (writeAll(m_out, bytes))
         return true;

@@ -31,6 +31,8 @@ public:
     void clearProgress();
 
 private:
+    bool sameDescriptor() const;
+
     int m_out;
     int m_err;
     unsigned long long m_device = 0;
