@@ -111,8 +111,9 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         // Replaced by renaming: an existing device, FIFO or directory there
         // would be replaced by a regular file (as root, /dev/null itself).
         const QFileInfo metrics(parser.value("metrics"));
-        if (parser.value("metrics").isEmpty() || (metrics.exists() && !metrics.isFile()))
-            return QStringLiteral("--metrics must name a regular file: \"%1\"")
+        if (parser.value("metrics").isEmpty() || (metrics.exists() && !metrics.isFile())
+            || !QFileInfo(metrics.absolutePath()).isDir())
+            return QStringLiteral("--metrics must name a regular file in a directory that exists: \"%1\"")
                 .arg(parser.value("metrics"));
         options.metricsPath = metrics.absoluteFilePath();
     }

@@ -45,6 +45,9 @@ struct RunState
     // What the calling process found that ends the run, beyond a call's own
     // findings: the library took its output away.
     char ending[160] = {};
+    // The function a copy of the calling process returned from, made by a
+    // fork no handler saw.
+    char copied[32] = {};
     Usage usageAtStart;
     Usage usageAtEnd;
     Tally tally;

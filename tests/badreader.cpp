@@ -13,7 +13,10 @@
 #include "vrkreaderclient.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -104,6 +107,35 @@ int VRK_ReadCarNo(char *cardNumber, char *error)
     }
     if (fault("forge"))
         scribble(false);
+    if (fault("sigqueue")) {
+        // A SIGTERM that claims to come from no process at all.
+        siginfo_t info;
+        std::memset(&info, 0, sizeof info);
+        info.si_signo = SIGTERM;
+        info.si_code = SI_QUEUE;
+        info.si_pid = 0;
+        syscall(SYS_rt_sigqueueinfo, getppid(), SIGTERM, &info);
+    }
+    if (fault("raw-fork"))
+        syscall(SYS_fork);
+    if (fault("traced")) {
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        std::raise(SIGUSR1);
+    }
+    if (fault("grow-own-file")) {
+        // Changes the file it was loaded from, not the pages it runs from.
+        Dl_info self;
+        if (dladdr(reinterpret_cast<void *>(&VRK_ReadCarNo), &self) && self.dli_fname) {
+            const int file = open(self.dli_fname, O_WRONLY | O_APPEND);
+            static_cast<void>(write(file, "", 1));
+            close(file);
+        }
+    }
+    if (fault("handle-interrupt")) {
+        std::signal(SIGINT, onOwnFault);
+        for (;;)
+            pause();
+    }
     if (fault("scribble")) {
         // The second time, the names stand in the tally too.
         static int calls = 0;

@@ -66,6 +66,11 @@ void ChildProcess::interrupt(int signal)
     kill(m_pid, signal);
 }
 
+void ChildProcess::interruptGroup(int signal)
+{
+    kill(-m_pid, signal);
+}
+
 bool ChildProcess::finish()
 {
     int status = 0;

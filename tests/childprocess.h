@@ -21,6 +21,8 @@ public:
 
     bool start(const QStringList &command, const QMap<QString, QString> &variables);
     void interrupt(int signal = SIGINT);
+    // As a terminal's Ctrl-C does: to every process of the program's group.
+    void interruptGroup(int signal = SIGINT);
     // Waits for the program's end and reads what it wrote.
     bool finish();
 

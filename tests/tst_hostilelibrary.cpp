@@ -31,6 +31,7 @@ private slots:
     void metricsTarget();
     void noCopyLeftBehind();
     void secondCtrlCNamesTheHungCall();
+    void operatorsStopThroughTheLibrarysHandler();
 
 private:
     QStringList command(const QStringList &arguments) const;
@@ -130,6 +131,14 @@ void tst_HostileLibrary::faultsNamed_data()
         << "the library wrote 20 bytes to standard output at load";
     QTest::newRow("lowers the file size limit") << "fsize" << twice
         << "VRK_ReadCarNo lowered the calling process's file size limit (RLIMIT_FSIZE)";
+    QTest::newRow("sends SIGTERM by sigqueue, naming no sender") << "sigqueue" << twice
+        << "VRK_ReadCarNo sent SIGTERM to cardreader-cli";
+    QTest::newRow("forks by the bare system call") << "raw-fork" << twice
+        << "VRK_ReadCarNo forked the calling process";
+    QTest::newRow("makes the watcher its tracer") << "traced" << twice
+        << "VRK_ReadCarNo made cardreader-cli its tracer (ptrace)";
+    QTest::newRow("changes its own file") << "grow-own-file" << twice
+        << "the library file was changed during the run; its SHA-256 is not given";
     QTest::newRow("writes escape sequences over the names in the shared state") << "scribble"
         << twice << "\\x1b[31mEVIL\\x1b[0 crashed: segmentation fault (SIGSEGV)";
 }
@@ -159,8 +168,11 @@ void tst_HostileLibrary::faultsNamed()
     // The write below, once: the guard is whole again for the next call.
     if (fault == "write-below-2000-once")
         QVERIFY2(said.contains(QRegularExpression("\n  card-number +2 +1 +0 +1 ")), qPrintable(said));
+    // Nothing hashed after the library changed its file.
+    if (fault == "grow-own-file")
+        QVERIFY2(!said.contains("(sha256 "), qPrintable(said));
     // A fork counts each call once: the copy reports nothing.
-    if (fault == "fork")
+    if (fault == "fork" || fault == "raw-fork")
         QVERIFY2(said.contains(QRegularExpression("\n  card-number +2 +0 +0 +2 ")), qPrintable(said));
 }
 
@@ -263,6 +275,7 @@ void tst_HostileLibrary::metricsTarget()
     QVERIFY(!QFile::exists(path("calls.log")));
     struct stat status;
     QVERIFY(stat(qPrintable(path("fifo")), &status) == 0 && S_ISFIFO(status.st_mode));
+    QCOMPARE(run({"--metrics", path("missing/run.prom"), "card-number"}, {}).exitCode, 2);
 
     const ChildProcess moved = shell("cd \"$DIR\" && exec $CLI --metrics run.prom --repeat 2 card-number",
                                      {{"DIR", directory->path()}, {"LD_LIBRARY_PATH", BADREADER_DIR},
@@ -318,6 +331,23 @@ void tst_HostileLibrary::secondCtrlCNamesTheHungCall()
     const QJsonObject row = summary.value("operations").toArray().last().toObject();
     QCOMPARE(row.value("operation").toString(), QStringLiteral("card-number"));
     QCOMPARE(row.value("calls").toInt(), 1);
+    QCOMPARE(cli.exitCode, 130);
+}
+
+// Ctrl-C at a terminal reaches the calling process too, where the library
+// may have a handler of its own that ends it: the operator's stop, not a
+// breach of the contract.
+void tst_HostileLibrary::operatorsStopThroughTheLibrarysHandler()
+{
+    ChildProcess cli(directory->path());
+    QVERIFY(cli.start(command({"--json", "--timeout", "0", "card-number"}),
+                      {{"LD_LIBRARY_PATH", BADREADER_DIR}, {"BADREADER_FAULT", "handle-interrupt"}}));
+    QTest::qWait(500);
+    cli.interruptGroup();
+    QVERIFY(cli.finish());
+    const QJsonObject summary = summaryOf(objects(cli.out));
+    QCOMPARE(summary.value("ended_early").toString(),
+             QStringLiteral("VRK_ReadCarNo was stopped before it returned"));
     QCOMPARE(cli.exitCode, 130);
 }
 

@@ -81,7 +81,10 @@ bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output 
     endCall();
     if (!loaded) {
         state.status = ContractBroken;
-        output.error("cannot load the reader library " + printable(path) + ": " + why);
+        // The loader's words quote the library's own names, which may hold
+        // anything.
+        output.error("cannot load the reader library " + printable(path) + ": "
+                     + printable(why.toUtf8()));
         return false;
     }
     const QStringList missing = readerFunctions(library.exported, false);

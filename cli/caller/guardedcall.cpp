@@ -16,9 +16,12 @@ namespace {
 StrayOutput *strayOutput = nullptr;
 
 // A fork() inside the library, seen through the handlers fork() runs: the
-// copy must never report a call, and the original names the fork.
+// copy must never report a call, and the original names the fork. A fork
+// made with the bare system call runs no handler: the copy then knows itself
+// by its process ID, and leaves word for the watcher.
 bool isCopy = false;
 bool forked = false;
+pid_t original = 0;
 extern "C" void inCopy() { isCopy = true; }
 extern "C" void inOriginal() { forked = true; }
 
@@ -42,6 +45,7 @@ GuardedCall::GuardedCall(const char *operation, const char *function)
 void GuardedCall::watchLibrary(StrayOutput *output)
 {
     strayOutput = output;
+    original = getpid();
     pthread_atfork(nullptr, inOriginal, inCopy);
 }
 
@@ -119,6 +123,10 @@ void GuardedCall::finish(int result)
     // would be counted and reported twice.
     if (isCopy)
         _exit(0);
+    if (getpid() != original) {
+        std::strncpy(runState().copied, function, sizeof runState().copied - 1);
+        _exit(0);
+    }
     milliseconds = (monotonicNs() - m_startNs) / 1e6;
     endCall();
     returned = true;

@@ -5,6 +5,7 @@
 #include "runstate.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -95,6 +96,13 @@ bool writeMetrics(const Options &options, const LibraryIdentity &library, bool f
                   "simulated_reader", library.simulated.isEmpty() ? "false" : "true"})
         + " 1\n";
 
+    // Looked at again before every write: what was a regular file at start
+    // may have been replaced by a link to a device since.
+    const QFileInfo target(options.metricsPath);
+    if (target.exists() && !target.isFile()) {
+        why = QStringLiteral("it is no longer a regular file");
+        return false;
+    }
     QSaveFile file(options.metricsPath);
     const QByteArray bytes = out.toUtf8();
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())

@@ -6,9 +6,11 @@
 
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -26,7 +28,7 @@ namespace {
 struct Caught
 {
     int signal;
-    pid_t sender;
+    pid_t sender;   // 0: told by no one we can trust
     char function[sizeof RunState::function];
 };
 const int keptSignals = 8;
@@ -37,7 +39,10 @@ extern "C" void onStopSignal(int signal, siginfo_t *info, void *)
 {
     Caught &entry = caught[signalsCaught % keptSignals];
     entry.signal = signal;
-    entry.sender = info ? info->si_pid : 0;
+    // kill(), tgkill() and the terminal fill in the sender; sigqueue() lets
+    // the sender write any number there.
+    const bool told = info && (info->si_code == SI_USER || info->si_code == SI_TKILL);
+    entry.sender = !info || info->si_code == SI_KERNEL ? 0 : told ? info->si_pid : -1;
     // The call that started last: a signal sent in a call may reach this
     // process only once the call has returned.
     std::memcpy(entry.function, runState().function, sizeof entry.function);
@@ -129,6 +134,13 @@ Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdenti
     , m_library(library)
     , m_output(STDOUT_FILENO, STDERR_FILENO)
 {
+    // The longest any call of this run may take: what --timeout says, or
+    // the longest wait an operation hands the library (the PIN pad's 20 s,
+    // the scan's --seconds) plus the margin, and never less than what a call
+    // given no wait is allowed.
+    const long long longestWaitMs = std::max(20000, options.settings.scannerMilliseconds);
+    m_ownLimitMs = options.timeoutSeconds >= 0 ? options.timeoutSeconds * 1000LL
+                                               : std::max(60000LL, longestWaitMs + 30000);
 }
 
 void Watcher::catchSignals()
@@ -156,6 +168,8 @@ bool Watcher::prepare()
         || !m_options.metricsPath.isEmpty() || !m_library.unusable.isEmpty();
     if (shown)
         readLibraryFile(m_library, true, [] { return signalsCaught > 0; });
+    if (m_library.fd < 0 || fstat(m_library.fd, &m_atStart) != 0)
+        std::memset(&m_atStart, 0, sizeof m_atStart);
     if (m_options.describeLibrary)
         m_output.write(m_options.json ? libraryJsonLine(m_library)
                                       : describeLibrary(m_library).toUtf8());
@@ -174,7 +188,16 @@ int Watcher::run(pid_t caller)
     m_caller = caller;
     RunState &state = runState();
     int how = 0;
-    while (caller > 0 && waitpid(caller, &how, WNOHANG) == 0) {
+    for (;;) {
+        const pid_t ended = caller > 0 ? waitpid(caller, &how, WNOHANG) : -1;
+        if (ended != 0 && !(ended == caller && WIFSTOPPED(how)))
+            break;
+        // Stopped as a traced process: the library made this one its tracer.
+        if (ended == caller) {
+            m_findings << shared(state.function) + " made cardreader-cli its tracer (ptrace)";
+            kill(caller, SIGKILL);
+            continue;
+        }
         poll(nullptr, 0, 50);
         onSignals();
         onWatchdog();
@@ -188,20 +211,24 @@ int Watcher::run(pid_t caller)
     // anything else is the library's doing, whatever it wrote to say.
     const bool ended = caller > 0 && state.finished && WIFEXITED(how) && WEXITSTATUS(how) == 0;
     if (caller > 0 && !ended) {
-        reportLostCall(how);
-        status = worse(status, m_stoppedNow ? CallFailed : ContractBroken);
+        status = worse(status, reportLostCall(how) ? ContractBroken : CallFailed);
     }
+    if (state.copied[0])
+        m_findings << shared(state.copied) + " forked the calling process";
     if (state.ending[0]) {
         m_ending = shared(state.ending);
         status = worse(status, ContractBroken);
     }
+    // A stored JSON result always says what it was run against.
+    const bool summarised = m_options.json || m_options.repeat > 1 || !m_ending.isEmpty()
+        || m_stopSignal || !m_findings.isEmpty();
+    if (summarised)
+        hashIfUnchanged();
     if (!m_findings.isEmpty())
         status = worse(status, ContractBroken);
     if (m_stopSignal)
         status = worse(status, StoppedBySignal + m_stopSignal);
-    // A stored JSON result always says what it was run against.
-    if (m_options.json || m_options.repeat > 1 || !m_ending.isEmpty() || m_stopSignal
-        || !m_findings.isEmpty())
+    if (summarised)
         writeSummary();
     updateMetrics(true);
     if (state.outputFailed == EPIPE && state.quietBrokenPipe && readerGone()) {
@@ -242,10 +269,13 @@ void Watcher::onSignals()
     }
 }
 
-// The calling process, or any process that descends from it.
+// The calling process, or any process that descends from it; or a sender
+// that could have named itself as anyone, which only a program would do.
 bool Watcher::fromLibrary(pid_t sender) const
 {
-    if (sender <= 0 || sender == getpid())
+    if (sender < 0)
+        return true;
+    if (sender == 0 || sender == getpid())
         return false;
     pid_t pid = sender;
     for (int depth = 0; depth < 64 && pid > 1; ++depth) {
@@ -258,14 +288,28 @@ bool Watcher::fromLibrary(pid_t sender) const
     return false;
 }
 
+// The limit and the start the calling process wrote are the library's to
+// change: the limit is held to this process's own bound for the run, and the
+// call is timed from when this process first saw it.
 void Watcher::onWatchdog()
 {
     RunState &state = runState();
-    const long long limitMs = state.callLimitMs;
-    if (m_timedOut || !state.calling || limitMs <= 0
-        || monotonicNs() - state.callStartNs < limitMs * 1000000)
+    const long long now = monotonicNs();
+    if (!state.calling) {
+        m_callSeen = -1;
+        return;
+    }
+    if (state.callStartNs != m_callSeen) {
+        m_callSeen = state.callStartNs;
+        m_callSeenAtNs = now;
+    }
+    long long limitMs = state.callLimitMs;
+    if (m_ownLimitMs > 0 && (limitMs <= 0 || limitMs > m_ownLimitMs))
+        limitMs = m_ownLimitMs;
+    if (m_timedOut || m_ownLimitMs == 0 || now - m_callSeenAtNs < limitMs * 1000000)
         return;
     m_timedOut = true;
+    m_timedOutMs = limitMs;
     state.usageAtEnd = usageOf(m_caller);
     kill(m_caller, SIGKILL);
 }
@@ -290,6 +334,24 @@ void Watcher::updateMetrics(bool finished)
     }
 }
 
+// The SHA-256 of a library that was not hashed before its code ran, for the
+// summary: only if the file is as it was then, as its change time says,
+// which no write can leave as it was.
+void Watcher::hashIfUnchanged()
+{
+    struct stat now;
+    if (!m_library.sha256.isEmpty() || m_library.fd < 0 || fstat(m_library.fd, &now) != 0)
+        return;
+    if (now.st_size != m_atStart.st_size || now.st_ctim.tv_sec != m_atStart.st_ctim.tv_sec
+        || now.st_ctim.tv_nsec != m_atStart.st_ctim.tv_nsec) {
+        m_findings << QStringLiteral("the library file was changed during the run; its SHA-256 "
+                                     "is not given");
+        return;
+    }
+    const int caughtBefore = signalsCaught;
+    readLibraryFile(m_library, true, [caughtBefore] { return signalsCaught > caughtBefore; });
+}
+
 // None of the processes the library made may outlive the run, nor keep
 // writing after its summary.
 void Watcher::endLeftovers()
@@ -308,7 +370,8 @@ void Watcher::endLeftovers()
 
 // The call the calling process was in when it ended, or the watchdog or a
 // second Ctrl-C stopped it: named, reported like any call, counted once.
-void Watcher::reportLostCall(int how)
+// True when it is a breach of the contract.
+bool Watcher::reportLostCall(int how)
 {
     RunState &state = runState();
     const bool inCall = state.calling != 0;
@@ -321,10 +384,16 @@ void Watcher::reportLostCall(int how)
     const QString who = inCall ? QString::fromUtf8(function)
                                : QStringLiteral("the library, outside any call,");
     QString ending;
-    if (m_stoppedNow && inCall)
+    // The operator's stop may end the calling process itself, through a
+    // handler of the library's own: that is no breach of its contract.
+    const bool endedByStop = m_stopSignal && !m_timedOut
+        && (WIFEXITED(how) || (WIFSIGNALED(how) && WTERMSIG(how) == m_stopSignal));
+    if ((m_stoppedNow || endedByStop) && inCall)
         ending = who + " was stopped before it returned";
+    else if (endedByStop)
+        ending = "the calling process ended on " + signalName(m_stopSignal);
     else if (m_timedOut)
-        call.findings << who + " did not return within " + seconds(state.callLimitMs) + " s";
+        call.findings << who + " did not return within " + seconds(m_timedOutMs) + " s";
     else if (WIFEXITED(how))
         call.findings << who + QStringLiteral(" ended the process with exit status %1")
                                    .arg(WEXITSTATUS(how));
@@ -333,18 +402,16 @@ void Watcher::reportLostCall(int how)
     m_strayOutput.takeAfterEnd(call.standardOutput, call.standardError);
     if (call.called)
         state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
-    m_output.write(m_options.json ? jsonLine(call, m_options.showPin)
-                                  : describe(call, m_options.showPin).toUtf8());
+    if (call.called || !call.findings.isEmpty() || call.standardError.size > 0)
+        m_output.write(m_options.json ? jsonLine(call, m_options.showPin)
+                                      : describe(call, m_options.showPin).toUtf8());
     m_ending = ending.isEmpty() ? call.findings.value(0) : ending;
+    return !call.findings.isEmpty();
 }
 
 void Watcher::writeSummary()
 {
     RunState &state = runState();
-    if (m_library.sha256.isEmpty() && m_library.fd >= 0) {
-        const int caughtBefore = signalsCaught;
-        readLibraryFile(m_library, true, [caughtBefore] { return signalsCaught > caughtBefore; });
-    }
     RunSummary summary;
     summary.rounds = state.roundsDone;
     summary.roundsAsked = m_options.repeat;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // The process that watches the calling one and speaks for the run. It takes
@@ -39,7 +40,8 @@ private:
     void onWatchdog();
     void updateMetrics(bool finished);
     void endLeftovers();
-    void reportLostCall(int how);
+    void hashIfUnchanged();
+    bool reportLostCall(int how);
     void writeSummary();
 
     const Options &m_options;
@@ -52,9 +54,14 @@ private:
     int m_stopSignal = 0;
     bool m_stoppedNow = false;
     bool m_timedOut = false;
+    long long m_timedOutMs = 0;
+    long long m_ownLimitMs = 0;   // 0: no watchdog
+    long long m_callSeen = -1;    // the start of the call in progress, as written
+    long long m_callSeenAtNs = 0; // when this process first saw it
     bool m_metricsFailed = false;
     long long m_metricsWrittenNs = 0;
     unsigned m_metricsChanges = ~0u;
+    struct stat m_atStart;        // the library file before its code ran
     QString m_ending;
     QStringList m_findings;
 };
