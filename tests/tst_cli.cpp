@@ -689,7 +689,7 @@ void tst_Cli::statusAndMessages_data()
         << QStringList{"--no-open", "--library", badReader, "card-number"} << "" << "/dev/full"
         << "" << "cannot write the output" << 3;
     QTest::newRow("metrics that cannot be written")
-        << QStringList{"--metrics", "/proc/cardreader/reader.prom", "card-number"} << "" << ""
+        << QStringList{"--metrics", "/proc/reader.prom", "card-number"} << "" << ""
         << "card-number (VRK_ReadCarNo): ok" << "cannot write the metrics" << 4;
     QTest::newRow("the library's standard error, escaped, with its call")
         << QStringList{"--no-open", "--library", badReader, "card-number"} << "chatter" << ""
