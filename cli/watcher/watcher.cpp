@@ -260,12 +260,13 @@ void Watcher::onSignals()
             m_output.error("stopping after the current call; Ctrl-C again stops now");
             continue;
         }
-        // Between calls the calling process stops by itself before the next.
-        if (!m_stoppedNow && state.calling) {
-            m_stoppedNow = true;
-            state.usageAtEnd = usageOf(m_caller);
-            kill(m_caller, SIGKILL);
-        }
+        // Between calls the calling process stops by itself before the next;
+        // one that has not within a second, whatever its shared state says,
+        // is stopped all the same.
+        if (!m_stoppedNow && state.calling)
+            stopNow();
+        else if (!m_stoppedNow && m_stopDeadlineNs == 0)
+            m_stopDeadlineNs = monotonicNs() + 1000000000LL;
     }
 }
 
@@ -291,10 +292,19 @@ bool Watcher::fromLibrary(pid_t sender) const
 // The limit and the start the calling process wrote are the library's to
 // change: the limit is held to this process's own bound for the run, and the
 // call is timed from when this process first saw it.
+void Watcher::stopNow()
+{
+    m_stoppedNow = true;
+    runState().usageAtEnd = usageOf(m_caller);
+    kill(m_caller, SIGKILL);
+}
+
 void Watcher::onWatchdog()
 {
     RunState &state = runState();
     const long long now = monotonicNs();
+    if (m_stopDeadlineNs && !m_stoppedNow && now >= m_stopDeadlineNs)
+        stopNow();
     if (!state.calling) {
         m_callSeen = -1;
         return;
@@ -386,12 +396,12 @@ bool Watcher::reportLostCall(int how)
     QString ending;
     // The operator's stop may end the calling process itself, through a
     // handler of the library's own: that is no breach of its contract.
-    const bool endedByStop = m_stopSignal && !m_timedOut
-        && (WIFEXITED(how) || (WIFSIGNALED(how) && WTERMSIG(how) == m_stopSignal));
-    if ((m_stoppedNow || endedByStop) && inCall)
-        ending = who + " was stopped before it returned";
-    else if (endedByStop)
-        ending = "the calling process ended on " + signalName(m_stopSignal);
+    const bool stopped = m_stoppedNow
+        || (m_stopSignal && !m_timedOut
+            && (WIFEXITED(how) || (WIFSIGNALED(how) && WTERMSIG(how) == m_stopSignal)));
+    if (stopped)
+        ending = inCall ? who + " was stopped before it returned"
+                        : "the calling process was stopped between calls";
     else if (m_timedOut)
         call.findings << who + " did not return within " + seconds(m_timedOutMs) + " s";
     else if (WIFEXITED(how))

@@ -37,6 +37,7 @@ public:
 private:
     void onSignals();
     bool fromLibrary(pid_t sender) const;
+    void stopNow();
     void onWatchdog();
     void updateMetrics(bool finished);
     void endLeftovers();
@@ -53,6 +54,7 @@ private:
     int m_signalsHandled = 0;
     int m_stopSignal = 0;
     bool m_stoppedNow = false;
+    long long m_stopDeadlineNs = 0;
     bool m_timedOut = false;
     long long m_timedOutMs = 0;
     long long m_ownLimitMs = 0;   // 0: no watchdog
