@@ -1,53 +1,137 @@
 #!/usr/bin/env python3
 """The fleet report: one row per terminal from what cardreader-cli --json
-printed there (HOST.jsonl) and its exit status (HOST.status), gathered into
-one folder. A terminal with no files was not reached.
+printed there (HOST.jsonl), its exit status (HOST.status) and what the
+playbook had to say about it (HOST.note), gathered into one folder. A
+terminal with none of these was not reached.
 
     report.py FOLDER HOST...
 
-Writes FOLDER/report.csv and prints the same rows as a table."""
+Writes FOLDER/report.csv (mode 0600: it holds what the terminals read) and
+prints the same rows as a table. Whatever is wrong with a terminal's files
+is said in that terminal's note, and the other rows are written as usual."""
 
 import csv
 import json
 import os
+import re
 import sys
+
+FIELDS = ["host", "reached", "library_sha256", "exit_status"]
+NUMBER = re.compile(r"-?[0-9]+(\.[0-9]+)?")
+
+
+def count(row, name):
+    value = row.get(name, 0)
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise ValueError('"%s" is not a number' % name)
+    return value
 
 
 def outcome(row):
     """ok, failed or contract for one operation's summary row."""
-    if row.get("broke_contract", 0) > 0:
+    if count(row, "broke_contract") > 0:
         return "contract"
-    if row.get("failed", 0) > 0:
+    if count(row, "failed") > 0:
         return "failed"
     return "ok"
 
 
+def summarised(summary, operations):
+    """The library's SHA-256 from a summary, its operations put in
+    operations; ValueError says what in it is not as cardreader-cli writes."""
+    if not isinstance(summary, dict):
+        raise ValueError("a summary that is not an object")
+    library = summary.get("library", {})
+    if not isinstance(library, dict):
+        raise ValueError('"library" is not an object')
+    sha256 = library.get("sha256", "")
+    if not isinstance(sha256, str) or not re.fullmatch(r"([0-9a-f]{64})?", sha256):
+        raise ValueError('"sha256" is not a SHA-256')
+    rows = summary.get("operations", [])
+    if not isinstance(rows, list) or not all(isinstance(row, dict) for row in rows):
+        raise ValueError('"operations" is not a list of objects')
+    found = {}
+    for row in rows:
+        name = row.get("operation")
+        if not isinstance(name, str) or not name.isprintable() or name in FIELDS + ["note", ""]:
+            raise ValueError('an operation row without a usable "operation"')
+        found[name] = outcome(row)
+    operations.update(found)
+    return sha256
+
+
+def read(folder, host, kind, problems):
+    """The text of HOST.KIND, or None when there is none or it cannot be read."""
+    name = host + "." + kind
+    try:
+        with open(os.path.join(folder, name), "rb") as file:
+            return file.read().decode("utf-8", errors="surrogateescape")
+    except FileNotFoundError:
+        return None
+    except OSError as error:
+        problems.append("%s: %s" % (name, error.strerror))
+        return None
+
+
 def terminal(folder, host):
     """The report's fields for one terminal, and its operations in order."""
-    lines_path = os.path.join(folder, host + ".jsonl")
-    status_path = os.path.join(folder, host + ".status")
-    if not os.path.exists(status_path):
+    problems = []
+    status = read(folder, host, "status", problems)
+    lines = read(folder, host, "jsonl", problems)
+    note = read(folder, host, "note", problems)
+    if status is None and lines is None and note is None and not problems:
         return {"host": host, "reached": "unreachable"}, {}
-    with open(status_path, encoding="utf-8") as status:
-        fields = {"host": host, "reached": "yes", "exit_status": status.read().strip()}
+    fields = {"host": host, "reached": "yes", "library_sha256": ""}
+    if note is not None:
+        problems.append(note.strip())
+    if status is not None:
+        if re.fullmatch(r"-?[0-9]+", status.strip()):
+            fields["exit_status"] = status.strip()
+        else:
+            problems.append(host + ".status: not an exit status")
     operations = {}
-    library = {}
-    with open(lines_path, encoding="utf-8") as lines:
-        for line in lines:
-            try:
-                record = json.loads(line)
-            except ValueError:
-                continue
+    summaries = 0
+    for number, line in enumerate((lines or "").splitlines(), 1):
+        where = "%s.jsonl line %d: " % (host, number)
+        try:
+            line.encode("utf-8")
+            record = json.loads(line) if line.strip() else {}
+            if not isinstance(record, dict):
+                raise ValueError("not an object")
             # The library's identity from one place, the summary that closes
             # every run: the watching process writes it, from the file it
             # opened before any of the library's code ran.
-            summary = record.get("summary")
-            if summary:
-                library = summary.get("library", library)
-                for row in summary.get("operations", []):
-                    operations[row["operation"]] = outcome(row)
-    fields["library_sha256"] = library.get("sha256", "")
+            if "summary" in record:
+                summaries += 1
+                fields["library_sha256"] = summarised(record["summary"], operations)
+        except UnicodeEncodeError:
+            problems.append(where + "not UTF-8")
+        except RecursionError:
+            problems.append(where + "nested too deep")
+        except ValueError as error:
+            problems.append(where + str(error).split(":")[0])
+    if lines is None and status is not None:
+        problems.append("no " + host + ".jsonl")
+    if lines is not None and status is None and note is None:
+        problems.append("no " + host + ".status")
+    if lines is not None and not summaries:
+        problems.append(host + ".jsonl: no summary, the run did not end")
+    if problems:
+        # One file can be wrong on every line: the first says what, and how
+        # many more there are.
+        more = " (and %d more)" % (len(problems) - 1) if len(problems) > 1 else ""
+        fields["note"] = problems[0] + more
     return fields, operations
+
+
+def cell(value):
+    """A CSV cell a spreadsheet shows as it is: one that would begin a
+    formula is prefixed with a quote (OWASP's advice on CSV injection). A
+    plain number such as an exit status of -1 stays a number: there is no
+    formula in it."""
+    if value[:1] in ("=", "+", "-", "@", "\t", "\r") and not NUMBER.fullmatch(value):
+        return "'" + value
+    return value
 
 
 def main():
@@ -63,15 +147,22 @@ def main():
         fields.update(operations)
         rows.append(fields)
 
-    header = ["host", "reached", "library_sha256", "exit_status"] + columns
-    with open(os.path.join(folder, "report.csv"), "w", newline="", encoding="utf-8") as out:
-        writer = csv.DictWriter(out, fieldnames=header, restval="")
-        writer.writeheader()
-        writer.writerows(rows)
+    header = FIELDS + columns + ["note"]
+    path = os.path.join(folder, "report.csv")
+    descriptor = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+    with open(descriptor, "w", newline="", encoding="utf-8", errors="surrogateescape") as out:
+        writer = csv.writer(out)
+        for row in [dict(zip(header, header))] + rows:
+            writer.writerow([cell(row.get(name, "")) for name in header])
 
     # The table shows the first 12 hex digits of each SHA-256: enough to tell
-    # libraries apart; the CSV holds them whole.
+    # libraries apart; the CSV holds them whole. What a file said is shown
+    # with its control characters escaped, so that it cannot drive the
+    # terminal the table is printed on.
     shown = [dict(row, library_sha256=row.get("library_sha256", "")[:12]) for row in rows]
+    for row in shown:
+        if "note" in row:
+            row["note"] = row["note"].encode("unicode_escape", "surrogateescape").decode("ascii")
     widths = {name: max([len(name)] + [len(row.get(name, "")) for row in shown]) for name in header}
     for row in [dict(zip(header, header))] + shown:
         print("  ".join(row.get(name, "").ljust(widths[name]) for name in header).rstrip())
