@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -67,6 +68,12 @@ AnsweredCall &AnsweredCall::output(int *value)
 AnsweredCall &AnsweredCall::error(char *buffer)
 {
     m_error = buffer;
+    return *this;
+}
+
+AnsweredCall &AnsweredCall::afterScriptedSuccess(std::function<void()> follow)
+{
+    m_afterScriptedSuccess = std::move(follow);
     return *this;
 }
 

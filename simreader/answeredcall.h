@@ -2,6 +2,7 @@
 #define SIMREADER_ANSWEREDCALL_H
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ public:
     AnsweredCall &secret(char *buffer, std::size_t size);
     AnsweredCall &output(int *value);
     AnsweredCall &error(char *buffer);
+    // What the demo reader does after a scripted success, so that the
+    // functions the script does not name answer as after that call.
+    AnsweredCall &afterScriptedSuccess(std::function<void()> follow);
 
     template <typename... Args>
     int answer(int (*demo)(Args...), Args... args)
@@ -36,8 +40,11 @@ public:
             return recorded(unanswered());
         }
         int result = 0;
-        if (replayed(result))
+        if (replayed(result)) {
+            if (result == 0 && m_afterScriptedSuccess)
+                m_afterScriptedSuccess();
             return result;
+        }
         return demo(args...);
     }
 
@@ -63,6 +70,7 @@ private:
     int *m_output = nullptr;
     char *m_error = nullptr;
     long long m_startMs = 0;
+    std::function<void()> m_afterScriptedSuccess;
 };
 
 #endif

@@ -66,6 +66,12 @@ int openDev(int deviceType, char *regionCode, char *error)
     return 0;
 }
 
+void openAsScripted(int deviceType, char *regionCode)
+{
+    char ignored[errorSize];
+    openDev(deviceType, regionCode, ignored);
+}
+
 int readCarNo(char *cardNumber, char *error)
 {
     if (!isOpen(error))

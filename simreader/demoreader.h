@@ -7,6 +7,9 @@
 namespace Demo {
 
 int openDev(int deviceType, char *regionCode, char *error);
+// A scripted open that succeeded: the demo reader opens with the same
+// choices, if it supports them, and its own error text goes nowhere.
+void openAsScripted(int deviceType, char *regionCode);
 int readCarNo(char *cardNumber, char *error);
 int readCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *issuerCode,
                 char *issueDate, char *validity, char *cardNumber, char *idNumber, char *name,

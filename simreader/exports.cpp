@@ -15,6 +15,7 @@ int VRK_OpenDev(int deviceType, char *regionCode, char *error)
         .number("deviceType", deviceType)
         .text("regionCode", regionCode, regionCodeSize)
         .error(error)
+        .afterScriptedSuccess([=] { Demo::openAsScripted(deviceType, regionCode); })
         .answer(Demo::openDev, deviceType, regionCode, error);
 }
 

@@ -12,7 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
+#include <ctime>
 
 namespace {
 
@@ -222,6 +222,41 @@ std::string Script::lineAt(std::size_t begin) const
     if (end > begin && m_content[end - 1] == '\r')
         --end;
     return m_content.substr(begin, end - begin);
+}
+
+bool isReaderFunction(const std::string &name)
+{
+    return indexOf(name) >= 0;
+}
+
+std::string recordingHeader(const std::string &makerPath)
+{
+    char when[32] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm utc;
+    if (gmtime_r(&now, &utc))
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return std::string(recordingMark) + ", made " + when + " with " + quoted(makerPath);
+}
+
+bool isRecordingHeader(const std::string &line)
+{
+    const std::string start = std::string(recordingMark) + ", made ";
+    const char when[] = "0000-00-00T00:00:00Z";
+    const std::string with = " with ";
+    std::size_t pos = start.size();
+    if (line.compare(0, pos, start) != 0 || line.size() < pos + sizeof when - 1)
+        return false;
+    for (const char *expected = when; *expected; ++expected, ++pos) {
+        const bool digit = line[pos] >= '0' && line[pos] <= '9';
+        if (*expected == '0' ? !digit : line[pos] != *expected)
+            return false;
+    }
+    if (line.compare(pos, with.size(), with) != 0)
+        return false;
+    pos += with.size();
+    std::string makerPath, why;
+    return unquote(line, pos, makerPath, why) && pos == line.size();
 }
 
 std::string scriptLine(const std::string &function, const Answer &answer)

@@ -24,10 +24,17 @@ struct Answer
 const std::size_t scriptLimit = 16 * 1024 * 1024;
 const long delayLimitMs = 3600000;
 
-// How every recording begins: a comment for the player.
+// How every recording begins: a comment for the player, which says what made
+// it and when, and by which a recording is known before it is replaced:
+// # cardreader simulated reader recording, made 2026-12-07T14:00:00Z with "PATH"
 const char recordingMark[] = "# cardreader simulated reader recording";
+std::string recordingHeader(const std::string &makerPath);
+// Only a whole header line: a file that merely begins with the same words
+// is somebody's notes.
+bool isRecordingHeader(const std::string &line);
 
 const std::size_t readerFunctions = 13;
+bool isReaderFunction(const std::string &name);
 
 // Each function's scripted answers, used in order; the last one repeats.
 // Functions the script does not name are left to the demo reader. The

@@ -1,11 +1,9 @@
 #include "session.h"
 
 #include "makerlibrary.h"
-#include "readertext.h"
 #include "warning.h"
 
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -15,29 +13,30 @@ const char *environment(const char *name)
     return value && *value ? value : nullptr;
 }
 
-// A recording's first line: a comment that says what made it and when, by
-// which a recording is known before it is replaced.
-std::string recordingHeader(const std::string &makerPath)
-{
-    char when[32] = "";
-    const std::time_t now = std::time(nullptr);
-    std::tm utc;
-    if (gmtime_r(&now, &utc))
-        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return std::string(recordingMark) + ", made " + when + " with " + quoted(makerPath);
-}
-
 } // namespace
 
 Session::Session()
 {
     if (loadedAsMakerLibrary())
         return;
-    if (const char *path = environment("VRK_SIM_LOG"))
-        log.openLog(path);
+    const char *logPath = environment("VRK_SIM_LOG");
     const char *scriptPath = environment("VRK_SIM_SCRIPT");
     const char *recordPath = environment("VRK_SIM_RECORD");
     const char *maker = environment("VRK_SIM_MAKER_LIBRARY");
+    // Whatever is set, the log and the recording never write into the
+    // maker's library, the script, or each other.
+    std::vector<KeptFile> kept;
+    if (maker)
+        kept.push_back({maker, "the maker's library itself"});
+    if (scriptPath)
+        kept.push_back({scriptPath, "the script that VRK_SIM_SCRIPT names, which is only"
+                                    " ever read"});
+    if (logPath) {
+        std::vector<KeptFile> keptFromLog = kept;
+        if (maker && recordPath)
+            keptFromLog.push_back({recordPath, "the recording that VRK_SIM_RECORD names"});
+        log.openLog(logPath, keptFromLog);
+    }
     if (!maker) {
         if (recordPath)
             warn("VRK_SIM_RECORD records a session with the maker's library: name it in"
@@ -55,13 +54,13 @@ Session::Session()
     // A variable left over from a recording never turns a replay into an erase.
     if (scriptPath && recordPath)
         warn("VRK_SIM_SCRIPT is not replayed while VRK_SIM_MAKER_LIBRARY is set: the"
-             " maker's library answers");
+             " maker's library answers, and the session is recorded into VRK_SIM_RECORD only");
     else if (scriptPath)
         warn("VRK_SIM_SCRIPT only replays; to record a session, name the recording in"
              " VRK_SIM_RECORD. Nothing is recorded, and " + std::string(scriptPath)
              + " is left as it is");
     if (recordPath)
-        recording.openRecording(recordPath, makerPath, recordingHeader(makerPath));
+        recording.openRecording(recordPath, kept, recordingHeader(makerPath));
 }
 
 Session &session()

@@ -31,6 +31,7 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void repeatSummary();
+    void warningsOnceInABurnIn();
     void burnInFigures_data();
     void burnInFigures();
     void interrupts_data();
@@ -336,6 +337,16 @@ void tst_Cli::repeatSummary()
     QVERIFY2(out.contains(QRegularExpression("\n  open +1 +1 +0 ")), qPrintable(out));
     QVERIFY2(out.contains(QRegularExpression("\n  card-number +5 +2 +3 ")), qPrintable(out));
     QVERIFY2(out.contains(QRegularExpression("\n  bank-chip +5 +5 +0 ")), qPrintable(out));
+}
+
+// A burn-in describes only the calls that went wrong, but a library's
+// warning is never hidden: the simulated reader's is shown once.
+void tst_Cli::warningsOnceInABurnIn()
+{
+    const ChildProcess cli = run({"--repeat", "3", "card-number"},
+                                 {{"VRK_SIM_LOG", path("missing/calls.log")}});
+    QCOMPARE(cli.exitCode, 0);
+    QCOMPARE(cli.out.count("standard error: simulated reader: cannot open the call log"), 1);
 }
 
 void tst_Cli::burnInFigures_data()

@@ -26,11 +26,13 @@ private slots:
     void secondsField_data();
     void secondsField();
     void identityCardFailuresOnStandardOutput();
+    void startedWithoutStandardDescriptors();
     void closingEndsTheProcess();
     void plantedLibraryIsNeverLoaded();
 
 private:
-    bool startTool(const QByteArray &script = QByteArray());
+    // without: shell redirections that close descriptors, such as "<&-".
+    bool startTool(const QByteArray &script = QByteArray(), const QString &without = QString());
     QString xdotool(const QStringList &arguments, int timeoutMs = 10000);
     QString waitForWindow(const QString &title);
     bool click(int x, int y);
@@ -93,7 +95,7 @@ void tst_EndToEnd::cleanup()
     }
 }
 
-bool tst_EndToEnd::startTool(const QByteArray &script)
+bool tst_EndToEnd::startTool(const QByteArray &script, const QString &without)
 {
     QFile scriptFile(workingDirectory->filePath("script.txt"));
     if (!scriptFile.open(QIODevice::WriteOnly) || scriptFile.write(script) != script.size())
@@ -107,7 +109,11 @@ bool tst_EndToEnd::startTool(const QByteArray &script)
     environment.insert("VRK_SIM_SCRIPT", scriptFile.fileName());
     tool.setProcessEnvironment(environment);
     tool.setWorkingDirectory(workingDirectory->path());
-    tool.start("setpriv", dieWithTest + QStringList{TOOL});
+    if (without.isEmpty())
+        tool.start("setpriv", dieWithTest + QStringList{TOOL});
+    else
+        tool.start("sh", QStringList{"-c", "exec \"$@\" " + without, "sh", "setpriv"} + dieWithTest
+                             + QStringList{TOOL});
     if (!tool.waitForStarted())
         return false;
     window = waitForWindow("Widget");
@@ -302,6 +308,16 @@ void tst_EndToEnd::identityCardFailuresOnStandardOutput()
     QVERIFY(closeDialog(QStringLiteral("错误信息")));
     QVERIFY(closeTool());
     QCOMPARE(tool.readAllStandardOutput(), QByteArray("-1-1"));
+}
+
+// As a desktop's menu may start it: neither the display connection nor
+// anything else the window opens takes the standard descriptors' numbers.
+void tst_EndToEnd::startedWithoutStandardDescriptors()
+{
+    QVERIFY(startTool(QByteArray(), "<&- >&- 2>&-"));
+    for (int fd = 0; fd <= 2; ++fd)
+        QCOMPARE(QFile::symLinkTarget(QString("/proc/%1/fd/%2").arg(tool.processId()).arg(fd)),
+                 QStringLiteral("/dev/null"));
 }
 
 void tst_EndToEnd::closingEndsTheProcess()

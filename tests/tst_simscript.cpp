@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,20 +24,24 @@ private slots:
     void malformedScript();
     void unreadableScript();
     void recordAndReplay();
-    void makerLibraryMissing();
+    void unusableMakerLibrary_data();
+    void unusableMakerLibrary();
     void loadedWithRtldLocal();
     void manyThreads();
     void unwritableFiles_data();
     void unwritableFiles();
     void filesReadableByOwnerOnly();
-    void recordingRefusesSymbolicLink();
+    void refusesSymbolicLink_data();
+    void refusesSymbolicLink();
     void scriptMustBeRegularFile_data();
     void scriptMustBeRegularFile();
     void messagesQuoteShortAndPrintable();
     void makerAnswersOrFails_data();
     void makerAnswersOrFails();
-    void recordingNeverDestroys_data();
-    void recordingNeverDestroys();
+    void filesNeverDestroyed_data();
+    void filesNeverDestroyed();
+    void recordingReplaysExactly_data();
+    void recordingReplaysExactly();
     void fifoNeverHoldsACall_data();
     void fifoNeverHoldsACall();
     void recordingKeepsToScriptLimits();
@@ -69,6 +74,15 @@ namespace {
 
 const QString notOpen = QStringLiteral(
     "VRK_ReadCarNo -1 \"\" error=\"设备未打开，请先选择设备类型和地区并打开设备\"");
+
+const QByteArray oldRecording = "# cardreader simulated reader recording, made 2026-01-02T03:04:05Z"
+                                " with \"/opt/vendor/libVrkReaderClient.so\"\n";
+
+// The answers of a run, without what a maker's library printed beside them.
+QStringList answers(const QStringList &lines)
+{
+    return lines.filter(QRegularExpression("^(\\d+ )?VRK_"));
+}
 
 } // namespace
 
@@ -137,6 +151,14 @@ void tst_SimScript::callLog()
                             "VRK_KeyBoard_InputKey timeout=20 keySize=1024\n"
                             "VRK_OpenDev deviceType=21 regionCode=\"3500000000\"\n"
                             "VRK_IDCard_Read\n"));
+
+    // Standard error named, though a pipe; variables left empty are unset.
+    const Run piped = run({"VRK_ReadCarNo"}, {{"VRK_SIM_LOG", "/dev/stderr"},
+                                              {"VRK_SIM_MAKER_LIBRARY", ""}},
+                          DRIVER, {"sh", "-c", "{ \"$0\" \"$@\" 2>&1 >&3 | cat >&2; } 3>&1"});
+    QCOMPARE(piped.lines, QStringList{notOpen});
+    QCOMPARE(piped.errors, QStringLiteral("VRK_ReadCarNo\n"));
+    QCOMPARE(run({"VRK_ReadCarNo"}, {{"VRK_SIM_LOG", ""}}).errors, QString());
 }
 
 void tst_SimScript::scriptAnswers_data()
@@ -182,13 +204,36 @@ void tst_SimScript::scriptAnswers_data()
         << QByteArray("\xef\xbb\xbfVRK_ReadCarNo 0 \"A1\" # a card\r\nVRK_OpenDev 0 # opens\r\n")
         << QStringList{"VRK_ReadCarNo", "VRK_OpenDev:21:3500"}
         << QStringList{"VRK_ReadCarNo 0 \"A1\" error=\"\"", "VRK_OpenDev 0 error=\"\""};
+    QTest::newRow("from an editor: CRLF with no comment")
+        << QByteArray("VRK_ReadCarNo 0 \"A1\"\r\n")
+        << QStringList{"VRK_ReadCarNo"} << QStringList{"VRK_ReadCarNo 0 \"A1\" error=\"\""};
+    QTest::newRow("from an editor: fields separated by tabs")
+        << QByteArray("VRK_ECard_Read\t0\t\"QR-1\"\terror=\"\"\toutput=4\tdelay=0\n")
+        << QStringList{"VRK_ECard_Read:2000"}
+        << QStringList{"VRK_ECard_Read 0 \"QR-1\" error=\"\" output=4"};
+    const QByteArray line = "VRK_ReadCarNo 0 \"A\"\n";
+    QByteArray full = line.repeated(16 * 1024 * 1024 / line.size() - 1);
+    full += '#' + QByteArray(16 * 1024 * 1024 - full.size() - 2, 'x') + '\n';
+    QTest::newRow("from an editor: exactly 16 MiB")
+        << full << QStringList{"VRK_ReadCarNo"}
+        << QStringList{"VRK_ReadCarNo 0 \"A\" error=\"\""};
     QTest::newRow("scripted answers through no buffer at all")
         << QByteArray("VRK_ECard_Read 0 \"QR-1\" output=4\n")
         << QStringList{"VRK_ECard_Read:2000:null"} << QStringList{"VRK_ECard_Read 0 error=\"\""};
-    QTest::newRow("scripted open does not open the demo reader")
+    QTest::newRow("scripted open opens the demo reader with the same choices")
+        << QByteArray("VRK_OpenDev 0\n")
+        << QStringList{"VRK_OpenDev:19:3507", "VRK_ReadCardCity"}
+        << QStringList{"VRK_OpenDev 0 error=\"\"", "VRK_ReadCardCity 0 \"350700\" error=\"\""};
+    QTest::newRow("scripted open of choices the demo reader lacks leaves it closed")
         << QByteArray("VRK_OpenDev 0\n")
         << QStringList{"VRK_OpenDev:1:x", "VRK_ReadCarNo"}
         << QStringList{"VRK_OpenDev 0 error=\"\"", notOpen};
+    const QString noSwipe = QStringLiteral("error=\"刷卡超时：未检测到磁条卡\"");
+    QTest::newRow("the demo reader: a zero wait times out on the stripe as on the tracks")
+        << QByteArray()
+        << QStringList{"VRK_OpenDev:21:3500", "VRK_MagicBankCard_ReadNo:0", "VRK_MagCardRead:0"}
+        << QStringList{"VRK_OpenDev 0 error=\"\"", "VRK_MagicBankCard_ReadNo -1 \"\" " + noSwipe,
+                       "VRK_MagCardRead -1 \"\" \"\" \"\" \"\" " + noSwipe};
 }
 
 void tst_SimScript::scriptAnswers()
@@ -265,8 +310,8 @@ void tst_SimScript::recordAndReplay()
         "VRK_ECard_AutoReadTime:0", "VRK_MagCardRead:10", "VRK_KeyBoard_InputKey:20:1024",
     };
     // An old recording, longer than the new one: none of it may remain.
-    write("session.txt", "# cardreader simulated reader recording, made earlier\n"
-                             + QByteArray("VRK_ReadCarNo 0 \"from an old session\"\n").repeated(1000));
+    write("session.txt",
+          oldRecording + QByteArray("VRK_ReadCarNo 0 \"from an old session\"\n").repeated(1000));
     const Run recording = run(session, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
                                         {"VRK_SIM_RECORD", path("session.txt")},
                                         {"VRK_SIM_LOG", path("calls.log")}});
@@ -294,24 +339,39 @@ void tst_SimScript::recordAndReplay()
     QCOMPARE(replay.lines, expected);
 }
 
+void tst_SimScript::unusableMakerLibrary_data()
+{
+    QTest::addColumn<QString>("maker");
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("a missing file") << "libVrkReaderClient.so" << "No such file";
+    QTest::newRow("the simulated reader itself") << SIMREADER << "the simulated reader";
+    QTest::newRow("a copy of the simulated reader")
+        << "copy/libVrkReaderClient.so" << "the simulated reader";
+}
+
 // A maker's library that cannot be used answers nothing: every call fails,
 // saying why, and the demo reader never stands in for it.
-void tst_SimScript::makerLibraryMissing()
+void tst_SimScript::unusableMakerLibrary()
 {
+    QFETCH(QString, maker);
+    QFETCH(QString, why);
+
+    QVERIFY(QDir(directory->path()).mkpath("copy"));
+    QVERIFY(QFile::copy(SIMREADER, path("copy/libVrkReaderClient.so")));
+    const QString where = maker.startsWith('/') ? maker : path(maker);
     const Run result = run({"VRK_ReadCarNo", "VRK_ReadCarNo"},
-                           {{"VRK_SIM_MAKER_LIBRARY", path("libVrkReaderClient.so")}});
+                           {{"VRK_SIM_MAKER_LIBRARY", where},
+                            {"VRK_SIM_RECORD", path("session.txt")}});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.errors.count('\n'), 1);
+    QVERIFY2(result.errors.contains(why), qPrintable(result.errors));
     QCOMPARE(result.lines.size(), 2);
     for (const QString &line : result.lines)
         QVERIFY2(line.startsWith("VRK_ReadCarNo -1 \"\" error=\"simulated reader: the maker's"
-                                 " library " + path("libVrkReaderClient.so") + " cannot be used"),
+                                 " library " + where + " cannot be used"),
                  qPrintable(line));
-
-    const Run itself = run({"VRK_ReadCarNo"}, {{"VRK_SIM_MAKER_LIBRARY", SIMREADER}});
-    QVERIFY2(itself.errors.contains("itself"), qPrintable(itself.errors));
-    QVERIFY2(itself.lines.value(0).contains("simulated reader itself"),
-             qPrintable(itself.lines.value(0)));
+    QVERIFY(!read("session.txt").contains("SIM350000001"));
 }
 
 void tst_SimScript::loadedWithRtldLocal()
@@ -418,11 +478,13 @@ void tst_SimScript::unwritableFiles()
 
 void tst_SimScript::filesReadableByOwnerOnly()
 {
-    // A new log, and a recording that replaces a file others could read.
+    // A log and a recording that others could read, appended to and replaced.
     const mode_t oldMask = umask(022);
     write("session.txt", "");
-    QVERIFY(QFile::setPermissions(path("session.txt"), QFile::ReadOwner | QFile::WriteOwner
-                                                           | QFile::ReadOther));
+    write("calls.log", "VRK_ReadCarNo\n");
+    for (const char *name : {"calls.log", "session.txt"})
+        QVERIFY(QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner
+                                                      | QFile::ReadOther));
     run({"VRK_ReadCarNo"}, {{"VRK_SIM_LOG", path("calls.log")},
                             {"VRK_SIM_MAKER_LIBRARY", MAKER},
                             {"VRK_SIM_RECORD", path("session.txt")}});
@@ -434,12 +496,21 @@ void tst_SimScript::filesReadableByOwnerOnly()
     }
 }
 
-void tst_SimScript::recordingRefusesSymbolicLink()
+void tst_SimScript::refusesSymbolicLink_data()
 {
+    QTest::addColumn<QString>("variable");
+    QTest::newRow("recording") << "VRK_SIM_RECORD";
+    QTest::newRow("call log") << "VRK_SIM_LOG";
+}
+
+void tst_SimScript::refusesSymbolicLink()
+{
+    QFETCH(QString, variable);
+
     write("target.txt", "kept\n");
     QVERIFY(QFile::link(path("target.txt"), path("session.txt")));
     const Run result = run({"VRK_ReadCarNo"}, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
-                                               {"VRK_SIM_RECORD", path("session.txt")}});
+                                               {variable, path("session.txt")}});
     QCOMPARE(result.lines, QStringList{notOpen});
     QCOMPARE(result.errors.count('\n'), 1);
     QVERIFY2(result.errors.contains("symbolic link"), qPrintable(result.errors));
@@ -522,40 +593,69 @@ void tst_SimScript::makerAnswersOrFails()
     QVERIFY(recording.contains(" lacks VRK_MagCardRead"));
 }
 
-void tst_SimScript::recordingNeverDestroys_data()
+void tst_SimScript::filesNeverDestroyed_data()
 {
     QTest::addColumn<QString>("victim");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("hardLink");
+    QTest::addColumn<bool>("locked");
     QTest::addColumn<QStringList>("variables");
     QTest::addColumn<QString>("message");
 
-    const QByteArray recording = "# cardreader simulated reader recording, made earlier\n";
+    const QByteArray recording = oldRecording;
     QTest::newRow("the maker's library itself, by another name")
-        << "v/libVrkReaderClient.so" << QByteArray() << QString()
+        << "v/libVrkReaderClient.so" << QByteArray() << QString() << false
         << QStringList{"VRK_SIM_MAKER_LIBRARY=v/libVrkReaderClient.so",
                        "VRK_SIM_RECORD=v/../v/libVrkReaderClient.so"}
         << "is the maker's library itself";
     QTest::newRow("a file that is no recording")
-        << "notes.txt" << QByteArray("precious\n") << QString()
+        << "notes.txt" << QByteArray("precious\n") << QString() << false
         << QStringList{"VRK_SIM_RECORD=notes.txt"} << "is not a recording";
+    QTest::newRow("a file whose first line only begins like a recording's")
+        << "notes.txt"
+        << QByteArray("# cardreader simulated reader recording is what this file documents\n")
+        << QString() << false << QStringList{"VRK_SIM_RECORD=notes.txt"} << "is not a recording";
     QTest::newRow("a recording with another name")
-        << "session.txt" << recording << "copy.txt"
+        << "session.txt" << recording << "copy.txt" << false
         << QStringList{"VRK_SIM_RECORD=session.txt"} << "other names";
+    QTest::newRow("a recording another recorder is making")
+        << "session.txt" << recording << QString() << true
+        << QStringList{"VRK_SIM_RECORD=session.txt"} << "being recorded by another process";
     QTest::newRow("a script, by the old way of recording")
-        << "session.txt" << recording << QString()
+        << "session.txt" << recording << QString() << false
         << QStringList{"VRK_SIM_SCRIPT=session.txt"} << "VRK_SIM_RECORD";
     QTest::newRow("a script, with a mistyped maker's library")
-        << "session.txt" << recording << QString()
+        << "session.txt" << recording << QString() << false
         << QStringList{"VRK_SIM_MAKER_LIBRARY=missing.so", "VRK_SIM_SCRIPT=session.txt"}
         << "VRK_SIM_RECORD";
+    QTest::newRow("a script, with every variable left set")
+        << "session.txt" << recording + "VRK_ReadCarNo 0 \"edited\"\n" << QString() << false
+        << QStringList{"VRK_SIM_SCRIPT=session.txt", "VRK_SIM_RECORD=session.txt"}
+        << "is the script that VRK_SIM_SCRIPT names";
+    QTest::newRow("the maker's library, as the call log")
+        << "v/libVrkReaderClient.so" << QByteArray() << QString() << false
+        << QStringList{"VRK_SIM_MAKER_LIBRARY=v/libVrkReaderClient.so",
+                       "VRK_SIM_LOG=v/../v/libVrkReaderClient.so"}
+        << "is the maker's library itself";
+    QTest::newRow("the script being replayed, as the call log")
+        << "script.txt" << QByteArray("VRK_ReadCarNo 0 \"A1\"\n") << QString() << false
+        << QStringList{"VRK_SIM_MAKER_LIBRARY=", "VRK_SIM_SCRIPT=script.txt",
+                       "VRK_SIM_LOG=script.txt"}
+        << "is the script that VRK_SIM_SCRIPT names";
+    QTest::newRow("a call log with another name")
+        << "calls.log" << QByteArray("VRK_ReadCarNo\n") << "copy.log" << false
+        << QStringList{"VRK_SIM_LOG=calls.log"} << "other names";
+    QTest::newRow("a file that is no call log")
+        << "notes.txt" << QByteArray("precious\n") << QString() << false
+        << QStringList{"VRK_SIM_LOG=notes.txt"} << "is not a call log";
 }
 
-void tst_SimScript::recordingNeverDestroys()
+void tst_SimScript::filesNeverDestroyed()
 {
     QFETCH(QString, victim);
     QFETCH(QByteArray, content);
     QFETCH(QString, hardLink);
+    QFETCH(bool, locked);
     QFETCH(QStringList, variables);
     QFETCH(QString, message);
 
@@ -568,13 +668,69 @@ void tst_SimScript::recordingNeverDestroys()
         QCOMPARE(link(QFile::encodeName(path(victim)).constData(),
                       QFile::encodeName(path(hardLink)).constData()), 0);
     const QByteArray before = read(victim);
+    // As a recorder holds it: while it runs, and through nothing but the lock.
+    QFile recorder(path(victim));
+    if (locked) {
+        QVERIFY(recorder.open(QIODevice::ReadOnly));
+        QCOMPARE(flock(recorder.handle(), LOCK_EX | LOCK_NB), 0);
+    }
 
     QMap<QString, QString> environment{{"VRK_SIM_MAKER_LIBRARY", MAKER}};
-    for (const QString &variable : variables)
-        environment.insert(variable.section('=', 0, 0), path(variable.section('=', 1)));
+    for (const QString &variable : variables) {
+        const QString value = variable.section('=', 1);
+        environment.insert(variable.section('=', 0, 0), value.isEmpty() ? value : path(value));
+    }
     const Run result = run({"VRK_ReadCarNo"}, environment);
     QVERIFY2(result.errors.contains(message), qPrintable(result.errors));
     QCOMPARE(read(victim), before);
+}
+
+void tst_SimScript::recordingReplaysExactly_data()
+{
+    QTest::addColumn<QString>("maker");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("wrapper");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("cut short by a full disk")
+        << MAKER
+        << QStringList{"--threads", "1", "--rounds", "30", "VRK_OpenDev:21:3500", "VRK_IDCard_Read"}
+        << QStringList{"sh", "-c", "trap '' XFSZ; (ulimit -f 4; exec \"$0\" \"$@\") | cat"}
+        << "only part of a line fit";
+    QTest::newRow("standard error closed, the maker's library writing to it")
+        << BADREADER << QStringList{"VRK_ReadCarNo", "VRK_ReadCarNo"}
+        << QStringList{"env", "BADREADER_FAULT=chatter", "sh", "-c", "exec \"$0\" \"$@\" 2>&-"}
+        << QString();
+    QTest::newRow("bytes that are not UTF-8 in a value")
+        << BADREADER << QStringList{"VRK_ReadCardCity"} << QStringList() << QString();
+    QTest::newRow("a time zone far from UTC")
+        << MAKER << QStringList{"VRK_ReadCarNo"} << QStringList{"env", "TZ=XST-14"} << QString();
+}
+
+// What the maker's library answered, the recording replays, whatever the
+// session met; its header's time is UTC.
+void tst_SimScript::recordingReplaysExactly()
+{
+    QFETCH(QString, maker);
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, wrapper);
+    QFETCH(QString, warning);
+
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    const Run recording = run(calls, {{"VRK_SIM_MAKER_LIBRARY", maker},
+                                      {"VRK_SIM_RECORD", path("session.txt")}}, DRIVER, wrapper);
+    QCOMPARE(recording.errors.count('\n'), warning.isEmpty() ? 0 : 1);
+    QVERIFY2(recording.errors.contains(warning), qPrintable(recording.errors));
+    const QByteArray script = read("session.txt");
+    QVERIFY(script.endsWith('\n'));
+    QDateTime made = QDateTime::fromString(QString::fromLatin1(script.mid(46, 20)),
+                                           "yyyy-MM-dd'T'HH:mm:ss'Z'");
+    made.setTimeSpec(Qt::UTC);
+    QVERIFY2(made >= before && made <= QDateTime::currentDateTimeUtc(), script.left(80).data());
+
+    const Run replay = run(calls, {{"VRK_SIM_SCRIPT", path("session.txt")}});
+    QCOMPARE(replay.errors, QString());
+    QCOMPARE(answers(replay.lines), answers(recording.lines));
 }
 
 void tst_SimScript::fifoNeverHoldsACall_data()
@@ -597,21 +753,30 @@ void tst_SimScript::fifoNeverHoldsACall()
 }
 
 // A recording that would pass what a script may hold stops there, at once
-// and said; what was recorded replays.
+// and said; what was recorded replays. The maker's answers make lines of one
+// length, and its path, padded with slashes, sets the header's so that one
+// line more would end a single byte past 16 MiB: its newline counts too.
 void tst_SimScript::recordingKeepsToScriptLimits()
 {
-    // About 2,040 bytes a round: 9,000 rounds pass 16 MiB.
-    QStringList calls{"--threads", "1", "--rounds", "9000", "VRK_OpenDev:21:3500"};
-    for (int i = 0; i < 9; ++i)
-        calls << "VRK_IDCard_Read";
-    const Run recording = run(calls, {{"VRK_SIM_MAKER_LIBRARY", MAKER},
-                                      {"VRK_SIM_RECORD", path("session.txt")}});
+    const qint64 limit = 16 * 1024 * 1024;
+    const QByteArray line =
+        "VRK_ReadCardBas 0" + QByteArray(" \"\"").repeated(13) + " error=\"\" delay=0\n";
+    const int header = QByteArray("# cardreader simulated reader recording, made"
+                                  " 2026-12-07T14:00:00Z with \"\"\n").size();
+    QString maker = BADREADER;
+    while ((header + maker.size()) % line.size() != (limit + 1) % line.size())
+        maker.insert(maker.lastIndexOf('/'), '/');
+    const Run recording = run({"--threads", "1", "--rounds",
+                               QString::number(limit / line.size() + 2), "VRK_ReadCardBas"},
+                              {{"VRK_SIM_MAKER_LIBRARY", maker},
+                               {"VRK_SIM_RECORD", path("session.txt")}});
     QCOMPARE(recording.exitCode, 0);
     QCOMPARE(recording.errors.count('\n'), 1);
     QVERIFY2(recording.errors.contains("16 MiB"), qPrintable(recording.errors));
-    QVERIFY(QFileInfo(path("session.txt")).size() > 15 * 1024 * 1024);
+    const qint64 size = QFileInfo(path("session.txt")).size();
+    QVERIFY2(size <= limit && size > limit - 2 * line.size(), qPrintable(QString::number(size)));
 
-    const Run replay = run({"VRK_IDCard_Read"}, {{"VRK_SIM_SCRIPT", path("session.txt")}});
+    const Run replay = run({"VRK_ReadCardBas"}, {{"VRK_SIM_SCRIPT", path("session.txt")}});
     QCOMPARE(replay.errors, QString());
 }
 

@@ -33,9 +33,13 @@ void endRun(const QString &why)
 }
 
 // Notes how one call went and reports it as asked; in a burn-in only the
-// calls that went wrong are described for people.
+// calls that went wrong are described for people, and the first that wrote
+// to standard error: a library's warnings are said once, not hidden.
 void report(const GuardedCall &call, const Options &options, Output &output)
 {
+    static bool standardErrorShown = false;
+    const bool warns = call.standardError.size > 0 && !standardErrorShown;
+    standardErrorShown = standardErrorShown || call.standardError.size > 0;
     RunState &state = runState();
     if (!call.outside)
         state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
@@ -47,7 +51,7 @@ void report(const GuardedCall &call, const Options &options, Output &output)
     bool written = true;
     if (options.json)
         written = output.write(jsonLine(call, options.showPin));
-    else if (options.repeat == 1 || call.outcome() != Tally::Succeeded)
+    else if (options.repeat == 1 || call.outcome() != Tally::Succeeded || warns)
         written = output.write(describe(call, options.showPin).toUtf8());
     const QString who = QString::fromLatin1(call.function);
     if (call.standardOutput.lost || call.standardError.lost)
