@@ -10,31 +10,15 @@
 #include "caller.h"
 #include "options.h"
 #include "runstate.h"
+#include "standarddescriptors.h"
 #include "watcher.h"
 
 #include <QCoreApplication>
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-
-namespace {
-
-// A descriptor 0 to 2 that the program was started without would be taken by
-// the next file opened, and the output would land in it. Each is held by a
-// file that refuses writes instead, so that the failure shows.
-void holdStandardDescriptors()
-{
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
-            open("/dev/null", O_RDONLY);
-    }
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
