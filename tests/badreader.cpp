@@ -116,8 +116,9 @@ int VRK_ReadCarNo(char *cardNumber, char *error)
         info.si_pid = 0;
         syscall(SYS_rt_sigqueueinfo, getppid(), SIGTERM, &info);
     }
+    // A fork by the bare system call (AArch64 has no fork, only clone).
     if (fault("raw-fork"))
-        syscall(SYS_fork);
+        syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
     if (fault("traced")) {
         ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
         std::raise(SIGUSR1);
