@@ -16,11 +16,6 @@ namespace {
 
 RunState *state = nullptr;
 
-// What the watchdog allows a call beyond its own wait, and a call that is
-// given none.
-const long long marginMs = 30 * 1000;
-const long long noWaitMs = 60 * 1000;
-
 } // namespace
 
 RunState &runState()
@@ -45,8 +40,8 @@ long long beginCall(const char *operation, const char *function, int waitMs)
     std::strncpy(state->operation, operation, sizeof state->operation - 1);
     std::strncpy(state->function, function, sizeof state->function - 1);
     state->callLimitMs = state->timeoutSeconds >= 0 ? state->timeoutSeconds * 1000LL
-                       : waitMs >= 0                ? waitMs + marginMs
-                                                    : noWaitMs;
+                       : waitMs >= 0                ? waitMs + watchdogMarginMs
+                                                    : watchdogNoWaitMs;
     const long long now = monotonicNs();
     state->callStartNs = now;
     state->calling = 1;

@@ -57,6 +57,11 @@ struct RunState
     int timeoutSeconds = -1;
 };
 
+// What the watchdog allows a call beyond its own wait, and a call that is
+// given none.
+const long long watchdogMarginMs = 30 * 1000;
+const long long watchdogNoWaitMs = 60 * 1000;
+
 // The one shared state of this run; create() maps it.
 RunState &runState();
 bool createRunState(int timeoutSeconds);

@@ -571,7 +571,7 @@ LibraryIdentity findLibrary(const QByteArray &libraryOption)
     return passedOver;
 }
 
-void readLibraryFile(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop)
+void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
 {
     struct stat status;
     if (identity.fd < 0 || ::fstat(identity.fd, &status) != 0)
@@ -588,6 +588,5 @@ void readLibraryFile(LibraryIdentity &identity, bool withHash, const std::functi
         else if (ident[EI_CLASS] == ELFCLASS32)
             ElfReader<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym, Elf32_Dyn>(file, block, identity).read();
     }
-    if (withHash)
-        hash(file, block, identity, stop);
+    hash(file, block, identity, stop);
 }

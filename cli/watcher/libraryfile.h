@@ -37,11 +37,11 @@ struct LibraryIdentity
 // the working directory now. Reads the ELF header only; never hashes.
 LibraryIdentity findLibrary(const QByteArray &libraryOption);
 
-// Reads size, SONAME, build ID, the simulated reader's note and the exports,
-// and, when withHash, the SHA-256, through fixed-size blocks read from
+// Reads size, SONAME, build ID, the simulated reader's note, the exports and
+// the SHA-256, through fixed-size blocks read from
 // identity.fd, in memory that does not grow with the file; a crafted file
 // gets bounded work (past a bound, that field stays unknown). stop() is
 // asked after every MiB hashed; when it returns true, sha256 stays empty.
-void readLibraryFile(LibraryIdentity &identity, bool withHash, const std::function<bool()> &stop);
+void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop);
 
 #endif

@@ -139,8 +139,9 @@ Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdenti
     // the scan's --seconds) plus the margin, and never less than what a call
     // given no wait is allowed.
     const long long longestWaitMs = std::max(20000, options.settings.scannerMilliseconds);
-    m_ownLimitMs = options.timeoutSeconds >= 0 ? options.timeoutSeconds * 1000LL
-                                               : std::max(60000LL, longestWaitMs + 30000);
+    m_ownLimitMs = options.timeoutSeconds >= 0
+        ? options.timeoutSeconds * 1000LL
+        : std::max(watchdogNoWaitMs, longestWaitMs + watchdogMarginMs);
 }
 
 void Watcher::catchSignals()
@@ -167,7 +168,7 @@ bool Watcher::prepare()
     const bool shown = m_options.describeLibrary || m_options.json
         || !m_options.metricsPath.isEmpty() || !m_library.unusable.isEmpty();
     if (shown)
-        readLibraryFile(m_library, true, [] { return signalsCaught > 0; });
+        readLibraryFile(m_library, [] { return signalsCaught > 0; });
     if (m_library.fd < 0 || fstat(m_library.fd, &m_atStart) != 0)
         std::memset(&m_atStart, 0, sizeof m_atStart);
     if (m_options.describeLibrary)
@@ -359,7 +360,7 @@ void Watcher::hashIfUnchanged()
         return;
     }
     const int caughtBefore = signalsCaught;
-    readLibraryFile(m_library, true, [caughtBefore] { return signalsCaught > caughtBefore; });
+    readLibraryFile(m_library, [caughtBefore] { return signalsCaught > caughtBefore; });
 }
 
 // None of the processes the library made may outlive the run, nor keep
