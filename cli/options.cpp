@@ -1,5 +1,8 @@
 #include "options.h"
 
+#include "privatefile.h"
+#include "readertext.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -9,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -57,6 +61,23 @@ QByteArray rawValue(int argc, char **argv, const char *name)
             return argument.mid(option.size() + 1);
     }
     return QByteArray();
+}
+
+QString reportPath(const QCommandLineParser &parser, const char *name)
+{
+    return parser.isSet(name) ? QFileInfo(parser.value(name)).absoluteFilePath() : QString();
+}
+
+// A report that cannot be written would be found missing only after a
+// burn-in of days: it is tried before the first call.
+QString unwritableReport(const Options &options)
+{
+    QString why;
+    for (const QString &path : {options.junitPath, options.htmlPath}) {
+        if (!path.isEmpty() && !canWritePrivateFile(path, why))
+            return "cannot write the report " + path + ": " + why;
+    }
+    return QString();
 }
 
 QString check(const QCommandLineParser &parser, int argc, char **argv, Options &options)
@@ -118,6 +139,17 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         options.metricsPath = metrics.absoluteFilePath();
     }
 
+    if (parser.isSet("expect")) {
+        options.expectPath = rawValue(argc, argv, "expect");
+        std::string why;
+        if (!options.expected.load(options.expectPath.toStdString(), why))
+            return "expected answers " + QString::fromStdString(quoted(options.expectPath.toStdString()))
+                + ' ' + QString::fromStdString(why);
+    }
+    options.plausibility = !parser.isSet("no-plausibility");
+    options.junitPath = reportPath(parser, "junit");
+    options.htmlPath = reportPath(parser, "html");
+
     if (parser.positionalArguments().isEmpty())
         return "no operation given; valid operations: " + operationNames();
     for (const QString &name : parser.positionalArguments()) {
@@ -152,8 +184,9 @@ int readOptions(int argc, char **argv, Options &options)
         "Exit status: 0 every call succeeded, 1 a call failed, 2 usage error,\n"
         "3 the library broke its contract (a finding, a crash, an exit inside a call,\n"
         "the watchdog, a missing function), 4 the output could not be written,\n"
-        "128+N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM). The worst\n"
-        "news wins: 3, then 4, then a signal, then 1.");
+        "5 an answer differed from the expected one or cannot come from a genuine\n"
+        "card, 128+N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM). The\n"
+        "worst news wins: 3, then 4, then 5, then a signal, then 1.");
     parser.addOption({{"h", "help"}, "Displays this help."});
     parser.addVersionOption();
     parser.addOptions({
@@ -174,6 +207,18 @@ int readOptions(int argc, char **argv, Options &options)
                     "plus 30 s, or 60 s for calls given none.", "seconds"},
         {"library", "Check this library file instead of the one the program finds.",
          "path"},
+        {"expect", "Compare every answer with the expected ones in this file, written as "
+                   "the simulated reader's scripts are (a recording serves as it is): "
+                   "each line answers the next call of its function, its last line every "
+                   "later one. The result, the values and the int output are compared.",
+         "file"},
+        {"no-plausibility", "Do not check that answers could come from a genuine card "
+                            "(identity card check characters and dates, bank card Luhn "
+                            "digits, validity periods)."},
+        {"junit", "Write a JUnit XML report of the run to this file at its end, for CI "
+                  "servers.", "file"},
+        {"html", "Write a self-contained HTML report of the run to this file at its end, "
+                 "for people.", "file"},
         {"metrics", "Write the run's figures in Prometheus's text format to this file "
                     "after every round and at the end, replacing it whole each time.",
          "file"},
@@ -192,8 +237,13 @@ int readOptions(int argc, char **argv, Options &options)
         parser.showVersion();
     else
         problem = check(parser, argc, argv, options);
-    if (problem.isEmpty())
-        return -1;
+    if (problem.isEmpty()) {
+        problem = unwritableReport(options);
+        if (problem.isEmpty())
+            return -1;
+        std::fputs(("cardreader-cli: " + problem + '\n').toUtf8().constData(), stderr);
+        return OutputFailed;
+    }
     std::fputs(("cardreader-cli: " + problem + '\n').toUtf8().constData(), stderr);
     return UsageError;
 }

@@ -2,6 +2,7 @@
 #define CLI_OPTIONS_H
 
 #include "operations.h"
+#include "script.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,11 @@ struct Options
     QByteArray library;  // as given, in bytes; empty: found as the program finds it
     bool describeLibrary = false;  // the "library" operation
     QString metricsPath;  // absolute, resolved once at start
+    QString junitPath;    // the same
+    QString htmlPath;     // the same
+    QByteArray expectPath;  // as given, in bytes; empty: no answers expected
+    Script expected;
+    bool plausibility = true;
     bool open = true;
     bool json = false;
     bool showPin = false;
@@ -30,6 +36,7 @@ enum ExitStatus {
     UsageError = 2,
     ContractBroken = 3,
     OutputFailed = 4,
+    WrongAnswers = 5,  // an answer differed from the expected one or cannot be genuine
     StoppedBySignal = 128,  // plus the signal's number
 };
 

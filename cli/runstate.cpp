@@ -32,6 +32,7 @@ bool createRunState(int timeoutSeconds)
     state = new (memory) RunState;
     state->timeoutSeconds = timeoutSeconds;
     state->startTimeMs = QDateTime::currentMSecsSinceEpoch();
+    state->startNs = monotonicNs();
     return true;
 }
 

@@ -1,7 +1,9 @@
 #ifndef CLI_RUNSTATE_H
 #define CLI_RUNSTATE_H
 
+#include "notes.h"
 #include "tally.h"
+#include "timeline.h"
 
 #include <atomic>
 
@@ -33,6 +35,7 @@ struct RunState
 
     // How the run went so far.
     long long startTimeMs = 0;  // since the epoch
+    long long startNs = 0;      // monotonic
     std::atomic<int> status{0};
     std::atomic<int> roundsDone{0};
     std::atomic<int> roundStarted{0};
@@ -51,6 +54,8 @@ struct RunState
     Usage usageAtStart;
     Usage usageAtEnd;
     Tally tally;
+    Timeline timeline;
+    Notes notes;
 
     // The watchdog for every call, in seconds: 0 none, -1 each call's own
     // wait plus a margin.

@@ -94,7 +94,7 @@ int readCardBas(char *cardIdCode, char *cardType, char *cardVersion, char *issue
     putText(issueDate, valueSize, "20240101");
     putText(validity, valueSize, "20340101");
     putText(cardNumber, valueSize, "SIM350000001");
-    putText(idNumber, valueSize, "350000199001010000");
+    putText(idNumber, valueSize, "350000199001010018");
     putText(name, valueSize, "张演示");
     putText(sex, valueSize, "男");
     putText(ethnicGroup, valueSize, "汉");
@@ -144,7 +144,7 @@ int readChipBankCard(char *cardNumber, char *error)
 {
     if (!isOpen(error))
         return -1;
-    putText(cardNumber, valueSize, "6200000000000000001");
+    putText(cardNumber, valueSize, "6200000000000000091");
     return 0;
 }
 
@@ -154,7 +154,7 @@ int readStripeBankCard(int timeout, char *cardNumber, char *error)
         return -1;
     if (timeout <= 0)
         return fail(error, "刷卡超时：未检测到磁条卡");
-    putText(cardNumber, textSize, "6200000000000000002");
+    putText(cardNumber, textSize, "6200000000000000042");
     return 0;
 }
 
@@ -210,9 +210,9 @@ int readTracks(int timeout, char *track1, char *track2, char *track3, char *trac
         return -1;
     if (timeout <= 0)
         return fail(error, "刷卡超时：未检测到磁条卡");
-    putText(track1, textSize, "6200000000000000002=30121010000000000");
-    putText(track2, textSize, "%B6200000000000000002^YANSHI/ZHANG^3012101?");
-    putText(track3, textSize, "996200000000000000002=156156000000000000000300000021400003012=0000");
+    putText(track1, textSize, "6200000000000000042=30121010000000000");
+    putText(track2, textSize, "%B6200000000000000042^YANSHI/ZHANG^3012101?");
+    putText(track3, textSize, "996200000000000000042=156156000000000000000300000021400003012=0000");
     putText(track4, textSize, "");
     return 0;
 }

@@ -41,8 +41,9 @@ Session::Session()
         if (recordPath)
             warn("VRK_SIM_RECORD records a session with the maker's library: name it in"
                  " VRK_SIM_MAKER_LIBRARY as well. Nothing is recorded");
-        if (scriptPath)
-            script.load(scriptPath);
+        std::string why;
+        if (scriptPath && !script.load(scriptPath, why))
+            warn("script " + std::string(scriptPath) + ' ' + why + "; using the demo reader");
         return;
     }
 

@@ -205,8 +205,8 @@ void tst_CardReads::success_data()
     // Bank card.
     QTest::newRow("chip card number, empty message")
         << "pushButton_7" << QByteArray("VRK_ICBankCard_ReadNO")
-        << Values{"6200000000000000001"} << QByteArray()
-        << QStringLiteral("银行卡号 :6200000000000000001\n 错误信息 :");
+        << Values{"6200000000000000091"} << QByteArray()
+        << QStringLiteral("银行卡号 :6200000000000000091\n 错误信息 :");
     QTest::newRow("chip card number of 36 bytes without a NUL")
         << "pushButton_7" << QByteArray("VRK_ICBankCard_ReadNO") << Values{filled('9', 36)}
         << filled('E', 1024)

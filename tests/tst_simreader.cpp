@@ -1,8 +1,12 @@
+#include "plausibility.h"
 #include "vrkreaderclient.h"
 
 #include <QtTest>
 
 #include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +66,17 @@ void callEveryFunctionWithoutBuffers()
     VRK_OpenDev(21, n, n);
 }
 
+QStringList doubts(const char *function, std::initializer_list<const char *> values)
+{
+    const QDate now = QDate::currentDate();
+    const CalendarDate today{now.year(), now.month(), now.day()};
+    const std::vector<std::string> texts(values.begin(), values.end());
+    QStringList found;
+    for (const std::string &doubt : answerDoubts(function, texts, today))
+        found << QString::fromStdString(doubt);
+    return found;
+}
+
 } // namespace
 
 // The library's state lives for the whole process, so the functions run in
@@ -77,6 +92,7 @@ private slots:
     void openAcceptsSupportedChoices_data();
     void openAcceptsSupportedChoices();
     void valuesFitTheirBuffers();
+    void demoAnswersCouldComeFromGenuineCards();
     void scannerKeepsModeAndInterval();
     void pinPadRespectsTheGivenSize();
 };
@@ -217,6 +233,45 @@ void tst_SimReader::valuesFitTheirBuffers()
         QVERIFY(value.intact() && value.isUtf8());
     for (const Error &error : e)
         QVERIFY(error.intact() && error.isUtf8());
+}
+
+void tst_SimReader::demoAnswersCouldComeFromGenuineCards()
+{
+    Value v[13];
+    LongValue l[2];
+    Text t[4];
+    Error e;
+    int output = 0;
+
+    QCOMPARE(VRK_ReadCarNo(v[0], e), 0);
+    QCOMPARE(doubts("VRK_ReadCarNo", {v[0].bytes}), QStringList());
+    QCOMPARE(VRK_ReadCardBas(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
+                             v[10], v[11], v[12], e), 0);
+    QCOMPARE(doubts("VRK_ReadCardBas", {v[0].bytes, v[1].bytes, v[2].bytes, v[3].bytes,
+                                        v[4].bytes, v[5].bytes, v[6].bytes, v[7].bytes,
+                                        v[8].bytes, v[9].bytes, v[10].bytes, v[11].bytes,
+                                        v[12].bytes}),
+             QStringList());
+    QCOMPARE(VRK_ReadCardCertID(v[0], v[1], e), 0);
+    QCOMPARE(doubts("VRK_ReadCardCertID", {v[0].bytes, v[1].bytes}), QStringList());
+    QCOMPARE(VRK_ReadCardCity(v[0], e), 0);
+    QCOMPARE(doubts("VRK_ReadCardCity", {v[0].bytes}), QStringList());
+    QCOMPARE(VRK_IDCard_Read(v[0], v[1], v[2], v[3], l[0], v[4], l[1], v[5], v[6], e), 0);
+    QCOMPARE(doubts("VRK_IDCard_Read", {v[0].bytes, v[1].bytes, v[2].bytes, v[3].bytes,
+                                        l[0].bytes, v[4].bytes, l[1].bytes, v[5].bytes,
+                                        v[6].bytes}),
+             QStringList());
+    QCOMPARE(VRK_ICBankCard_ReadNO(v[0], e), 0);
+    QCOMPARE(doubts("VRK_ICBankCard_ReadNO", {v[0].bytes}), QStringList());
+    QCOMPARE(VRK_MagicBankCard_ReadNo(10, t[0], e), 0);
+    QCOMPARE(doubts("VRK_MagicBankCard_ReadNo", {t[0].bytes}), QStringList());
+    QCOMPARE(VRK_MagCardRead(10, t[0], t[1], t[2], t[3], e), 0);
+    QCOMPARE(doubts("VRK_MagCardRead", {t[0].bytes, t[1].bytes, t[2].bytes, t[3].bytes}),
+             QStringList());
+    QCOMPARE(VRK_ECard_Read(&output, t[0], 2000, e), 0);
+    QCOMPARE(doubts("VRK_ECard_Read", {t[0].bytes}), QStringList());
+    QCOMPARE(VRK_KeyBoard_InputKey(20, 1024, t[0], &output, e), 0);
+    QCOMPARE(doubts("VRK_KeyBoard_InputKey", {t[0].bytes}), QStringList());
 }
 
 void tst_SimReader::scannerKeepsModeAndInterval()

@@ -1,8 +1,10 @@
 #include "caller.h"
 
+#include "answers.h"
 #include "guardpages.h"
 #include "output.h"
 #include "readerlibrary.h"
+#include "record.h"
 #include "report.h"
 #include "runstate.h"
 
@@ -41,23 +43,38 @@ void report(const GuardedCall &call, const Options &options, Output &output)
     const bool warns = call.standardError.size > 0 && !standardErrorShown;
     standardErrorShown = standardErrorShown || call.standardError.size > 0;
     RunState &state = runState();
-    if (!call.outside)
-        state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
-    if (call.outcome() == Tally::BrokeContract)
+    recordCall(call);
+    const Tally::Outcome outcome = call.outcome();
+    if (outcome == Tally::BrokeContract)
         state.status = ContractBroken;
+    else if ((outcome == Tally::Differs || outcome == Tally::Implausible)
+             && state.status != ContractBroken)
+        state.status = WrongAnswers;
     else if (!call.ok() && !call.outside && state.status == Success)
         state.status = CallFailed;
 
     bool written = true;
     if (options.json)
         written = output.write(jsonLine(call, options.showPin));
-    else if (options.repeat == 1 || call.outcome() != Tally::Succeeded || warns)
+    else if (options.repeat == 1 || outcome != Tally::Succeeded || warns)
         written = output.write(describe(call, options.showPin).toUtf8());
     const QString who = QString::fromLatin1(call.function);
     if (call.standardOutput.lost || call.standardError.lost)
         endRun(who + " closed or replaced the calling process's descriptors");
     else if (!written && !output.lost().isEmpty())
         endRun(who + ' ' + output.lost());
+}
+
+// Judges what the call's answers say, once it has kept its contract.
+GuardedCall judged(GuardedCall call, Script &expected, const Options &options)
+{
+    if (!call.findings.isEmpty())
+        return call;
+    if (!options.expectPath.isEmpty())
+        compareWithExpected(call, expected, options.showPin);
+    if (options.plausibility)
+        checkPlausibility(call);
+    return call;
 }
 
 void reportOutside(const char *operation, const char *when, const Options &options,
@@ -133,9 +150,12 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         const bool summarised = options.json || options.repeat > 1;
         if (summarised)
             state.usageAtStart = usageOf(getpid());
+        // Each call takes the next expected answer for its function.
+        Script expected = options.expected;
         bool opened = true;
         if (options.open && !options.operations.isEmpty() && !stopping()) {
-            const GuardedCall open = openDevice(library, options.settings);
+            const GuardedCall open =
+                judged(openDevice(library, options.settings), expected, options);
             report(open, options, output);
             opened = open.ok() || !open.called;
         }
@@ -147,7 +167,8 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
                     whole = false;
                     break;
                 }
-                report(operation->run(library, options.settings), options, output);
+                report(judged(operation->run(library, options.settings), expected, options),
+                       options, output);
             }
             if (whole)
                 state.roundsDone = round;

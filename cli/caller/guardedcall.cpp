@@ -108,6 +108,10 @@ Tally::Outcome GuardedCall::outcome() const
 {
     if (!findings.isEmpty())
         return Tally::BrokeContract;
+    if (!differences.isEmpty())
+        return Tally::Differs;
+    if (!doubts.isEmpty())
+        return Tally::Implausible;
     return ok() ? Tally::Succeeded : Tally::Failed;
 }
 

@@ -1,6 +1,7 @@
 #ifndef CLI_GUARDEDCALL_H
 #define CLI_GUARDEDCALL_H
 
+#include "script.h"
 #include "strayoutput.h"
 #include "tally.h"
 
@@ -84,6 +85,12 @@ public:
     StrayOutput::Taken standardOutput;
     StrayOutput::Taken standardError;
     QStringList findings;
+    // How the answers were judged: where they differ from the expected ones
+    // ("name: expected "A", got "B""), and why they cannot be genuine.
+    QStringList differences;
+    QStringList doubts;
+    bool compared = false;
+    Answer expected;  // what it was compared with
 
 private:
     enum class Kind { Argument, Value, Secret, Output, Error };

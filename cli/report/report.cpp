@@ -114,6 +114,36 @@ QJsonObject libraryJson(const LibraryIdentity &library)
     return object;
 }
 
+const char *const outcomeNames[Tally::outcomes] = {
+    "succeeded", "failed", "implausible", "differs", "broke_contract"};
+
+// The answer the call was compared with, by the call's own names, and where
+// they differ.
+QJsonObject expectedJson(const GuardedCall &call, bool showPin)
+{
+    const Answer &answer = call.expected;
+    QJsonObject values;
+    QJsonObject valuesExact;
+    if (answer.result == 0) {
+        for (int i = 0; i < call.values.size(); ++i) {
+            GuardedCall::Value value = call.values[i];
+            value.text = std::size_t(i) < answer.values.size()
+                ? QByteArray::fromStdString(answer.values[std::size_t(i)])
+                : QByteArray();
+            insertText(values, valuesExact, QString::fromLatin1(value.name), shown(value, showPin));
+        }
+        if (answer.hasOutput && !call.outputs.isEmpty())
+            values.insert(QString::fromLatin1(call.outputs[0].name), answer.output);
+    }
+    QJsonObject object;
+    object.insert("result", answer.result);
+    object.insert("values", values);
+    if (!valuesExact.isEmpty())
+        object.insert("values_base64", valuesExact);
+    object.insert("differences", QJsonArray::fromStringList(call.differences));
+    return object;
+}
+
 double microsecondsRounded(double milliseconds)
 {
     return qRound64(milliseconds * 1000) / 1000.0;
@@ -164,6 +194,10 @@ QString describe(const GuardedCall &call, bool showPin)
         out += "  standard error: " + printable(call.standardError.bytes) + '\n';
     for (const QString &finding : call.findings)
         out += "  contract: " + finding + '\n';
+    for (const QString &difference : call.differences)
+        out += "  differs: " + difference + '\n';
+    for (const QString &doubt : call.doubts)
+        out += "  implausible: " + doubt + '\n';
     return out;
 }
 
@@ -214,6 +248,12 @@ QByteArray jsonLine(const GuardedCall &call, bool showPin)
         object.insert("stderr_bytes", call.standardError.size);
     object.insert("duration_ms", microsecondsRounded(call.milliseconds));
     object.insert("findings", QJsonArray::fromStringList(call.findings));
+    if (!call.outside)
+        object.insert("outcome", QString::fromLatin1(outcomeNames[call.outcome()]));
+    if (call.compared)
+        object.insert("expected", expectedJson(call, showPin));
+    if (!call.doubts.isEmpty())
+        object.insert("implausible", QJsonArray::fromStringList(call.doubts));
     return jsonObjectLine(object);
 }
 
@@ -260,18 +300,24 @@ QString summaryTable(const RunSummary &summary)
     if (summary.stoppedInRound)
         out += QStringLiteral(" (round %1 cut short)").arg(summary.stoppedInRound);
     out += QStringLiteral(":\n")
-        + QString::asprintf("  %-14s %8s %9s %8s %8s %10s %10s %10s %10s %10s\n", "operation",
-                            "calls", "succeeded", "failed", "contract", "min ms", "median ms",
-                            "p95 ms", "p99 ms", "max ms");
+        + QString::asprintf("  %-14s %8s %9s %8s %8s %11s %8s %10s %10s %10s %10s %10s\n",
+                            "operation", "calls", "succeeded", "failed", "differs",
+                            "implausible", "contract", "min ms", "median ms", "p95 ms",
+                            "p99 ms", "max ms");
     for (const Tally::Figures &f : summary.figures)
-        out += QString::asprintf("  %-14s %8llu %9llu %8llu %8llu %10.3f %10.3f %10.3f %10.3f %10.3f\n",
+        out += QString::asprintf("  %-14s %8llu %9llu %8llu %8llu %11llu %8llu %10.3f %10.3f %10.3f %10.3f %10.3f\n",
                                  printable(f.operation).toUtf8().constData(),
                                  (unsigned long long)f.calls,
                                  (unsigned long long)f.succeeded, (unsigned long long)f.failed,
+                                 (unsigned long long)f.differs,
+                                 (unsigned long long)f.implausible,
                                  (unsigned long long)f.brokeContract, f.minMs, f.medianMs,
                                  f.p95Ms, f.p99Ms, f.maxMs);
     for (const QString &finding : summary.findings)
         out += "  contract: " + finding + '\n';
+    if (!summary.notCompared.isEmpty())
+        out += "  not compared, as " + summary.expectPath + " names no answer for them: "
+            + summary.notCompared.join(", ") + '\n';
     out += "  calling process at start: " + usage(summary.atStart) + '\n';
     out += "  calling process at end:   " + usage(summary.atEnd) + '\n';
     out += "  library: " + printable(summary.library.path)
@@ -291,6 +337,8 @@ QByteArray summaryJson(const RunSummary &summary)
         row.insert("calls", double(f.calls));
         row.insert("succeeded", double(f.succeeded));
         row.insert("failed", double(f.failed));
+        row.insert("differs", double(f.differs));
+        row.insert("implausible", double(f.implausible));
         row.insert("broke_contract", double(f.brokeContract));
         row.insert("min_ms", microsecondsRounded(f.minMs));
         row.insert("median_ms", microsecondsRounded(f.medianMs));
@@ -311,10 +359,29 @@ QByteArray summaryJson(const RunSummary &summary)
     result.insert("operations", operations);
     if (!summary.findings.isEmpty())
         result.insert("findings", QJsonArray::fromStringList(summary.findings));
+    if (!summary.expectPath.isEmpty()) {
+        result.insert("expected_answers", summary.expectPath);
+        result.insert("not_compared", QJsonArray::fromStringList(summary.notCompared));
+    }
     result.insert("calling_process_at_start", usageJson(summary.atStart));
     result.insert("calling_process_at_end", usageJson(summary.atEnd));
     result.insert("library", libraryJson(summary.library));
     QJsonObject object;
     object.insert("summary", result);
     return jsonObjectLine(object);
+}
+
+QString exitStatusMeaning(int status)
+{
+    switch (status) {
+    case 0: return QStringLiteral("every call succeeded");
+    case 1: return QStringLiteral("a call failed");
+    case 2: return QStringLiteral("usage error");
+    case 3: return QStringLiteral("the library broke its contract");
+    case 4: return QStringLiteral("output or a report could not be written");
+    case 5: return QStringLiteral("an answer differed from the expected one or cannot come from a genuine card");
+    default:
+        return status > 128 ? "stopped by " + signalName(status - 128)
+                            : QStringLiteral("exit status %1").arg(status);
+    }
 }

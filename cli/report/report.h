@@ -3,8 +3,10 @@
 
 #include "guardedcall.h"
 #include "libraryfile.h"
+#include "notes.h"
 #include "runstate.h"
 #include "tally.h"
+#include "timeline.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,7 +46,22 @@ struct RunSummary
     RunState::Usage atEnd;
     std::vector<Tally::Figures> figures;
     LibraryIdentity library;
+
+    // For the reports written at the end of the run.
+    int exitStatus = 0;
+    QString host;
+    long long startTimeMs = 0;  // since the epoch
+    int deviceType = 0;
+    QByteArray regionCode;
+    QString expectPath;       // the expected answers, or empty
+    QStringList notCompared;  // functions called that the expected answers do not name
+    bool plausibility = true;
+    const Notes *notes = nullptr;
+    const Timeline *timeline = nullptr;
 };
+
+// What an exit status of cardreader-cli means, in a few words.
+QString exitStatusMeaning(int status);
 
 QString summaryTable(const RunSummary &summary);
 QByteArray summaryJson(const RunSummary &summary);

@@ -63,6 +63,19 @@ void Tally::add(const char *operation, const char *function, Outcome outcome,
     m_sequence.fetch_add(1, std::memory_order_acq_rel);
 }
 
+double Tally::latencyBoundMs(int bucket)
+{
+    return std::ldexp(1.0, bucket) / 1000;
+}
+
+std::uint64_t Tally::callsOf(const Row &row)
+{
+    std::uint64_t calls = 0;
+    for (std::uint64_t count : row.outcomes)
+        calls += count;
+    return calls;
+}
+
 double Tally::valueAt(const Row &row, std::uint64_t rank)
 {
     std::uint64_t seen = 0;
@@ -77,7 +90,7 @@ double Tally::valueAt(const Row &row, std::uint64_t rank)
 // The nearest rank; the median of an even count is the mean of the middle two.
 double Tally::percentile(const Row &row, double fraction)
 {
-    const std::uint64_t calls = row.outcomes[0] + row.outcomes[1] + row.outcomes[2];
+    const std::uint64_t calls = callsOf(row);
     if (fraction == 0.5 && calls % 2 == 0)
         return (valueAt(row, calls / 2 - 1) + valueAt(row, calls / 2)) / 2;
     const std::uint64_t rank = std::uint64_t(std::ceil(fraction * double(calls)));
@@ -106,13 +119,20 @@ std::vector<Tally::Figures> Tally::figures() const
         row.operation[sizeof row.operation - 1] = '\0';
         row.function[sizeof row.function - 1] = '\0';
         Figures f{{}, {},
-                  row.outcomes[0] + row.outcomes[1] + row.outcomes[2],
-                  row.outcomes[Succeeded], row.outcomes[Failed], row.outcomes[BrokeContract],
+                  callsOf(row), row.outcomes[Succeeded], row.outcomes[Failed],
+                  row.outcomes[Implausible], row.outcomes[Differs], row.outcomes[BrokeContract],
                   row.minMs, percentile(row, 0.5), percentile(row, 0.95), percentile(row, 0.99),
-                  row.maxMs, row.sumMs, {}};
+                  row.maxMs, row.sumMs, {}, {}};
         std::memcpy(f.operation, row.operation, sizeof f.operation);
         std::memcpy(f.function, row.function, sizeof f.function);
         std::copy(std::begin(row.promBuckets), std::end(row.promBuckets), f.promBuckets);
+        // Each fine bucket goes whole to the coarse one that holds its lower
+        // bound: a call may be charted up to 2 % below its duration.
+        for (std::size_t b = 0; b < buckets; ++b) {
+            const int coarse = b == 0 ? 0
+                : 1 + int(std::floor(double(b - 1) * std::log2(bucketWidth)));
+            f.latency[std::min(coarse, latencyBuckets - 1)] += row.histogram[b];
+        }
         out.push_back(f);
     }
     return out;

@@ -15,11 +15,20 @@
 class Tally
 {
 public:
-    enum Outcome { Succeeded, Failed, BrokeContract };
+    // From good to worst: a call has the worst outcome that applies to it.
+    // A wrong answer is worse than an honest failure.
+    enum Outcome { Succeeded, Failed, Implausible, Differs, BrokeContract };
+    static const int outcomes = 5;
 
     // The bounds of the Prometheus histogram, in seconds.
     static const int promBounds = 15;
     static const double promBoundSeconds[promBounds];
+
+    // A coarse histogram for charts: bucket 0 holds the calls under 1 us,
+    // bucket i those under latencyBoundMs(i) and not under the bound before,
+    // each bound twice the one before.
+    static const int latencyBuckets = 36;
+    static double latencyBoundMs(int bucket);
 
     struct Figures
     {
@@ -28,6 +37,8 @@ public:
         std::uint64_t calls;
         std::uint64_t succeeded;
         std::uint64_t failed;
+        std::uint64_t implausible;
+        std::uint64_t differs;
         std::uint64_t brokeContract;
         double minMs;
         double medianMs;
@@ -36,6 +47,7 @@ public:
         double maxMs;
         double sumMs;
         std::uint64_t promBuckets[promBounds];  // calls within each bound, not cumulative
+        std::uint64_t latency[latencyBuckets];
     };
 
     void add(const char *operation, const char *function, Outcome outcome, double milliseconds);
@@ -51,7 +63,7 @@ private:
     {
         char operation[16];
         char function[32];
-        std::uint64_t outcomes[3];
+        std::uint64_t outcomes[Tally::outcomes];
         double minMs;
         double maxMs;
         double sumMs;
@@ -59,6 +71,7 @@ private:
         std::uint64_t histogram[buckets];
     };
 
+    static std::uint64_t callsOf(const Row &row);
     static double valueAt(const Row &row, std::uint64_t rank);
     static double percentile(const Row &row, double fraction);
 

@@ -49,7 +49,8 @@ bool writeMetrics(const Options &options, const LibraryIdentity &library, bool f
            "Reader library calls, by operation, function and outcome.");
     for (const Tally::Figures &f : figures) {
         const std::pair<const char *, std::uint64_t> outcomes[] = {
-            {"succeeded", f.succeeded}, {"failed", f.failed}, {"broke_contract", f.brokeContract}};
+            {"succeeded", f.succeeded}, {"failed", f.failed}, {"differed", f.differs},
+            {"implausible", f.implausible}, {"broke_contract", f.brokeContract}};
         for (const auto &outcome : outcomes)
             out += "cardreader_calls_total"
                 + labels({"operation", printable(f.operation), "function", printable(f.function), "outcome",

@@ -1,8 +1,14 @@
 #include "watcher.h"
 
+#include "htmlreport.h"
+#include "junitreport.h"
 #include "metrics.h"
+#include "privatefile.h"
+#include "record.h"
 #include "report.h"
 #include "runstate.h"
+
+#include <QSysInfo>
 
 #include <poll.h>
 #include <sys/prctl.h>
@@ -59,15 +65,18 @@ QString seconds(long long milliseconds)
 }
 
 // The worse of two exit statuses: a contract breach, then output that could
-// not be written, then a stop by signal, then a failed call.
+// not be written, then a wrong answer, then a stop by signal, then a failed
+// call. A wrong answer outranks the operator's stop: a burn-in stopped at
+// its end still says what it found.
 int worse(int a, int b)
 {
     const auto rank = [](int status) {
         switch (status) {
         case Success: return 0;
         case CallFailed: return 1;
-        case OutputFailed: return 3;
-        case ContractBroken: return 4;
+        case WrongAnswers: return 3;
+        case OutputFailed: return 4;
+        case ContractBroken: return 5;
         default: return 2;
         }
     };
@@ -220,18 +229,26 @@ int Watcher::run(pid_t caller)
         m_ending = shared(state.ending);
         status = worse(status, ContractBroken);
     }
-    // A stored JSON result always says what it was run against.
+    // A stored JSON result and a report always say what they were run
+    // against.
+    const bool reported = !m_options.junitPath.isEmpty() || !m_options.htmlPath.isEmpty();
     const bool summarised = m_options.json || m_options.repeat > 1 || !m_ending.isEmpty()
-        || m_stopSignal || !m_findings.isEmpty();
-    if (summarised)
+        || m_stopSignal || !m_findings.isEmpty() || !m_options.expectPath.isEmpty();
+    if (summarised || reported)
         hashIfUnchanged();
     if (!m_findings.isEmpty())
         status = worse(status, ContractBroken);
     if (m_stopSignal)
         status = worse(status, StoppedBySignal + m_stopSignal);
-    if (summarised)
-        writeSummary();
     updateMetrics(true);
+    if (state.outputFailed || m_metricsFailed)
+        status = worse(status, OutputFailed);
+    RunSummary summary = summaryOfRun();
+    summary.exitStatus = status;
+    if (!writeReports(summary))
+        status = worse(status, OutputFailed);
+    if (summarised)
+        m_output.write(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
     if (state.outputFailed == EPIPE && state.quietBrokenPipe && readerGone()) {
         std::signal(SIGPIPE, SIG_DFL);
         std::raise(SIGPIPE);
@@ -391,6 +408,7 @@ bool Watcher::reportLostCall(int how)
     GuardedCall call(inCall ? operation.constData() : "outside",
                      inCall ? function.constData() : "the library");
     call.called = inCall;
+    call.outside = !inCall;
     call.milliseconds = inCall ? (monotonicNs() - state.callStartNs) / 1e6 : 0;
     const QString who = inCall ? QString::fromUtf8(function)
                                : QStringLiteral("the library, outside any call,");
@@ -411,8 +429,7 @@ bool Watcher::reportLostCall(int how)
     else if (WIFSIGNALED(how))
         call.findings << who + " crashed: " + signalName(WTERMSIG(how));
     m_strayOutput.takeAfterEnd(call.standardOutput, call.standardError);
-    if (call.called)
-        state.tally.add(call.operation, call.function, call.outcome(), call.milliseconds);
+    recordCall(call);
     if (call.called || !call.findings.isEmpty() || call.standardError.size > 0)
         m_output.write(m_options.json ? jsonLine(call, m_options.showPin)
                                       : describe(call, m_options.showPin).toUtf8());
@@ -420,7 +437,7 @@ bool Watcher::reportLostCall(int how)
     return !call.findings.isEmpty();
 }
 
-void Watcher::writeSummary()
+RunSummary Watcher::summaryOfRun() const
 {
     RunState &state = runState();
     RunSummary summary;
@@ -435,5 +452,37 @@ void Watcher::writeSummary()
     summary.atEnd = state.usageAtEnd;
     summary.figures = state.tally.figures();
     summary.library = m_library;
-    m_output.write(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
+    summary.host = QSysInfo::machineHostName();
+    summary.startTimeMs = state.startTimeMs;
+    summary.deviceType = m_options.settings.deviceType;
+    summary.regionCode = m_options.settings.regionCode;
+    summary.plausibility = m_options.plausibility;
+    summary.notes = &state.notes;
+    summary.timeline = &state.timeline;
+    if (!m_options.expectPath.isEmpty()) {
+        summary.expectPath = printable(m_options.expectPath);
+        for (const Tally::Figures &f : summary.figures) {
+            const QString function = printable(f.function);
+            if (!m_options.expected.names(f.function) && !summary.notCompared.contains(function))
+                summary.notCompared << function;
+        }
+    }
+    return summary;
+}
+
+// Each report asked for, whole; a report that cannot be written is said
+// once, and the run's exit status says so.
+bool Watcher::writeReports(const RunSummary &summary)
+{
+    const std::pair<const QString *, QByteArray (*)(const RunSummary &)> reports[] = {
+        {&m_options.junitPath, junitReport}, {&m_options.htmlPath, htmlReport}};
+    bool written = true;
+    for (const auto &report : reports) {
+        QString why;
+        if (!report.first->isEmpty() && !writePrivateFile(*report.first, report.second(summary), why)) {
+            m_output.error("cannot write the report " + *report.first + ": " + why);
+            written = false;
+        }
+    }
+    return written;
 }

@@ -4,6 +4,7 @@
 #include "libraryfile.h"
 #include "options.h"
 #include "output.h"
+#include "report.h"
 #include "strayoutput.h"
 
 #include <QString>
@@ -43,7 +44,8 @@ private:
     void endLeftovers();
     void hashIfUnchanged();
     bool reportLostCall(int how);
-    void writeSummary();
+    RunSummary summaryOfRun() const;
+    bool writeReports(const RunSummary &summary);
 
     const Options &m_options;
     StrayOutput &m_strayOutput;

@@ -1,7 +1,6 @@
 #include "script.h"
 
 #include "readertext.h"
-#include "warning.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,7 +24,7 @@ struct FunctionShape
     bool output;
 };
 
-const FunctionShape functions[readerFunctions] = {
+const FunctionShape shapes[] = {
     {"VRK_OpenDev", 0, false},
     {"VRK_ReadCarNo", 1, false},
     {"VRK_ReadCardBas", 13, false},
@@ -44,8 +43,8 @@ const FunctionShape functions[readerFunctions] = {
 // The function's place in the table, or -1.
 int indexOf(const std::string &function)
 {
-    for (std::size_t i = 0; i < readerFunctions; ++i) {
-        if (function == functions[i].name)
+    for (std::size_t i = 0; i < sizeof shapes / sizeof shapes[0]; ++i) {
+        if (function == shapes[i].name)
             return int(i);
     }
     return -1;
@@ -92,7 +91,7 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
     }
     answer.result = int(number);
 
-    const FunctionShape *known = &functions[index];
+    const FunctionShape *known = &shapes[index];
     for (skipSpace(); pos < line.size() && line[pos] != '#'; skipSpace()) {
         std::string text;
         if (line[pos] == '"') {
@@ -138,9 +137,8 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
 
 // Reads the whole script, which must be a regular file within the limit:
 // a FIFO would hold the first call forever and /dev/zero never ends.
-bool readScript(const std::string &path, std::string &content)
+bool readScript(const std::string &path, std::string &content, std::string &why)
 {
-    std::string why;
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat status;
     if (fd < 0 || fstat(fd, &status) != 0)
@@ -164,17 +162,17 @@ bool readScript(const std::string &path, std::string &content)
         close(fd);
     if (why.empty())
         return true;
-    warn("script " + path + " cannot be used (" + why + "); using the demo reader");
+    why = "cannot be used (" + why + ")";
     return false;
 }
 
 } // namespace
 
-void Script::load(const std::string &path)
+bool Script::load(const std::string &path, std::string &why)
 {
-    if (!readScript(path, m_content)) {
+    if (!readScript(path, m_content, why)) {
         *this = Script();
-        return;
+        return false;
     }
     // Editors may start a UTF-8 file with a byte-order mark.
     std::size_t begin = m_content.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0;
@@ -184,21 +182,20 @@ void Script::load(const std::string &path)
         if (first != std::string::npos && line[first] != '#') {
             std::string function;
             Answer answer;
-            std::string why;
             if (!isUtf8(line))
                 why = "not UTF-8";
             else if (parseLine(line, function, answer, why))
                 m_lines[indexOf(function)].push_back(std::uint32_t(begin));
             if (!why.empty()) {
-                warn("script " + path + " line " + std::to_string(number) + ": " + why
-                     + "; using the demo reader");
+                why = "line " + std::to_string(number) + ": " + why;
                 *this = Script();
-                return;
+                return false;
             }
         }
         const std::size_t end = m_content.find('\n', begin);
         begin = end == std::string::npos ? m_content.size() : end + 1;
     }
+    return true;
 }
 
 bool Script::next(const std::string &function, Answer &answer)
@@ -212,6 +209,12 @@ bool Script::next(const std::string &function, Answer &answer)
     if (next + 1 < m_lines[index].size())
         ++next;
     return true;
+}
+
+bool Script::names(const std::string &function) const
+{
+    const int index = indexOf(function);
+    return index >= 0 && !m_lines[index].empty();
 }
 
 std::string Script::lineAt(std::size_t begin) const

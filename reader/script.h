@@ -1,5 +1,5 @@
-#ifndef SIMREADER_SCRIPT_H
-#define SIMREADER_SCRIPT_H
+#ifndef READER_SCRIPT_H
+#define READER_SCRIPT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -33,28 +33,33 @@ std::string recordingHeader(const std::string &makerPath);
 // is somebody's notes.
 bool isRecordingHeader(const std::string &line);
 
-const std::size_t readerFunctions = 13;
 bool isReaderFunction(const std::string &name);
 
 // Each function's scripted answers, used in order; the last one repeats.
-// Functions the script does not name are left to the demo reader. The
+// The simulated reader answers from them, and cardreader-cli takes them as
+// the answers it expects. The
 // script's text is kept as it is, with where each answer's line starts, and
 // a line is parsed again when its call comes: a parsed script takes little
 // more memory than its file.
 class Script
 {
 public:
-    // Reads the file; a script with any bad line is reported and holds no
-    // answer at all, rather than half of what was meant.
-    void load(const std::string &path);
+    // Reads the file. A script with any bad line holds no answer at all,
+    // rather than half of what was meant; why then says what is wrong, in
+    // words that follow the file's name: "line 3: unknown function ...".
+    bool load(const std::string &path, std::string &why);
+    // The answer to the next call of function; false if the script does not
+    // name it.
     bool next(const std::string &function, Answer &answer);
+    bool names(const std::string &function) const;
 
 private:
+    static const std::size_t functions = 13;
     std::string lineAt(std::size_t begin) const;
 
     std::string m_content;
-    std::vector<std::uint32_t> m_lines[readerFunctions];
-    std::size_t m_next[readerFunctions] = {};
+    std::vector<std::uint32_t> m_lines[functions];
+    std::size_t m_next[functions] = {};
 };
 
 // The line that replays the answer: what a recording writes.

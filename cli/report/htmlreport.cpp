@@ -1,0 +1,632 @@
+#include "htmlreport.h"
+
+#include "markup.h"
+#include "readerlibrary.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Colours by outcome, from good to worst as Tally counts them.
+const char *const outcomeColour[Tally::outcomes] = {"#2f9e5a", "#e58a1f", "#c9a400", "#8e44ad",
+                                                   "#d63031"};
+const char *const outcomeName[Tally::outcomes] = {"succeeded", "failed", "implausible",
+                                                 "differs", "broke the contract"};
+
+const char style[] = R"(
+:root { --ink: #1d2330; --muted: #667085; --line: #e3e6ec; --pass: #1f8a4c; --fail: #c62828;
+        --stopped: #b26a00; --card: #f7f8fa; }
+* { box-sizing: border-box; }
+body { margin: 0; color: var(--ink); background: #fff;
+       font: 14px/1.45 system-ui, -apple-system, "Segoe UI", "Noto Sans", "Noto Sans CJK SC",
+             "Microsoft YaHei", "PingFang SC", sans-serif; }
+main { max-width: 1180px; margin: 0 auto; padding: 0 24px 40px; }
+code, .mono { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace;
+              font-size: 12.5px; word-break: break-all; }
+h2 { font-size: 17px; margin: 32px 0 10px; padding-bottom: 4px; border-bottom: 1px solid var(--line); }
+h3 { font-size: 14px; margin: 18px 0 6px; }
+.verdict { color: #fff; padding: 22px 0 20px; }
+.verdict.pass { background: var(--pass); }
+.verdict.fail { background: var(--fail); }
+.verdict.stopped { background: var(--stopped); }
+.verdict .inner { max-width: 1180px; margin: 0 auto; padding: 0 24px; }
+.verdict .word { font-size: 30px; font-weight: 700; letter-spacing: .5px; }
+.verdict .meaning { font-size: 17px; margin-top: 2px; }
+.verdict .where { opacity: .9; margin-top: 6px; }
+.tiles { display: flex; flex-wrap: wrap; gap: 10px; margin: 18px 0 0; }
+.tile { background: var(--card); border: 1px solid var(--line); border-radius: 6px;
+        padding: 8px 14px; min-width: 118px; }
+.tile b { display: block; font-size: 20px; font-variant-numeric: tabular-nums; }
+.tile span { color: var(--muted); font-size: 12px; }
+.tile.bad { border-color: currentColor; }
+dl.facts { display: grid; grid-template-columns: max-content 1fr; gap: 4px 18px; margin: 0; }
+dl.facts dt { color: var(--muted); }
+dl.facts dd { margin: 0; }
+.wide { overflow-x: auto; }
+table { border-collapse: collapse; width: 100%; font-size: 13px; font-variant-numeric: tabular-nums; }
+th, td { padding: 5px 7px; border-bottom: 1px solid var(--line); text-align: right; white-space: nowrap; }
+th { font-size: 12px; color: var(--muted); font-weight: 600; background: var(--card); }
+th:nth-child(-n+3), td:first-child { text-align: left; }
+td.function { color: var(--muted); font-size: 11.5px; text-align: left; }
+td.bar { text-align: left; line-height: 0; }
+.cards { display: grid; grid-template-columns: 1fr 1fr; gap: 16px; margin-top: 8px; }
+.card h2 { margin-top: 16px; }
+td.zero { color: #b0b6c2; }
+td.bad { font-weight: 700; }
+.group { border-left: 1px solid var(--line); }
+.charts { display: grid; grid-template-columns: repeat(auto-fill, minmax(250px, 1fr)); gap: 12px; }
+.chart { background: var(--card); border: 1px solid var(--line); border-radius: 6px; padding: 8px 10px; }
+.chart .title { font-weight: 600; }
+.chart .figures { color: var(--muted); font-size: 12px; }
+svg text { font: 10px system-ui, sans-serif; fill: #667085; }
+.legend { color: var(--muted); font-size: 12px; margin: 4px 0 0; }
+.legend i { display: inline-block; width: 10px; height: 10px; border-radius: 2px; margin: 0 4px 0 12px;
+            vertical-align: -1px; }
+ol.notes { margin: 0; padding-left: 0; list-style: none; }
+ol.notes li { padding: 4px 0; border-bottom: 1px solid var(--line); }
+.round { display: inline-block; min-width: 72px; color: var(--muted); font-size: 12px; }
+.op { display: inline-block; min-width: 110px; font-weight: 600; }
+.more { color: var(--muted); margin: 6px 0 0; }
+.quiet { color: var(--muted); }
+footer { color: var(--muted); font-size: 12px; margin-top: 36px; }
+)";
+
+QString escaped(const QString &text)
+{
+    QString out;
+    const QString safe = markupSafe(text);
+    out.reserve(safe.size());
+    for (const QChar c : safe) {
+        switch (c.unicode()) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        case '\'': out += QLatin1String("&#39;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Bytes the library or the operator gave, shown as a terminal shows them.
+QString fromLibrary(const QByteArray &bytes)
+{
+    return escaped(printable(bytes));
+}
+
+QString count(std::uint64_t n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(n));
+}
+
+QString number(double value)
+{
+    return QString::number(std::isfinite(value) ? value : 0, 'f', 1);
+}
+
+// A duration for an axis: "250 µs", "1.5 ms", "2 s", "3 h 20 min".
+QString span(double ms)
+{
+    if (!std::isfinite(ms) || ms <= 0)
+        return QStringLiteral("0");
+    if (ms < 1)
+        return QString::number(ms * 1000, 'g', 3) + QString::fromUtf8(" µs");
+    if (ms < 1000)
+        return QString::number(ms, 'g', 3) + " ms";
+    const double s = ms / 1000;
+    if (s < 60)
+        return QString::number(s, 'g', 3) + " s";
+    const long long minutes = (long long)(s / 60 + 0.5);
+    if (minutes < 60)
+        return QStringLiteral("%1 min").arg(minutes);
+    if (minutes < 48 * 60)
+        return QStringLiteral("%1 h %2 min").arg(minutes / 60).arg(minutes % 60);
+    return QStringLiteral("%1 d %2 h").arg(minutes / 1440).arg(minutes / 60 % 24);
+}
+
+QString date(long long msSinceEpoch)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
+    const int offset = local.offsetFromUtc() / 60;
+    return local.toString("yyyy-MM-dd HH:mm:ss")
+        + QStringLiteral(" UTC%1%2:%3")
+              .arg(offset < 0 ? '-' : '+')
+              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString usage(const RunState::Usage &usage)
+{
+    if (usage.residentKiB < 0)
+        return QStringLiteral("unknown");
+    return QStringLiteral("%1 KiB resident, %2 open descriptors")
+        .arg(count(std::uint64_t(usage.residentKiB)))
+        .arg(usage.descriptors);
+}
+
+void fact(QString &out, const char *name, const QString &html)
+{
+    out += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n").arg(QLatin1String(name), html);
+}
+
+std::uint64_t outcomeOf(const Tally::Figures &f, int outcome)
+{
+    const std::uint64_t counts[Tally::outcomes] = {f.succeeded, f.failed, f.implausible, f.differs,
+                                                   f.brokeContract};
+    return counts[outcome];
+}
+
+bool wentWrong(const RunSummary &summary)
+{
+    for (const Tally::Figures &f : summary.figures) {
+        if (f.calls != f.succeeded)
+            return true;
+    }
+    return !summary.findings.isEmpty() || !summary.ending.isEmpty();
+}
+
+struct Verdict
+{
+    const char *kind;  // the banner's class
+    const char *word;
+};
+
+// A run the operator stopped is not failed for that: only what went wrong in
+// the calls it made fails it.
+Verdict verdictOf(const RunSummary &summary)
+{
+    if (summary.exitStatus == 0)
+        return {"pass", "Passed"};
+    if (summary.exitStatus >= 128 && !wentWrong(summary))
+        return {"stopped", "Stopped"};
+    return {"fail", "Failed"};
+}
+
+QString banner(const RunSummary &summary)
+{
+    const Verdict verdict = verdictOf(summary);
+    QString rounds = QStringLiteral("%1 of %2 rounds").arg(summary.rounds).arg(summary.roundsAsked);
+    if (summary.stoppedInRound)
+        rounds += QStringLiteral(", round %1 cut short").arg(summary.stoppedInRound);
+    return QStringLiteral("<header class=\"verdict %1\"><div class=\"inner\">"
+                          "<div class=\"word\">%2</div>"
+                          "<div class=\"meaning\">Exit status %3: %4</div>"
+                          "<div class=\"where\">%5 &middot; %6 &middot; %7</div>"
+                          "</div></header>\n")
+        .arg(QLatin1String(verdict.kind), QLatin1String(verdict.word), QString::number(summary.exitStatus),
+             escaped(exitStatusMeaning(summary.exitStatus)), escaped(summary.host),
+             escaped(date(summary.startTimeMs)), rounds);
+}
+
+QString tiles(const RunSummary &summary)
+{
+    std::uint64_t totals[Tally::outcomes] = {};
+    std::uint64_t calls = 0;
+    for (const Tally::Figures &f : summary.figures) {
+        calls += f.calls;
+        for (int o = 0; o < Tally::outcomes; ++o)
+            totals[o] += outcomeOf(f, o);
+    }
+    QString out = "<div class=\"tiles\">"
+        + QStringLiteral("<div class=\"tile\"><b>%1</b><span>calls</span></div>").arg(count(calls));
+    for (int o = 0; o < Tally::outcomes; ++o) {
+        const bool bad = o != Tally::Succeeded && totals[o] > 0;
+        out += QStringLiteral("<div class=\"tile%1\"%2><b>%3</b><span>%4</span></div>")
+                   .arg(bad ? " bad" : "")
+                   .arg(bad ? QStringLiteral(" style=\"color:%1\"").arg(outcomeColour[o]) : QString())
+                   .arg(count(totals[o]))
+                   .arg(outcomeName[o]);
+    }
+    return out + "</div>\n";
+}
+
+QString facts(const RunSummary &summary)
+{
+    const LibraryIdentity &library = summary.library;
+    QString out = "<div class=\"cards\">\n<section class=\"card\"><h2>Run</h2>\n<dl class=\"facts\">\n";
+    fact(out, "Terminal", escaped(summary.host));
+    fact(out, "Started", escaped(date(summary.startTimeMs)));
+    QString rounds = QStringLiteral("%1 of %2").arg(summary.rounds).arg(summary.roundsAsked);
+    if (summary.stoppedBy)
+        rounds += ", stopped by " + escaped(signalName(summary.stoppedBy));
+    if (!summary.ending.isEmpty())
+        rounds += ", ended early: " + escaped(summary.ending);
+    fact(out, "Rounds", rounds);
+    fact(out, "Device", QString::number(summary.deviceType));
+    fact(out, "Region", fromLibrary(summary.regionCode));
+    if (summary.expectPath.isEmpty()) {
+        fact(out, "Expected answers", "<span class=\"quiet\">none: answers not compared</span>");
+    } else {
+        fact(out, "Expected answers", "<code>" + escaped(summary.expectPath) + "</code>");
+        fact(out, "Not compared",
+             summary.notCompared.isEmpty() ? QStringLiteral("<span class=\"quiet\">none</span>")
+                                           : escaped(summary.notCompared.join(", ")));
+    }
+    fact(out, "Plausibility checks", summary.plausibility ? "on" : "off");
+    fact(out, "Calling process", "at start " + usage(summary.atStart) + "<br>at end "
+                                     + usage(summary.atEnd));
+    out += "</dl></section>\n<section class=\"card\"><h2>Library</h2>\n<dl class=\"facts\">\n";
+    fact(out, "Path", "<code>" + fromLibrary(library.path) + "</code>");
+    if (!library.unusable.isEmpty())
+        fact(out, "Unusable", escaped(library.unusable));
+    if (library.size >= 0) {
+        fact(out, "Size", count(std::uint64_t(library.size)) + " bytes");
+        fact(out, "SHA-256", library.sha256.isEmpty()
+                                 ? QStringLiteral("<span class=\"quiet\">not taken</span>")
+                                 : "<code>" + escaped(QString::fromLatin1(library.sha256)) + "</code>");
+        fact(out, "Build ID", "<code>" + escaped(QString::fromLatin1(library.buildId)) + "</code>");
+        fact(out, "SONAME", fromLibrary(library.soname));
+        fact(out, "Simulated reader",
+             library.simulated.isEmpty() ? QStringLiteral("no")
+                                         : "yes (" + fromLibrary(library.simulated) + ')');
+        if (library.exportsKnown) {
+            const QStringList missing = readerFunctions(library.exported, false);
+            fact(out, "Functions",
+                 QStringLiteral("%1 of %2").arg(readerFunctionCount - missing.size()).arg(readerFunctionCount)
+                     + (missing.isEmpty() ? QString() : ", missing " + escaped(missing.join(", "))));
+        }
+    }
+    return out + "</dl></section>\n</div>\n";
+}
+
+// A thin bar of the operation's outcomes, in proportion.
+QString outcomeBar(const Tally::Figures &f)
+{
+    const double width = 56;
+    QString out = QStringLiteral("<svg width=\"%1\" height=\"8\" role=\"img\">").arg(width);
+    double x = 0;
+    for (int o = 0; o < Tally::outcomes && f.calls; ++o) {
+        const std::uint64_t n = outcomeOf(f, o);
+        if (!n)
+            continue;
+        const double w = std::max(1.5, width * double(n) / double(f.calls));
+        out += QStringLiteral("<rect x=\"%1\" y=\"0\" width=\"%2\" height=\"8\" fill=\"%3\"/>")
+                   .arg(number(x), number(std::min(w, width - x)), outcomeColour[o]);
+        x = std::min(width, x + w);
+    }
+    return out + "</svg>";
+}
+
+QString cell(std::uint64_t n, int outcome)
+{
+    if (!n)
+        return "<td class=\"zero\">0</td>";
+    if (outcome == Tally::Succeeded)
+        return "<td>" + count(n) + "</td>";
+    return QStringLiteral("<td class=\"bad\" style=\"color:%1\">%2</td>")
+        .arg(outcomeColour[outcome], count(n));
+}
+
+QString table(const RunSummary &summary)
+{
+    QString out = "<h2>Operations</h2>\n";
+    if (summary.figures.empty())
+        return out + "<p class=\"quiet\">No call was made.</p>\n";
+    out += "<div class=\"wide\"><table>\n<thead><tr><th>Operation</th><th>Function</th><th>Outcomes</th>"
+           "<th>Calls</th><th>Succeeded</th><th>Failed</th>"
+           "<th>Differs</th><th>Implausible</th><th>Contract</th>"
+           "<th class=\"group\">Min ms</th><th>Median ms</th><th>p95 ms</th><th>p99 ms</th>"
+           "<th>Max ms</th></tr></thead>\n<tbody>\n";
+    for (const Tally::Figures &f : summary.figures) {
+        out += "<tr><td>" + fromLibrary(f.operation) + "</td><td class=\"function\">"
+            + fromLibrary(f.function) + "</td><td class=\"bar\">" + outcomeBar(f) + "</td>"
+            + "<td>" + count(f.calls) + "</td>" + cell(f.succeeded, Tally::Succeeded)
+            + cell(f.failed, Tally::Failed) + cell(f.differs, Tally::Differs)
+            + cell(f.implausible, Tally::Implausible) + cell(f.brokeContract, Tally::BrokeContract);
+        const double times[] = {f.minMs, f.medianMs, f.p95Ms, f.p99Ms, f.maxMs};
+        for (std::size_t i = 0; i < sizeof times / sizeof *times; ++i)
+            out += QStringLiteral("<td%1>%2</td>")
+                       .arg(i == 0 ? " class=\"group\"" : "")
+                       .arg(QString::number(times[i], 'f', 3));
+        out += "</tr>\n";
+    }
+    return out + "</tbody>\n</table></div>\n";
+}
+
+// Where a duration falls on a histogram's axis of log2 microseconds.
+double axisOf(double ms)
+{
+    return ms > 0 && std::isfinite(ms) ? std::log2(ms * 1000) : -1;
+}
+
+QString histogram(const Tally::Figures &f)
+{
+    int first = Tally::latencyBuckets;
+    int last = -1;
+    std::uint64_t highest = 0;
+    for (int b = 0; b < Tally::latencyBuckets; ++b) {
+        if (!f.latency[b])
+            continue;
+        first = std::min(first, b);
+        last = b;
+        highest = std::max(highest, f.latency[b]);
+    }
+    if (last < 0)
+        return QString();
+    // A few empty buckets either side, so that one busy bucket is not a wall.
+    const int least = 10;
+    while (last - first + 1 < least && (first > 0 || last < Tally::latencyBuckets - 1)) {
+        if (first > 0)
+            --first;
+        if (last - first + 1 < least && last < Tally::latencyBuckets - 1)
+            ++last;
+    }
+    const double width = 228;
+    const double plot = 56;
+    const int n = last - first + 1;
+    const double step = width / n;
+    // Bucket b spans log2 microseconds b - 1 to b.
+    const auto xOf = [&](double ms) {
+        return std::max(0.0, std::min(width, (axisOf(ms) - (first - 1)) * step));
+    };
+    QString out = QStringLiteral("<svg width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\" role=\"img\">")
+                      .arg(width)
+                      .arg(plot + 14);
+    for (int b = first; b <= last; ++b) {
+        if (!f.latency[b])
+            continue;
+        const double h = std::max(1.5, plot * double(f.latency[b]) / double(highest));
+        out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"#4a78c2\">"
+                              "<title>%5 calls under %6</title></rect>")
+                   .arg(number((b - first) * step + 0.5), number(plot - h), number(step - 1),
+                        number(h), count(f.latency[b]), span(Tally::latencyBoundMs(b)));
+    }
+    const struct
+    {
+        double ms;
+        const char *colour;
+        const char *name;
+    } marks[] = {{f.medianMs, "#1d2330", "median"}, {f.p99Ms, "#d63031", "p99"}};
+    for (const auto &mark : marks) {
+        const double x = xOf(mark.ms);
+        out += QStringLiteral("<line x1=\"%1\" x2=\"%1\" y1=\"0\" y2=\"%2\" stroke=\"%3\" "
+                              "stroke-width=\"1.2\" stroke-dasharray=\"3 2\"><title>%4 %5</title></line>")
+                   .arg(number(x), number(plot), mark.colour, mark.name, span(mark.ms));
+    }
+    out += QStringLiteral("<line x1=\"0\" x2=\"%1\" y1=\"%2\" y2=\"%2\" stroke=\"#c4c9d2\"/>")
+               .arg(width)
+               .arg(plot + 0.5);
+    out += QStringLiteral("<text x=\"0\" y=\"%1\">%2</text><text x=\"%3\" y=\"%1\" "
+                          "text-anchor=\"end\">%4</text>")
+               .arg(plot + 12)
+               .arg(first == 0 ? QStringLiteral("0") : span(Tally::latencyBoundMs(first - 1)))
+               .arg(width)
+               .arg(span(Tally::latencyBoundMs(last)));
+    return out + "</svg>";
+}
+
+QString histograms(const RunSummary &summary)
+{
+    QString charts;
+    for (const Tally::Figures &f : summary.figures) {
+        const QString chart = histogram(f);
+        if (chart.isEmpty())
+            continue;
+        charts += "<div class=\"chart\"><div class=\"title\">" + fromLibrary(f.operation)
+            + "</div>" + chart + "<div class=\"figures\">median " + span(f.medianMs) + " &middot; p99 "
+            + span(f.p99Ms) + " &middot; max " + span(f.maxMs) + "</div></div>\n";
+    }
+    if (charts.isEmpty())
+        return QString();
+    return "<h2>Latency</h2>\n<div class=\"charts\">\n" + charts
+        + "</div>\n<p class=\"legend\">Calls by duration, on a doubling scale; dashed: "
+          "median (black) and p99 (red).</p>\n";
+}
+
+// The timeline's points, merged into at most `columns` for a chart a page wide.
+std::vector<Timeline::Point> columnsOf(const Timeline &timeline, int columns, int &group)
+{
+    const int n = timeline.count();
+    group = std::max(1, (n + columns - 1) / columns);
+    std::vector<Timeline::Point> out;
+    for (int i = 0; i < n; i += group) {
+        Timeline::Point merged = {};
+        for (int j = i; j < std::min(n, i + group); ++j) {
+            const Timeline::Point &p = timeline.at(j);
+            merged.calls += p.calls;
+            for (int o = 0; o < Tally::outcomes; ++o)
+                merged.outcomes[o] += p.outcomes[o];
+            if (std::isfinite(p.sumMs))
+                merged.sumMs += p.sumMs;
+            if (std::isfinite(p.maxMs))
+                merged.maxMs = std::max(merged.maxMs, p.maxMs);
+        }
+        out.push_back(merged);
+    }
+    return out;
+}
+
+QString timeAxis(double width, double y, double spanMs)
+{
+    return QStringLiteral("<text x=\"0\" y=\"%1\">0</text>"
+                          "<text x=\"%2\" y=\"%1\" text-anchor=\"middle\">%3</text>"
+                          "<text x=\"%4\" y=\"%1\" text-anchor=\"end\">%5</text>")
+        .arg(number(y), number(width / 2), span(spanMs / 2), number(width), span(spanMs));
+}
+
+QString overTime(const RunSummary &summary)
+{
+    if (summary.roundsAsked <= 1 || !summary.timeline || summary.timeline->count() == 0)
+        return QString();
+    const Timeline &timeline = *summary.timeline;
+    int group = 1;
+    const std::vector<Timeline::Point> columns = columnsOf(timeline, 250, group);
+    const double columnMs = double(timeline.width()) * group;
+    const double spanMs = double(timeline.width()) * timeline.count();
+    const double width = 1040;
+    const double left = 60;
+    const double plotWidth = width - left;
+    const double plot = 120;
+    const double step = plotWidth / double(columns.size());
+
+    QString out = "<h2>Over time</h2>\n<h3>Calls per " + span(columnMs) + "</h3>\n";
+    std::uint64_t most = 1;
+    for (const Timeline::Point &p : columns)
+        most = std::max(most, p.calls);
+    QString paths[Tally::outcomes];
+    // Under the axis, a mark where anything went wrong, in the colour of the
+    // worst: a few bad calls among thousands are otherwise hard to find.
+    QString marks[Tally::outcomes];
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        for (int o = Tally::outcomes - 1; o > Tally::Succeeded; --o) {
+            if (columns[c].outcomes[o]) {
+                marks[o] += QStringLiteral("M%1 %2h%3v7h-%3z")
+                                .arg(number(left + double(c) * step), number(plot + 4),
+                                     number(std::max(2.0, step - 0.4)));
+                break;
+            }
+        }
+        // The worst outcomes at the bottom, where a sliver is easiest to see.
+        double y = plot;
+        for (int o = Tally::outcomes - 1; o >= 0; --o) {
+            const std::uint64_t n = columns[c].outcomes[o];
+            if (!n)
+                continue;
+            // A few bad calls among thousands must still show.
+            const double h = std::max(o == Tally::Succeeded ? 1.0 : 4.0, plot * double(n) / double(most));
+            paths[o] += QStringLiteral("M%1 %2h%3v%4h-%3z")
+                            .arg(number(left + double(c) * step), number(y - h),
+                                 number(std::max(0.6, step * (step > 8 ? 0.8 : 1) - 0.4)), number(h));
+            y -= h;
+        }
+    }
+    out += QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\">")
+               .arg(width)
+               .arg(plot + 28);
+    out += QStringLiteral("<line x1=\"%1\" x2=\"%2\" y1=\"%3\" y2=\"%3\" stroke=\"#c4c9d2\"/>")
+               .arg(left)
+               .arg(width)
+               .arg(plot + 0.5);
+    out += QStringLiteral("<text x=\"%1\" y=\"9\" text-anchor=\"end\">%2</text>"
+                          "<text x=\"%1\" y=\"%3\" text-anchor=\"end\">0</text>")
+               .arg(left - 6)
+               .arg(count(most))
+               .arg(plot);
+    for (int o = 0; o < Tally::outcomes; ++o) {
+        if (!paths[o].isEmpty())
+            out += QStringLiteral("<path d=\"%1\" fill=\"%2\"/>").arg(paths[o], outcomeColour[o]);
+        if (!marks[o].isEmpty())
+            out += QStringLiteral("<path d=\"%1\" fill=\"%2\"/>").arg(marks[o], outcomeColour[o]);
+    }
+    out += "<g transform=\"translate(" + number(left) + ",0)\">"
+        + timeAxis(plotWidth, plot + 24, spanMs) + "</g></svg>\n<p class=\"legend\">";
+    for (int o = 0; o < Tally::outcomes; ++o)
+        out += QStringLiteral("<i style=\"background:%1\"></i>%2").arg(outcomeColour[o], outcomeName[o]);
+    out += "</p>\n";
+
+    // Durations on a log scale, so the typical call and the slowest share one chart.
+    double low = 0;
+    double high = 0;
+    for (const Timeline::Point &p : columns) {
+        if (!p.calls)
+            continue;
+        const double mean = p.sumMs / double(p.calls);
+        if (mean > 0)
+            low = low > 0 ? std::min(low, mean) : mean;
+        high = std::max(high, p.maxMs);
+    }
+    if (high <= 0)
+        return out;
+    if (low <= 0 || low > high / 10)
+        low = high / 10;
+    const auto yOf = [&](double ms) {
+        const double at = ms > 0 ? (std::log(ms) - std::log(low)) / (std::log(high) - std::log(low)) : 0;
+        return plot - plot * std::max(0.0, std::min(1.0, at));
+    };
+    QString mean;
+    QString slowest;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (!columns[c].calls)
+            continue;
+        const double x = left + (double(c) + 0.5) * step;
+        mean += number(x) + ',' + number(yOf(columns[c].sumMs / double(columns[c].calls))) + ' ';
+        slowest += number(x) + ',' + number(yOf(columns[c].maxMs)) + ' ';
+    }
+    out += "<h3>Call duration</h3>\n"
+        + QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\">")
+              .arg(width)
+              .arg(plot + 16)
+        + QStringLiteral("<line x1=\"%1\" x2=\"%2\" y1=\"%3\" y2=\"%3\" stroke=\"#c4c9d2\"/>")
+              .arg(left)
+              .arg(width)
+              .arg(plot + 0.5)
+        + QStringLiteral("<text x=\"%1\" y=\"9\" text-anchor=\"end\">%2</text>"
+                         "<text x=\"%1\" y=\"%3\" text-anchor=\"end\">%4</text>")
+              .arg(left - 6)
+              .arg(span(high))
+              .arg(plot)
+              .arg(span(low))
+        + QStringLiteral("<polyline points=\"%1\" fill=\"none\" stroke=\"#e8a0a0\" stroke-width=\"1.2\"/>"
+                         "<polyline points=\"%2\" fill=\"none\" stroke=\"#2d5fb0\" stroke-width=\"1.6\"/>")
+              .arg(slowest.trimmed(), mean.trimmed())
+        + "<g transform=\"translate(" + number(left) + ",0)\">"
+        + timeAxis(plotWidth, plot + 13, spanMs) + "</g></svg>\n"
+        + "<p class=\"legend\"><i style=\"background:#2d5fb0\"></i>mean"
+          "<i style=\"background:#e8a0a0\"></i>slowest, on a log scale</p>\n";
+    return out;
+}
+
+QString notes(const RunSummary &summary)
+{
+    QString out = "<h2>What went wrong</h2>\n";
+    bool any = false;
+    if (!summary.findings.isEmpty() || !summary.ending.isEmpty()) {
+        any = true;
+        out += "<h3>About the run as a whole</h3>\n<ol class=\"notes\">\n";
+        for (const QString &finding : summary.findings)
+            out += "<li>" + escaped(finding) + "</li>\n";
+        if (!summary.ending.isEmpty())
+            out += "<li>Ended early: " + escaped(summary.ending) + "</li>\n";
+        out += "</ol>\n";
+    }
+    const struct
+    {
+        Notes::Kind kind;
+        const char *title;
+    } kinds[] = {{Notes::Breach, "Contract breaches"},
+                 {Notes::Failure, "Failed calls"},
+                 {Notes::Difference, "Answers that differ from the expected ones"},
+                 {Notes::Doubt, "Implausible answers"}};
+    for (const auto &kind : kinds) {
+        if (!summary.notes || summary.notes->count(kind.kind) == 0)
+            continue;
+        any = true;
+        const std::uint64_t total = summary.notes->count(kind.kind);
+        const int listed = summary.notes->listedCount(kind.kind);
+        out += QStringLiteral("<h3>%1 (%2)</h3>\n<ol class=\"notes\">\n")
+                   .arg(QLatin1String(kind.title), count(total));
+        for (int i = 0; i < listed; ++i) {
+            const Notes::Entry entry = summary.notes->listedEntry(kind.kind, i);
+            out += "<li><span class=\"round\">"
+                + (entry.round > 0 ? QStringLiteral("round %1").arg(entry.round)
+                                   : QStringLiteral("at start"))
+                + "</span><span class=\"op\">" + fromLibrary(entry.operation) + "</span>"
+                + escaped(QString::fromUtf8(entry.text)) + "</li>\n";
+        }
+        out += "</ol>\n";
+        if (total > std::uint64_t(listed))
+            out += "<p class=\"more\">and " + count(total - std::uint64_t(listed)) + " more</p>\n";
+    }
+    if (!any)
+        out += "<p class=\"quiet\">Nothing: every call succeeded and kept the contract.</p>\n";
+    return out;
+}
+
+} // namespace
+
+QByteArray htmlReport(const RunSummary &summary)
+{
+    QString page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                   "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                   "<title>cardreader-cli on "
+        + escaped(summary.host) + ": " + QString::fromLatin1(verdictOf(summary).word).toLower() + "</title>\n<style>" + QLatin1String(style)
+        + "</style>\n</head>\n<body>\n" + banner(summary) + "<main>\n" + tiles(summary)
+        + facts(summary) + table(summary) + histograms(summary) + overTime(summary) + notes(summary)
+        + "<footer>Written by cardreader-cli at the end of the run.</footer>\n</main>\n</body>\n</html>\n";
+    return page.toUtf8();
+}

@@ -1,0 +1,344 @@
+#include "childprocess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+// cardreader-cli judging what the answers say, not only how they were
+// given: against the answers expected of the terminal, and for what no
+// genuine card could hold. The simulated reader's scripts play readers that
+// misread.
+class tst_Answers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void wrongAnswers_data();
+    void wrongAnswers();
+    void recordingCheckedAgainstItself();
+    void expectedAnswersRefused_data();
+    void expectedAnswersRefused();
+    void worstNewsWins_data();
+    void worstNewsWins();
+    void countedEverywhere();
+    void functionsNotCompared();
+
+private:
+    ChildProcess run(const QStringList &arguments, const QMap<QString, QString> &variables = {});
+    QString path(const QString &name) const { return directory->filePath(name); }
+    void write(const QString &name, const QByteArray &content);
+
+    QScopedPointer<QTemporaryDir> directory;
+};
+
+namespace {
+
+// An identity card read as the simulated reader's script gives it: name,
+// sex, ethnic group, date of birth, place of birth, identity card number,
+// issuing authority, validity period and its end.
+QByteArray idCard(const QByteArray &name, const QByteArray &sex, const QByteArray &birthDate,
+                  const QByteArray &number, const QByteArray &validity = "20200101-20400101",
+                  const QByteArray &validUntil = "20400101")
+{
+    return "VRK_IDCard_Read 0 \"" + name + "\" \"" + sex + "\" \"汉\" \"" + birthDate
+        + "\" \"福建省演示市\" \"" + number + "\" \"演示市公安局\" \"" + validity + "\" \""
+        + validUntil + "\"\n";
+}
+
+// 350000199001010018 is a valid number of a man born on 1 January 1990.
+const QByteArray goodIdCard = idCard("张演示", "男", "19900101", "350000199001010018");
+
+} // namespace
+
+void tst_Answers::init()
+{
+    directory.reset(new QTemporaryDir);
+    QVERIFY(directory->isValid());
+}
+
+ChildProcess tst_Answers::run(const QStringList &arguments,
+                              const QMap<QString, QString> &variables)
+{
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    ChildProcess child(directory->path());
+    if (!child.start(command << CLI << arguments, variables) || !child.finish())
+        qWarning("could not run %s", CLI);
+    return child;
+}
+
+void tst_Answers::write(const QString &name, const QByteArray &content)
+{
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+void tst_Answers::wrongAnswers_data()
+{
+    QTest::addColumn<QByteArray>("script");    // how the reader answers
+    QTest::addColumn<QByteArray>("expected");  // the answers expected, if any
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("judged");   // every judgement, in order
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("name and sex swapped")
+        << idCard("男", "张演示", "19900101", "350000199001010018") << goodIdCard
+        << QStringList{"id-card"}
+        << QStringList{"differs: name: expected \"张演示\", got \"男\"",
+                       "differs: sex: expected \"男\", got \"张演示\""}
+        << 5;
+    QTest::newRow("a digit of a bank card number misread")
+        << QByteArray("VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n") << QByteArray()
+        << QStringList{"bank-chip"}
+        << QStringList{"implausible: card number 6222021234567890129: "} << 5;
+    QTest::newRow("wrong identity card check character")
+        << idCard("张演示", "男", "19900101", "350000199001010019") << QByteArray()
+        << QStringList{"id-card"}
+        << QStringList{"implausible: identity card number 350000199001010019: check character"
+                       " should be 8"}
+        << 5;
+    QTest::newRow("date of birth not the identity card number's")
+        << idCard("张演示", "男", "1990-01-02", "350000199001010018") << QByteArray()
+        << QStringList{"id-card"} << QStringList{"implausible: date of birth 1990-01-02: "} << 5;
+    QTest::newRow("sex not the identity card number's")
+        << idCard("张演示", "女", "19900101", "350000199001010018") << QByteArray()
+        << QStringList{"id-card"} << QStringList{"implausible: sex 女"} << 5;
+    QTest::newRow("validity starting after its end")
+        << idCard("张演示", "男", "19900101", "350000199001010018", "20400101-20200101",
+                  "20200101")
+        << QByteArray() << QStringList{"id-card"}
+        << QStringList{"implausible: validity period 20400101-20200101: "} << 5;
+    QTest::newRow("a date in a form no rule knows")
+        << idCard("张演示", "男", "1990年1月1日", "350000199001010018") << QByteArray()
+        << QStringList{"id-card"} << QStringList{} << 0;
+    QTest::newRow("plausibility turned off")
+        << idCard("张演示", "男", "19900101", "350000199001010019") << QByteArray()
+        << QStringList{"--no-plausibility", "id-card"} << QStringList{} << 0;
+    QTest::newRow("a failure where success was expected")
+        << QByteArray("VRK_ReadCarNo -1 error=\"无卡\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"A1\"\n") << QStringList{"card-number"}
+        << QStringList{"differs: result: expected 0, got -1"} << 5;
+    QTest::newRow("the expected failure, its message aside")
+        << QByteArray("VRK_ReadCarNo -1 \"junk\" error=\"无卡\"\n")
+        << QByteArray("VRK_ReadCarNo -1 error=\"no card\"\n") << QStringList{"card-number"}
+        << QStringList{} << 1;
+    QTest::newRow("the int output")
+        << QByteArray("VRK_ECard_Read 0 \"QR1\" output=3\n")
+        << QByteArray("VRK_ECard_Read 0 \"QR1\" output=4\n") << QStringList{"scan"}
+        << QStringList{"differs: output: expected 4, got 3"} << 5;
+    QTest::newRow("a PIN, whose texts stay hidden")
+        << QByteArray("VRK_KeyBoard_InputKey 0 \"1234\"\n")
+        << QByteArray("VRK_KeyBoard_InputKey 0 \"4321\"\n") << QStringList{"pin"}
+        << QStringList{"differs: key: differs from the expected text (--show-pin shows both)"}
+        << 5;
+    QTest::newRow("each line for the next call, the last for every later one")
+        << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\nVRK_ReadCarNo 0 \"C\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\n")
+        << QStringList{"card-number", "card-number", "card-number"}
+        << QStringList{"differs: card_number: expected \"B\", got \"C\""} << 5;
+    QTest::newRow("library text escaped in a difference")
+        << QByteArray("VRK_ReadCarNo 0 \"\\x1b[2J\"\n") << QByteArray("VRK_ReadCarNo 0 \"A\"\n")
+        << QStringList{"card-number"}
+        << QStringList{"differs: card_number: expected \"A\", got \"\\x1b[2J\""} << 5;
+}
+
+// The simulated reader answers as scripted; each judgement is shown under
+// the call, and the exit status says an answer was wrong.
+void tst_Answers::wrongAnswers()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, expected);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, judged);
+    QFETCH(int, exitCode);
+
+    write("script.txt", script);
+    if (!expected.isEmpty()) {
+        write("expected.txt", expected);
+        arguments.prepend("--expect=" + path("expected.txt"));
+    }
+    const ChildProcess cli =
+        run(QStringList{"--no-open"} + arguments, {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    QStringList shown;
+    for (const QString &line : QString::fromUtf8(cli.out).split('\n')) {
+        if (line.startsWith("  differs: ") || line.startsWith("  implausible: "))
+            shown << line.mid(2);
+    }
+    QCOMPARE(shown.size(), judged.size());
+    for (int i = 0; i < judged.size(); ++i)
+        QVERIFY2(shown[i].startsWith(judged[i]), qPrintable(shown[i]));
+    QCOMPARE(cli.exitCode, exitCode);
+}
+
+// A session recorded from a reader replays and checks against its own
+// recording with no difference; one value edited in the replay gives
+// exactly one difference, named by its field.
+void tst_Answers::recordingCheckedAgainstItself()
+{
+    const ChildProcess recording =
+        run({"all"}, {{"VRK_SIM_MAKER_LIBRARY", MAKER}, {"VRK_SIM_RECORD", path("good.txt")}});
+    QCOMPARE(recording.exitCode, 0);
+    QFile good(path("good.txt"));
+    QVERIFY(good.open(QIODevice::ReadOnly));
+    const QByteArray recorded = good.readAll();
+    QVERIFY2(recorded.contains("VRK_IDCard_Read 0 \"李演示\""), recorded.constData());
+
+    const QString expect = "--expect=" + path("good.txt");
+    const ChildProcess same = run({expect, "all"}, {{"VRK_SIM_SCRIPT", path("good.txt")}});
+    QVERIFY2(!same.out.contains("differs: "), same.out.constData());
+    QVERIFY2(!same.out.contains("not compared"), same.out.constData());
+    QCOMPARE(same.exitCode, 0);
+
+    QByteArray edited = recorded;
+    edited.replace("VRK_IDCard_Read 0 \"李演示\"", "VRK_IDCard_Read 0 \"李示范\"");
+    write("edited.txt", edited);
+    const ChildProcess changed = run({expect, "all"}, {{"VRK_SIM_SCRIPT", path("edited.txt")}});
+    QCOMPARE(changed.out.count("  differs: "), 1);
+    QVERIFY2(changed.out.contains("id-card (VRK_IDCard_Read): ok, ")
+                 && changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\"\n"),
+             changed.out.constData());
+    QCOMPARE(changed.exitCode, 5);
+}
+
+void tst_Answers::expectedAnswersRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("names");
+
+    QTest::newRow("a malformed line, by its number") << "malformed" << " line 2: ";
+    QTest::newRow("a FIFO, which would hold the run") << "fifo" << "not a regular file";
+    QTest::newRow("beyond 16 MiB") << "large" << "larger than 16 MiB";
+    QTest::newRow("no file") << "missing" << "No such file";
+}
+
+// Refused at once, before any library call, with one message.
+void tst_Answers::expectedAnswersRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, names);
+
+    const QString file = path("expected.txt");
+    if (kind == "malformed") {
+        write("expected.txt", "VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\" colour=red\n");
+    } else if (kind == "fifo") {
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    } else if (kind == "large") {
+        QFile large(file);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(16 * 1024 * 1024 + 1));
+    }
+    const ChildProcess cli =
+        run({"--expect", file, "card-number"}, {{"VRK_SIM_LOG", path("calls.log")}});
+    QCOMPARE(cli.exitCode, 2);
+    QCOMPARE(cli.out, QByteArray());
+    QCOMPARE(cli.err.count('\n'), 1);
+    QVERIFY2(cli.err.contains(names.toUtf8()), cli.err.constData());
+    QVERIFY2(!QFile::exists(path("calls.log")), "the library was called");
+}
+
+void tst_Answers::worstNewsWins_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("stopped");  // by SIGTERM, during a burn-in
+    QTest::addColumn<int>("exitCode");
+
+    const QByteArray misread("VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n");
+    QTest::newRow("a wrong answer over a failed call")
+        << "VRK_ReadCarNo -1\n" + misread << false << 5;
+    QTest::newRow("a broken contract over a wrong answer")
+        << "VRK_ReadCarNo 0 \"\\xff\"\n" + misread << false << 3;
+    QTest::newRow("a wrong answer over the operator's stop")
+        << "VRK_ReadCarNo 0 \"A\" delay=20\n" + misread << true << 5;
+}
+
+void tst_Answers::worstNewsWins()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, stopped);
+    QFETCH(int, exitCode);
+
+    write("script.txt", script);
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    command << CLI << "--no-open" << "--repeat" << (stopped ? "100000" : "1") << "card-number"
+            << "bank-chip";
+    ChildProcess cli(directory->path());
+    QVERIFY(cli.start(command, {{"VRK_SIM_SCRIPT", path("script.txt")}}));
+    if (stopped) {
+        QTest::qWait(500);
+        cli.interrupt(SIGTERM);
+    }
+    QVERIFY(cli.finish());
+    QCOMPARE(cli.exitCode, exitCode);
+}
+
+// A difference and a doubt count in the summary, in each call's JSON and in
+// the metrics, each under its own name.
+void tst_Answers::countedEverywhere()
+{
+    write("script.txt", "VRK_ReadCarNo 0 \"B\"\n"
+                        "VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n");
+    write("expected.txt", "VRK_ReadCarNo 0 \"A\"\n");
+    const ChildProcess cli =
+        run({"--json", "--no-open", "--expect", path("expected.txt"), "--metrics",
+             path("run.prom"), "card-number", "bank-chip"},
+            {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    QCOMPARE(cli.exitCode, 5);
+    const QList<QByteArray> lines = cli.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+
+    const QJsonObject differing = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(differing.value("outcome").toString(), QStringLiteral("differs"));
+    const QJsonObject expected = differing.value("expected").toObject();
+    QCOMPARE(expected.value("values").toObject(), QJsonObject({{"card_number", "A"}}));
+    QCOMPARE(expected.value("differences").toArray().size(), 1);
+
+    const QJsonObject doubted = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(doubted.value("outcome").toString(), QStringLiteral("implausible"));
+    QCOMPARE(doubted.value("implausible").toArray().size(), 1);
+    QVERIFY(!doubted.contains("expected"));
+
+    const QJsonArray rows = QJsonDocument::fromJson(lines[2]).object().value("summary")
+                                .toObject().value("operations").toArray();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].toObject().value("differs").toInt(), 1);
+    QCOMPARE(rows[0].toObject().value("implausible").toInt(), 0);
+    QCOMPARE(rows[1].toObject().value("differs").toInt(), 0);
+    QCOMPARE(rows[1].toObject().value("implausible").toInt(), 1);
+    QCOMPARE(rows[1].toObject().value("succeeded").toInt(), 0);
+
+    QFile metrics(path("run.prom"));
+    QVERIFY(metrics.open(QIODevice::ReadOnly));
+    const QByteArray text = metrics.readAll();
+    QVERIFY2(text.contains("cardreader_calls_total{operation=\"card-number\",function="
+                           "\"VRK_ReadCarNo\",outcome=\"differed\",device=\"21\","
+                           "region=\"3500\"} 1\n"),
+             text.constData());
+    QVERIFY2(text.contains("outcome=\"implausible\",device=\"21\",region=\"3500\"} 1\n"),
+             text.constData());
+}
+
+// Each function the expected answers leave out is named once, in the
+// summary, even of a single call.
+void tst_Answers::functionsNotCompared()
+{
+    write("expected.txt", "VRK_ReadCarNo 0 \"SIM350000001\"\n");
+    const ChildProcess cli =
+        run({"--expect", path("expected.txt"), "card-number", "bank-chip", "bank-chip"});
+    const QString out = QString::fromUtf8(cli.out);
+    QCOMPARE(out.count("not compared"), 1);
+    QVERIFY2(out.contains("names no answer for them: VRK_OpenDev, VRK_ICBankCard_ReadNO\n"),
+             qPrintable(out));
+    QCOMPARE(cli.exitCode, 0);
+}
+
+QTEST_MAIN(tst_Answers)
+#include "tst_answers.moc"
