@@ -3,10 +3,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
 
 // cardreader-cli judging what the answers say, not only how they were
 // given: against the answers expected of the terminal, and for what no
@@ -28,6 +32,8 @@ private slots:
     void worstNewsWins();
     void countedEverywhere();
     void functionsNotCompared();
+    void reportsAfterAbruptEnds_data();
+    void reportsAfterAbruptEnds();
 
 private:
     ChildProcess run(const QStringList &arguments, const QMap<QString, QString> &variables = {});
@@ -338,6 +344,94 @@ void tst_Answers::functionsNotCompared()
     QVERIFY2(out.contains("names no answer for them: VRK_OpenDev, VRK_ICBankCard_ReadNO\n"),
              qPrintable(out));
     QCOMPARE(cli.exitCode, 0);
+}
+
+void tst_Answers::reportsAfterAbruptEnds_data()
+{
+    QTest::addColumn<QString>("library");  // a directory to load it from, or the simulated reader
+    QTest::addColumn<QStringList>("operations");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errorIn");  // the test case with an error element
+
+    QTest::newRow("a crash after the device was opened")
+        << QStringLiteral(BADREADER_DIR) << QStringList{"card-number"} << 3 << "card-number";
+    QTest::newRow("SIGTERM in a burn-in") << QString() << QStringList{"card-number"}
+                                          << 128 + SIGTERM << QString();
+}
+
+// However the run ends, both reports are there, whole, private, and read
+// back by a JUnit consumer with the counts the summary gave.
+void tst_Answers::reportsAfterAbruptEnds()
+{
+    QFETCH(QString, library);
+    QFETCH(QStringList, operations);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errorIn);
+
+    QMap<QString, QString> variables{{"BADREADER_FAULT", "crash"}};
+    const bool stopped = library.isEmpty();
+    if (stopped) {
+        write("script.txt", "VRK_ReadCarNo 0 \"A\" delay=20\n");
+        variables.insert("VRK_SIM_SCRIPT", path("script.txt"));
+    } else {
+        variables.insert("LD_LIBRARY_PATH", library);
+    }
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    command << CLI << "--json" << "--repeat" << (stopped ? "100000" : "1") << "--junit"
+            << path("run.xml") << "--html" << path("run.html") << operations;
+    ChildProcess cli(directory->path());
+    QVERIFY(cli.start(command, variables));
+    if (stopped) {
+        QTest::qWait(500);
+        cli.interrupt(SIGTERM);
+    }
+    QVERIFY(cli.finish());
+    QCOMPARE(cli.exitCode, exitCode);
+    const QJsonArray rows = QJsonDocument::fromJson(cli.out.trimmed().split('\n').last())
+                                .object().value("summary").toObject().value("operations")
+                                .toArray();
+    QVERIFY(!rows.isEmpty());
+
+    for (const QString name : {"run.xml", "run.html"})
+        QCOMPARE(QFileInfo(path(name)).permissions() & 0x7777,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    ChildProcess reader(directory->path());
+    QVERIFY(reader.start({"/usr/bin/python3", JUNITCOUNTS, path("run.xml")}, {}));
+    QVERIFY(reader.finish());
+    QCOMPARE(reader.exitCode, 0);
+    const QJsonObject suite = QJsonDocument::fromJson(reader.out).object().value("suites")
+                                  .toArray().first().toObject();
+    const QJsonArray cases = suite.value("cases").toArray();
+    bool errorSeen = false;
+    for (const QJsonValue row : rows) {
+        const QString operation = row.toObject().value("operation").toString();
+        const auto found = std::find_if(cases.begin(), cases.end(), [&](const QJsonValue &c) {
+            return c.toObject().value("name").toString() == operation;
+        });
+        QVERIFY2(found != cases.end(), qPrintable(operation));
+        const QJsonArray results = found->toObject().value("results").toArray();
+        const bool error = std::any_of(results.begin(), results.end(), [](const QJsonValue &r) {
+            return r.toObject().value("kind").toString() == "error";
+        });
+        QCOMPARE(error, operation == errorIn);
+        errorSeen = errorSeen || error;
+        if (error)
+            QVERIFY(results.first().toObject().value("message").toString().startsWith(
+                QString::number(row.toObject().value("broke_contract").toInt())));
+    }
+
+    QCOMPARE(errorSeen, !errorIn.isEmpty());
+
+    QFile html(path("run.html"));
+    QVERIFY(html.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(html.readAll());
+    QVERIFY2(page.trimmed().endsWith("</html>"), qPrintable(page.right(200)));
+    const QString calls = QString::number(rows.last().toObject().value("calls").toInt());
+    QVERIFY2(page.contains(QRegularExpression(">" + rows.last().toObject().value("operation")
+                                                  .toString() + "<.*>" + calls + "<")),
+             qPrintable(calls));
 }
 
 QTEST_MAIN(tst_Answers)
