@@ -3,6 +3,7 @@
 // opened by a headless Chromium, the run's notes and timeline that feed
 // them, and the private files they are written to.
 
+#include "childprocess.h"
 #include "htmlreport.h"
 #include "junitreport.h"
 #include "notes.h"
@@ -15,7 +16,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -95,19 +95,17 @@ struct Run
     RunSummary summary;
 };
 
+// Started by hand, as ChildProcess does: under qemu-user, which runs the
+// cross build's tests, QProcess starts nothing.
 QByteArray run(const QString &program, const QStringList &arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(90000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        qWarning("%s did not finish in time", qPrintable(program));
-        return QByteArray();
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        qWarning("%s: %s", qPrintable(program), process.readAllStandardError().constData());
-    return process.readAllStandardOutput();
+    QTemporaryDir outputs;
+    ChildProcess child(outputs.path());
+    if (!child.start(QStringList{program} + arguments, {}) || !child.finish())
+        qWarning("could not run %s", qPrintable(program));
+    else if (child.exitCode != 0)
+        qWarning("%s: %s", qPrintable(program), child.err.constData());
+    return child.out;
 }
 
 // The report as junitparser reads it.
