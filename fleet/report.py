@@ -18,6 +18,11 @@ import sys
 
 FIELDS = ["host", "reached", "library_sha256", "exit_status"]
 NUMBER = re.compile(r"-?[0-9]+(\.[0-9]+)?")
+# The worst first, as cardreader-cli ranks them: an answer that differs
+# from the expected one, or that cannot be genuine, is worse than a call that
+# honestly failed.
+OUTCOMES = [("broke_contract", "contract"), ("differs", "differs"),
+            ("implausible", "implausible"), ("failed", "failed")]
 
 
 def count(row, name):
@@ -28,12 +33,10 @@ def count(row, name):
 
 
 def outcome(row):
-    """ok, failed or contract for one operation's summary row."""
-    if count(row, "broke_contract") > 0:
-        return "contract"
-    if count(row, "failed") > 0:
-        return "failed"
-    return "ok"
+    """The worst outcome of one operation's summary row's calls: contract,
+    differs, implausible, failed or ok."""
+    counts = [(count(row, name), shown) for name, shown in OUTCOMES]
+    return next((shown for number, shown in counts if number > 0), "ok")
 
 
 def summarised(summary, operations):

@@ -33,6 +33,10 @@ std::string recordingHeader(const std::string &makerPath);
 // is somebody's notes.
 bool isRecordingHeader(const std::string &line);
 
+// What a recording keeps of the PIN pad's key text, which is never written
+// down: as an expected answer it stands for any key.
+const char recordedPin[] = "******";
+
 bool isReaderFunction(const std::string &name);
 
 // Each function's scripted answers, used in order; the last one repeats.

@@ -13,9 +13,6 @@
 
 namespace {
 
-// What a recording keeps of the PIN.
-const char placeholder[] = "******";
-
 long long nowMs()
 {
     using namespace std::chrono;
@@ -121,7 +118,7 @@ int AnsweredCall::recorded(int result)
     Answer answer;
     answer.result = result;
     for (const Buffer &buffer : m_values)
-        answer.values.push_back(buffer.secret ? placeholder
+        answer.values.push_back(buffer.secret ? recordedPin
                                               : bufferText(buffer.data, buffer.size));
     answer.error = bufferText(m_error, errorSize);
     answer.hasOutput = m_output != nullptr;

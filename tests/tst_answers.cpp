@@ -145,6 +145,10 @@ void tst_Answers::wrongAnswers_data()
         << QByteArray("VRK_KeyBoard_InputKey 0 \"4321\"\n") << QStringList{"pin"}
         << QStringList{"differs: key: differs from the expected text (--show-pin shows both)"}
         << 5;
+    QTest::newRow("a PIN as recordings keep it, which stands for any")
+        << QByteArray("VRK_KeyBoard_InputKey 0 \"1234\"\n")
+        << QByteArray("VRK_KeyBoard_InputKey 0 \"******\"\n") << QStringList{"pin"}
+        << QStringList{} << 0;
     QTest::newRow("each line for the next call, the last for every later one")
         << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\nVRK_ReadCarNo 0 \"C\"\n")
         << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\n")

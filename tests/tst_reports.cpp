@@ -165,7 +165,7 @@ int modeOf(const QString &path)
 
 } // namespace
 
-class ReportsTest : public QObject
+class tst_Reports : public QObject
 {
     Q_OBJECT
 
@@ -211,12 +211,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-void ReportsTest::initTestCase()
+void tst_Reports::initTestCase()
 {
     QVERIFY(m_dir.isValid());
 }
 
-void ReportsTest::junitCounts_data()
+void tst_Reports::junitCounts_data()
 {
     QTest::addColumn<int>("failed");
     QTest::addColumn<int>("differs");
@@ -255,7 +255,7 @@ void ReportsTest::junitCounts_data()
         << QStringList{"run error: exit status 4: output or a report could not be written"};
 }
 
-void ReportsTest::junitCounts()
+void tst_Reports::junitCounts()
 {
     QFETCH(int, failed);
     QFETCH(int, differs);
@@ -318,7 +318,7 @@ void ReportsTest::junitCounts()
     QCOMPARE(suite.value("system_err").toArray().size(), stoppedBy ? 1 : 0);
 }
 
-void ReportsTest::junitMillionCalls()
+void tst_Reports::junitMillionCalls()
 {
     Run r;
     for (int i = 0; i < 1000000; ++i) {
@@ -347,7 +347,7 @@ void ReportsTest::junitMillionCalls()
              int(Notes::distinct));
 }
 
-void ReportsTest::junitHostileText_data()
+void tst_Reports::junitHostileText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
@@ -362,7 +362,7 @@ void ReportsTest::junitHostileText_data()
     QTest::newRow("chinese") << QString::fromUtf8("读卡失败：无卡") << QString::fromUtf8("读卡失败：无卡");
 }
 
-void ReportsTest::junitHostileText()
+void tst_Reports::junitHostileText()
 {
     QFETCH(QString, text);
     QFETCH(QString, shown);
@@ -383,7 +383,7 @@ void ReportsTest::junitHostileText()
              qPrintable(runCase.value("results").toArray().first().toObject().value("text").toString()));
 }
 
-void ReportsTest::htmlInBrowser()
+void tst_Reports::htmlInBrowser()
 {
     if (QStandardPaths::findExecutable("chromium").isEmpty())
         QSKIP("chromium is not installed");
@@ -420,7 +420,7 @@ void ReportsTest::htmlInBrowser()
     QVERIFY(dom.contains(buildId));
 }
 
-void ReportsTest::htmlVerdict_data()
+void tst_Reports::htmlVerdict_data()
 {
     QTest::addColumn<int>("exitStatus");
     QTest::addColumn<int>("failed");
@@ -440,7 +440,7 @@ void ReportsTest::htmlVerdict_data()
                        "<div class=\"meaning\">Exit status 130: stopped by Ctrl-C (SIGINT)</div>";
 }
 
-void ReportsTest::htmlVerdict()
+void tst_Reports::htmlVerdict()
 {
     QFETCH(int, exitStatus);
     QFETCH(int, failed);
@@ -454,7 +454,7 @@ void ReportsTest::htmlVerdict()
     QVERIFY2(page.contains(banner), qPrintable(page.mid(page.indexOf("<header"), 300)));
 }
 
-void ReportsTest::htmlLibraryTextStaysText_data()
+void tst_Reports::htmlLibraryTextStaysText_data()
 {
     QTest::addColumn<QString>("where");
     QTest::addColumn<QString>("text");
@@ -469,7 +469,7 @@ void ReportsTest::htmlLibraryTextStaysText_data()
     QTest::newRow("an attribute's end in the region") << "region" << "\"><img src=x onerror=\"document.title='ran'\">";
 }
 
-void ReportsTest::htmlLibraryTextStaysText()
+void tst_Reports::htmlLibraryTextStaysText()
 {
     QFETCH(QString, where);
     QFETCH(QString, text);
@@ -502,7 +502,7 @@ void ReportsTest::htmlLibraryTextStaysText()
     QVERIFY2(dom.contains(shown), qPrintable(shown));
 }
 
-void ReportsTest::htmlCharts_data()
+void tst_Reports::htmlCharts_data()
 {
     QTest::addColumn<int>("roundsAsked");
     QTest::addColumn<bool>("overTime");
@@ -511,7 +511,7 @@ void ReportsTest::htmlCharts_data()
     QTest::newRow("a burn-in has charts over time") << 2000 << true;
 }
 
-void ReportsTest::htmlCharts()
+void tst_Reports::htmlCharts()
 {
     QFETCH(int, roundsAsked);
     QFETCH(bool, overTime);
@@ -530,7 +530,7 @@ void ReportsTest::htmlCharts()
     QVERIFY(!page.contains("<script"));
 }
 
-void ReportsTest::htmlListsTheFirstHundred()
+void tst_Reports::htmlListsTheFirstHundred()
 {
     Run r;
     for (int i = 0; i < 150; ++i)
@@ -555,7 +555,7 @@ void ReportsTest::htmlListsTheFirstHundred()
     QVERIFY(failures.contains("<p class=\"more\">and 50 more</p>"));
 }
 
-void ReportsTest::tallyLatencyHistogram_data()
+void tst_Reports::tallyLatencyHistogram_data()
 {
     QTest::addColumn<double>("milliseconds");
     QTest::addColumn<int>("bucket");
@@ -568,7 +568,7 @@ void ReportsTest::tallyLatencyHistogram_data()
     QTest::newRow("ten hours, in the last bucket") << 36e6 << Tally::latencyBuckets - 1;
 }
 
-void ReportsTest::tallyLatencyHistogram()
+void tst_Reports::tallyLatencyHistogram()
 {
     QFETCH(double, milliseconds);
     QFETCH(int, bucket);
@@ -587,7 +587,7 @@ void ReportsTest::tallyLatencyHistogram()
     }
 }
 
-void ReportsTest::timelineKeepsEveryCall_data()
+void tst_Reports::timelineKeepsEveryCall_data()
 {
     QTest::addColumn<int>("calls");
     QTest::addColumn<long long>("everyMs");
@@ -598,7 +598,7 @@ void ReportsTest::timelineKeepsEveryCall_data()
     QTest::newRow("a few calls days apart") << 5 << 3LL * 24 * 3600 * 1000;
 }
 
-void ReportsTest::timelineKeepsEveryCall()
+void tst_Reports::timelineKeepsEveryCall()
 {
     QFETCH(int, calls);
     QFETCH(long long, everyMs);
@@ -634,7 +634,7 @@ void ReportsTest::timelineKeepsEveryCall()
     QCOMPARE(timeline->at(int((everyMs * (calls / 2)) / timeline->width())).maxMs, 900.0);
 }
 
-void ReportsTest::notesListTheFirstHundred_data()
+void tst_Reports::notesListTheFirstHundred_data()
 {
     QTest::addColumn<int>("messages");
 
@@ -644,7 +644,7 @@ void ReportsTest::notesListTheFirstHundred_data()
     QTest::newRow("a hundred thousand") << 100000;
 }
 
-void ReportsTest::notesListTheFirstHundred()
+void tst_Reports::notesListTheFirstHundred()
 {
     QFETCH(int, messages);
 
@@ -665,7 +665,7 @@ void ReportsTest::notesListTheFirstHundred()
     }
 }
 
-void ReportsTest::notesDistinctPerOperation_data()
+void tst_Reports::notesDistinctPerOperation_data()
 {
     QTest::addColumn<QStringList>("cardNumber");
     QTest::addColumn<QStringList>("idCard");
@@ -689,7 +689,7 @@ void ReportsTest::notesDistinctPerOperation_data()
         << QStringList{QString(int(Notes::textSize) - 1, 'x')};
 }
 
-void ReportsTest::notesDistinctPerOperation()
+void tst_Reports::notesDistinctPerOperation()
 {
     QFETCH(QStringList, cardNumber);
     QFETCH(QStringList, idCard);
@@ -712,7 +712,7 @@ void ReportsTest::notesDistinctPerOperation()
     QCOMPARE(notes->count(Notes::Failure), std::uint64_t(cardNumber.size() + idCard.size()));
 }
 
-void ReportsTest::notesCutAtWholeCharacters_data()
+void tst_Reports::notesCutAtWholeCharacters_data()
 {
     QTest::addColumn<QString>("character");
 
@@ -722,7 +722,7 @@ void ReportsTest::notesCutAtWholeCharacters_data()
     QTest::newRow("two bytes after one") << QString::fromUtf8("é");
 }
 
-void ReportsTest::notesCutAtWholeCharacters()
+void tst_Reports::notesCutAtWholeCharacters()
 {
     QFETCH(QString, character);
 
@@ -742,7 +742,7 @@ void ReportsTest::notesCutAtWholeCharacters()
     }
 }
 
-void ReportsTest::privateFileWritten_data()
+void tst_Reports::privateFileWritten_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<int>("modeBefore");
@@ -755,7 +755,7 @@ void ReportsTest::privateFileWritten_data()
     QTest::newRow("a file readable by all made private") << QByteArray("old") << 0644 << 022;
 }
 
-void ReportsTest::privateFileWritten()
+void tst_Reports::privateFileWritten()
 {
     QFETCH(QByteArray, before);
     QFETCH(int, modeBefore);
@@ -785,7 +785,7 @@ void ReportsTest::privateFileWritten()
              QStringList{"report.html"});
 }
 
-void ReportsTest::privateFileRefused_data()
+void tst_Reports::privateFileRefused_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("why");
@@ -798,7 +798,7 @@ void ReportsTest::privateFileRefused_data()
     QTest::newRow("a FIFO") << "fifo" << "it is not a regular file";
 }
 
-void ReportsTest::privateFileRefused()
+void tst_Reports::privateFileRefused()
 {
     QFETCH(QString, path);
     QFETCH(QString, why);
@@ -822,5 +822,5 @@ void ReportsTest::privateFileRefused()
     QVERIFY(!QFileInfo(target).isFile());
 }
 
-QTEST_MAIN(ReportsTest)
+QTEST_MAIN(tst_Reports)
 #include "tst_reports.moc"

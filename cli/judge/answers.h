@@ -13,7 +13,8 @@
 // its function, its last line every later one. The result is compared; the
 // values and the int output as well when both results are 0, since a failed
 // call's buffers mean nothing. The error text and the delay are not. A PIN
-// is named as differing, its texts shown only with showPin.
+// is named as differing, its texts shown only with showPin; a recording's
+// stand-in for it, which holds no key, is not compared.
 void compareWithExpected(GuardedCall &call, Script &expected, bool showPin);
 
 // Notes the doubts about a successful call's values: identity card numbers,
