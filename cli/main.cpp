@@ -33,6 +33,11 @@ int main(int argc, char *argv[])
         return exitStatus;
 
     LibraryIdentity library = findLibrary(options.library);
+    const QString clash = clashingFiles(options, library.path);
+    if (!clash.isEmpty()) {
+        std::fputs(("cardreader-cli: " + clash + '\n').toUtf8().constData(), stderr);
+        return UsageError;
+    }
     StrayOutput strayOutput;
     if (!createRunState(options.timeoutSeconds) || !strayOutput.create()) {
         std::perror("cardreader-cli: cannot prepare the calls");

@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <sys/stat.h>
@@ -63,9 +64,30 @@ QByteArray rawValue(int argc, char **argv, const char *name)
     return QByteArray();
 }
 
-QString reportPath(const QCommandLineParser &parser, const char *name)
+// A file the run writes, made absolute once. Its name must come through
+// Qt's decoding whole: a name that is not UTF-8 would be written elsewhere.
+QString outputPath(const QCommandLineParser &parser, int argc, char **argv, const char *name,
+                   QString &problem)
 {
-    return parser.isSet(name) ? QFileInfo(parser.value(name)).absoluteFilePath() : QString();
+    if (!parser.isSet(name))
+        return QString();
+    const QString value = parser.value(name);
+    if (value.isEmpty() || QFile::encodeName(value) != rawValue(argc, argv, name)) {
+        problem = QStringLiteral("--%1 must name a file, in UTF-8").arg(name);
+        return QString();
+    }
+    return QFileInfo(value).absoluteFilePath();
+}
+
+bool sameFile(const QByteArray &a, const QByteArray &b)
+{
+    struct stat first, second;
+    if (stat(a.constData(), &first) == 0 && stat(b.constData(), &second) == 0)
+        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    const auto absolute = [](const QByteArray &path) {
+        return QDir::cleanPath(QFileInfo(QFile::decodeName(path)).absoluteFilePath());
+    };
+    return absolute(a) == absolute(b);
 }
 
 // A report that cannot be written would be found missing only after a
@@ -133,8 +155,9 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         // would be replaced by a regular file (as root, /dev/null itself).
         const QFileInfo metrics(parser.value("metrics"));
         if (parser.value("metrics").isEmpty() || (metrics.exists() && !metrics.isFile())
-            || !QFileInfo(metrics.absolutePath()).isDir())
-            return QStringLiteral("--metrics must name a regular file in a directory that exists: \"%1\"")
+            || !QFileInfo(metrics.absolutePath()).isDir()
+            || QFile::encodeName(parser.value("metrics")) != rawValue(argc, argv, "metrics"))
+            return QStringLiteral("--metrics must name a regular file in a directory that exists, in UTF-8: \"%1\"")
                 .arg(parser.value("metrics"));
         options.metricsPath = metrics.absoluteFilePath();
     }
@@ -147,8 +170,11 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
                 + ' ' + QString::fromStdString(why);
     }
     options.plausibility = !parser.isSet("no-plausibility");
-    options.junitPath = reportPath(parser, "junit");
-    options.htmlPath = reportPath(parser, "html");
+    QString problem;
+    options.junitPath = outputPath(parser, argc, argv, "junit", problem);
+    options.htmlPath = outputPath(parser, argc, argv, "html", problem);
+    if (!problem.isEmpty())
+        return problem;
 
     if (parser.positionalArguments().isEmpty())
         return "no operation given; valid operations: " + operationNames();
@@ -170,6 +196,39 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
 }
 
 } // namespace
+
+QString clashingFiles(const Options &options, const QByteArray &libraryPath)
+{
+    struct Named
+    {
+        QString what;
+        QByteArray path;
+    };
+    QVector<Named> written;
+    for (const Named &output : {Named{"--metrics", QFile::encodeName(options.metricsPath)},
+                                Named{"--junit", QFile::encodeName(options.junitPath)},
+                                Named{"--html", QFile::encodeName(options.htmlPath)}}) {
+        if (!output.path.isEmpty())
+            written << output;
+    }
+    QVector<Named> read;
+    if (!options.expectPath.isEmpty())
+        read << Named{"--expect", options.expectPath};
+    if (!libraryPath.isEmpty())
+        read << Named{"the reader library", libraryPath};
+    for (int i = 0; i < written.size(); ++i) {
+        for (int j = i + 1; j < written.size(); ++j) {
+            if (sameFile(written[i].path, written[j].path))
+                return written[i].what + " and " + written[j].what + " name the same file";
+        }
+        for (const Named &input : read) {
+            if (sameFile(written[i].path, input.path))
+                return written[i].what + " names the file of " + input.what
+                    + ", which it would replace";
+        }
+    }
+    return QString();
+}
 
 int readOptions(int argc, char **argv, Options &options)
 {

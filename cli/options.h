@@ -46,4 +46,9 @@ enum ExitStatus {
 // not be UTF-8.
 int readOptions(int argc, char **argv, Options &options);
 
+// Why the files the run writes (metrics, reports) cannot be written: two of
+// them are one file, or one is a file the run reads (the expected answers,
+// the library), which it would replace. Empty when they can.
+QString clashingFiles(const Options &options, const QByteArray &libraryPath);
+
 #endif

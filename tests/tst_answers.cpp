@@ -28,12 +28,15 @@ private slots:
     void recordingCheckedAgainstItself();
     void expectedAnswersRefused_data();
     void expectedAnswersRefused();
+    void filesNeverReplaced_data();
+    void filesNeverReplaced();
     void worstNewsWins_data();
     void worstNewsWins();
     void countedEverywhere();
     void functionsNotCompared();
     void reportsAfterAbruptEnds_data();
     void reportsAfterAbruptEnds();
+    void reportsSayTheExitStatus();
 
 private:
     ChildProcess run(const QStringList &arguments, const QMap<QString, QString> &variables = {});
@@ -154,6 +157,10 @@ void tst_Answers::wrongAnswers_data()
         << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\n")
         << QStringList{"card-number", "card-number", "card-number"}
         << QStringList{"differs: card_number: expected \"B\", got \"C\""} << 5;
+    QTest::newRow("a call that broke the contract still takes its line")
+        << QByteArray("VRK_ReadCarNo 0 \"\\xff\"\nVRK_ReadCarNo 0 \"B\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\n")
+        << QStringList{"card-number", "card-number"} << QStringList{} << 3;
     QTest::newRow("library text escaped in a difference")
         << QByteArray("VRK_ReadCarNo 0 \"\\x1b[2J\"\n") << QByteArray("VRK_ReadCarNo 0 \"A\"\n")
         << QStringList{"card-number"}
@@ -251,6 +258,48 @@ void tst_Answers::expectedAnswersRefused()
     QCOMPARE(cli.err.count('\n'), 1);
     QVERIFY2(cli.err.contains(names.toUtf8()), cli.err.constData());
     QVERIFY2(!QFile::exists(path("calls.log")), "the library was called");
+}
+
+void tst_Answers::filesNeverReplaced_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // in the test's directory
+    QTest::addColumn<QString>("names");
+
+    QTest::newRow("both reports one file")
+        << QStringList{"--junit", "run.txt", "--html", "./run.txt"} << "same file";
+    QTest::newRow("a report over the expected answers")
+        << QStringList{"--expect", "expected.txt", "--junit", "expected.txt"}
+        << "--junit names the file of --expect";
+    QTest::newRow("the metrics over the library")
+        << QStringList{"--library", "copy.so", "--metrics", "copy.so"}
+        << "--metrics names the file of the reader library";
+    QTest::newRow("a report without a name") << QStringList{"--html", ""} << "must name a file";
+}
+
+// A file the run writes never replaces one it reads, nor another it writes:
+// a usage error, before any call, and the files stay as they were.
+void tst_Answers::filesNeverReplaced()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, names);
+
+    write("expected.txt", "VRK_ReadCarNo 0 \"SIM350000001\"\n");
+    QVERIFY(QFile::copy(QFileInfo(QStringLiteral(MAKER)).absoluteFilePath(), path("copy.so")));
+    for (QString &argument : arguments) {
+        if (argument.endsWith(".txt") || argument.endsWith(".so"))
+            argument = path(argument);
+    }
+    const ChildProcess cli =
+        run(arguments << "card-number", {{"VRK_SIM_LOG", path("calls.log")}});
+    QCOMPARE(cli.exitCode, 2);
+    QCOMPARE(cli.err.count('\n'), 1);
+    QVERIFY2(cli.err.contains(names.toUtf8()), cli.err.constData());
+    QVERIFY2(!QFile::exists(path("calls.log")), "the library was called");
+    QFile expected(path("expected.txt"));
+    QVERIFY(expected.open(QIODevice::ReadOnly));
+    QCOMPARE(expected.readAll(), QByteArray("VRK_ReadCarNo 0 \"SIM350000001\"\n"));
+    QCOMPARE(QFileInfo(path("copy.so")).size(), QFileInfo(QStringLiteral(MAKER)).size());
+    QVERIFY(!QFile::exists(path("run.txt")));
 }
 
 void tst_Answers::worstNewsWins_data()
@@ -356,11 +405,16 @@ void tst_Answers::reportsAfterAbruptEnds_data()
     QTest::addColumn<QStringList>("operations");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("errorIn");  // the test case with an error element
+    QTest::addColumn<QString>("said");     // in both reports
 
     QTest::newRow("a crash after the device was opened")
-        << QStringLiteral(BADREADER_DIR) << QStringList{"card-number"} << 3 << "card-number";
+        << QStringLiteral(BADREADER_DIR) << QStringList{"card-number"} << 3 << "card-number"
+        << "VRK_ReadCarNo crashed";
     QTest::newRow("SIGTERM in a burn-in") << QString() << QStringList{"card-number"}
-                                          << 128 + SIGTERM << QString();
+                                          << 128 + SIGTERM << QString() << "SIGTERM";
+    QTest::newRow("a library that cannot be loaded")
+        << QStringLiteral(UNRESOLVEDREADER) << QStringList{"card-number"} << 3 << QString()
+        << "cannot load the reader library";
 }
 
 // However the run ends, both reports are there, whole, private, and read
@@ -371,19 +425,23 @@ void tst_Answers::reportsAfterAbruptEnds()
     QFETCH(QStringList, operations);
     QFETCH(int, exitCode);
     QFETCH(QString, errorIn);
+    QFETCH(QString, said);
 
     QMap<QString, QString> variables{{"BADREADER_FAULT", "crash"}};
     const bool stopped = library.isEmpty();
-    if (stopped) {
-        write("script.txt", "VRK_ReadCarNo 0 \"A\" delay=20\n");
-        variables.insert("VRK_SIM_SCRIPT", path("script.txt"));
-    } else {
-        variables.insert("LD_LIBRARY_PATH", library);
-    }
     QStringList command;
     if (qstrlen(EMULATOR) > 0)
         command << EMULATOR;
-    command << CLI << "--json" << "--repeat" << (stopped ? "100000" : "1") << "--junit"
+    command << CLI;
+    if (stopped) {
+        write("script.txt", "VRK_ReadCarNo 0 \"A\" delay=20\n");
+        variables.insert("VRK_SIM_SCRIPT", path("script.txt"));
+    } else if (library.endsWith(".so")) {
+        command << "--library" << library;
+    } else {
+        variables.insert("LD_LIBRARY_PATH", library);
+    }
+    command << "--json" << "--repeat" << (stopped ? "100000" : "1") << "--junit"
             << path("run.xml") << "--html" << path("run.html") << operations;
     ChildProcess cli(directory->path());
     QVERIFY(cli.start(command, variables));
@@ -396,7 +454,6 @@ void tst_Answers::reportsAfterAbruptEnds()
     const QJsonArray rows = QJsonDocument::fromJson(cli.out.trimmed().split('\n').last())
                                 .object().value("summary").toObject().value("operations")
                                 .toArray();
-    QVERIFY(!rows.isEmpty());
 
     for (const QString name : {"run.xml", "run.html"})
         QCOMPARE(QFileInfo(path(name)).permissions() & 0x7777,
@@ -428,14 +485,42 @@ void tst_Answers::reportsAfterAbruptEnds()
 
     QCOMPARE(errorSeen, !errorIn.isEmpty());
 
+    QVERIFY2(reader.out.contains(said.toUtf8()), reader.out.constData());
+
     QFile html(path("run.html"));
     QVERIFY(html.open(QIODevice::ReadOnly));
     const QString page = QString::fromUtf8(html.readAll());
     QVERIFY2(page.trimmed().endsWith("</html>"), qPrintable(page.right(200)));
+    QVERIFY2(page.contains(said), qPrintable(said));
+    if (rows.isEmpty())
+        return;
     const QString calls = QString::number(rows.last().toObject().value("calls").toInt());
     QVERIFY2(page.contains(QRegularExpression(">" + rows.last().toObject().value("operation")
                                                   .toString() + "<.*>" + calls + "<")),
              qPrintable(calls));
+}
+
+// Even when the output fails only at the summary, the reports say the exit
+// status the run ends with.
+void tst_Answers::reportsSayTheExitStatus()
+{
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    command << CLI << "--repeat" << "2" << "--junit" << path("run.xml") << "--html"
+            << path("run.html") << "card-number";
+    ChildProcess cli(directory->path());
+    cli.outputPath = "/dev/full";
+    QVERIFY(cli.start(command, {}));
+    QVERIFY(cli.finish());
+    QCOMPARE(cli.exitCode, 4);
+    QFile junit(path("run.xml"));
+    QVERIFY(junit.open(QIODevice::ReadOnly));
+    const QByteArray xml = junit.readAll();
+    QVERIFY2(xml.contains("name=\"exit_status\" value=\"4: "), xml.constData());
+    QFile html(path("run.html"));
+    QVERIFY(html.open(QIODevice::ReadOnly));
+    QVERIFY(html.readAll().contains("Exit status 4: "));
 }
 
 QTEST_MAIN(tst_Answers)

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -141,6 +142,8 @@ void tst_HostileLibrary::faultsNamed_data()
         << "the library file was changed during the run; its SHA-256 is not given";
     QTest::newRow("writes escape sequences over the names in the shared state") << "scribble"
         << twice << "\\x1b[31mEVIL\\x1b[0 crashed: segmentation fault (SIGSEGV)";
+    QTest::newRow("fills the shared state with 0xff, then crashes") << "flood-shared"
+        << twice << "crashed: segmentation fault (SIGSEGV)";
 }
 
 // Each fault is named in the text the operator reads, the run still closes
@@ -154,6 +157,8 @@ void tst_HostileLibrary::faultsNamed()
     if (fault == "traced" && qstrlen(EMULATOR) > 0)
         QSKIP("qemu-user cannot trace the programs it runs");
 
+    if (fault == "flood-shared")
+        arguments << "--junit" << path("run.xml") << "--html" << path("run.html");
     ChildProcess cli(directory->path());
     // The output is a file: a lowered file size limit then meets it.
     cli.outputPath = path("out.txt");
@@ -173,6 +178,18 @@ void tst_HostileLibrary::faultsNamed()
     // Nothing hashed after the library changed its file.
     if (fault == "grow-own-file")
         QVERIFY2(!said.contains("(sha256 "), qPrintable(said));
+    // Reports made from a shared state the library filled are still whole.
+    if (fault == "flood-shared") {
+        QFile junit(path("run.xml"));
+        QVERIFY(junit.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&junit);
+        while (!xml.atEnd())
+            xml.readNext();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QFile html(path("run.html"));
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        QVERIFY(html.readAll().trimmed().endsWith("</html>"));
+    }
     // A fork counts each call once: the copy reports nothing.
     if (fault == "fork" || fault == "raw-fork")
         QVERIFY2(said.contains(QRegularExpression("\n  card-number +2 +0 +0 +0 +0 +2 ")), qPrintable(said));

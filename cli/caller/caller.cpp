@@ -65,13 +65,17 @@ void report(const GuardedCall &call, const Options &options, Output &output)
         endRun(who + ' ' + output.lost());
 }
 
-// Judges what the call's answers say, once it has kept its contract.
+// Judges what the call's answers say, once it has kept its contract. A call
+// that broke it still takes its expected answer, so that the next call of
+// its function is compared with the next one.
 GuardedCall judged(GuardedCall call, Script &expected, const Options &options)
 {
-    if (!call.findings.isEmpty())
-        return call;
     if (!options.expectPath.isEmpty())
         compareWithExpected(call, expected, options.showPin);
+    if (!call.findings.isEmpty()) {
+        call.differences.clear();
+        return call;
+    }
     if (options.plausibility)
         checkPlausibility(call);
     return call;
@@ -104,15 +108,19 @@ bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output 
         state.status = ContractBroken;
         // The loader's words quote the library's own names, which may hold
         // anything.
-        output.error("cannot load the reader library " + printable(path) + ": "
-                     + printable(why.toUtf8()));
+        const QString problem = "cannot load the reader library " + printable(path) + ": "
+            + printable(why.toUtf8());
+        output.error(problem);
+        // For the reports, which the watcher writes.
+        state.notes.add(Notes::Breach, 0, "load", problem);
         return false;
     }
     const QStringList missing = readerFunctions(library.exported, false);
     if (!missing.isEmpty()) {
         state.status = ContractBroken;
-        output.error(printable(path) + " lacks " + missing.join(", ")
-                     + "; the functions it has are still checked");
+        const QString problem = printable(path) + " lacks " + missing.join(", ");
+        output.error(problem + "; the functions it has are still checked");
+        state.notes.add(Notes::Breach, 0, "load", problem);
     }
     return true;
 }
@@ -147,7 +155,9 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         reportOutside("load", "at load", options, output);
         // The resources are for the summary of a burn-in or a stored
         // result; a single call read by people does without them.
-        const bool summarised = options.json || options.repeat > 1;
+        const bool summarised = options.json || options.repeat > 1
+            || !options.expectPath.isEmpty() || !options.junitPath.isEmpty()
+            || !options.htmlPath.isEmpty();
         if (summarised)
             state.usageAtStart = usageOf(getpid());
         // Each call takes the next expected answer for its function.

@@ -6,15 +6,19 @@
 #include <QSet>
 #include <QXmlStreamWriter>
 
+#include <cmath>
+
 #include <initializer_list>
 #include <utility>
 #include <vector>
 
 namespace {
 
+// CI servers read a number here; the library can write any double into the
+// figures it shares, NaN and infinities too.
 QString seconds(double milliseconds)
 {
-    return QString::number(milliseconds / 1000, 'f', 6);
+    return QString::number(std::isfinite(milliseconds) ? milliseconds / 1000 : 0, 'f', 6);
 }
 
 // The first distinct messages of each kind, under a heading with its count.

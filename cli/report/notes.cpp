@@ -44,19 +44,22 @@ void Notes::add(Kind kind, int round, const char *operation, const QString &mess
     }
     ++m_counts[kind];
 
+    // The watcher notes the call the calling process was lost in, after the
+    // library may have written over the counts.
+    const std::size_t count = std::min(m_operationCount, std::size_t(maxOperations));
     std::size_t i = 0;
-    while (i < m_operationCount && std::memcmp(m_operations[i].name, name, sizeof name))
+    while (i < count && std::memcmp(m_operations[i].name, name, sizeof name))
         ++i;
     if (i == maxOperations)
         return;
     Operation &row = m_operations[i];
-    if (i == m_operationCount) {
+    if (i == count) {
         std::memcpy(row.name, name, sizeof name);
         std::fill(std::begin(row.counts), std::end(row.counts), 0);
-        ++m_operationCount;
+        m_operationCount = count + 1;
     }
     int &known = row.counts[kind];
-    if (known >= distinct)
+    if (known < 0 || known >= distinct)
         return;
     for (int t = 0; t < known; ++t) {
         if (!std::memcmp(row.texts[kind][t], stored, textSize))

@@ -62,16 +62,21 @@ bool Output::write(const QByteArray &bytes)
 {
     clearProgress();
     // Checked before each write: a descriptor the library replaced would
-    // take the output into its own file without a failure.
-    if (runState().outputFailed || !sameDescriptor())
+    // take the output into its own file without a failure. The failure is
+    // this process's own to remember: the shared one tells the watcher, and
+    // the library can write it.
+    if (m_failed || !sameDescriptor())
         return false;
     if (writeAll(m_out, bytes))
         return true;
     const int failure = errno ? errno : EIO;
     if (!lost().isEmpty())
         return false;
+    m_failed = true;
+    // Said once for both processes, as they write to the same output.
+    const bool said = runState().outputFailed == failure;
     runState().outputFailed = failure;
-    if (failure != EPIPE || !runState().quietBrokenPipe)
+    if (!said && (failure != EPIPE || !runState().quietBrokenPipe))
         error("cannot write the output: " + QString::fromLocal8Bit(std::strerror(failure)));
     return false;
 }

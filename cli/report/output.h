@@ -16,6 +16,7 @@ public:
 
     // False once the output has failed.
     bool write(const QByteArray &bytes);
+    bool failed() const { return m_failed; }
     void error(const QString &message);
 
     // Why the output no longer works as it did at the start, in words that
@@ -38,6 +39,7 @@ private:
     unsigned long long m_device = 0;
     unsigned long long m_inode = 0;
     unsigned long long m_fileSizeLimit = 0;
+    bool m_failed = false;
     bool m_progress = false;
     int m_progressWidth = 0;
 };

@@ -34,20 +34,23 @@ const double Tally::promBoundSeconds[Tally::promBounds] = {
 void Tally::add(const char *operation, const char *function, Outcome outcome,
                 double milliseconds)
 {
+    // The watcher adds the call the calling process was lost in, after the
+    // library may have written over the count.
+    const std::size_t count = std::min(m_count, std::size_t(maxOperations));
     std::size_t i = 0;
-    while (i < m_count && std::strncmp(m_rows[i].operation, operation, sizeof m_rows[i].operation))
+    while (i < count && std::strncmp(m_rows[i].operation, operation, sizeof m_rows[i].operation))
         ++i;
     if (i == maxOperations)
         return;
     m_sequence.fetch_add(1, std::memory_order_acq_rel);
     Row &row = m_rows[i];
-    if (i == m_count) {
+    if (i == count) {
         std::memset(&row, 0, sizeof row);
         std::strncpy(row.operation, operation, sizeof row.operation - 1);
         std::strncpy(row.function, function, sizeof row.function - 1);
         row.minMs = milliseconds;
         row.maxMs = milliseconds;
-        ++m_count;
+        m_count = count + 1;
     }
     ++row.outcomes[outcome];
     row.minMs = std::min(row.minMs, milliseconds);

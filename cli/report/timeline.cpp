@@ -4,6 +4,14 @@
 
 void Timeline::add(long long atMs, Tally::Outcome outcome, double milliseconds)
 {
+    // The watcher adds the call the calling process was lost in, after the
+    // library may have written over the width and the count: a width no run
+    // could have reached starts again rather than divide by zero or double
+    // beyond its range.
+    const long long widest = 1LL << 40;
+    if (m_widthMs <= 0 || m_widthMs > widest)
+        m_widthMs = widest;
+    m_count = std::max(0, std::min(m_count, int(points)));
     long long index = std::max(0LL, atMs) / m_widthMs;
     while (index >= points) {
         for (int i = 0; i < points / 2; ++i) {

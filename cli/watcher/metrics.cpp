@@ -36,8 +36,8 @@ QString number(double value)
 
 } // namespace
 
-bool writeMetrics(const Options &options, const LibraryIdentity &library, bool finished,
-                  QString &why)
+bool writeMetrics(const Options &options, const LibraryIdentity &library, long long startTimeMs,
+                  bool finished, QString &why)
 {
     const RunState &state = runState();
     const QString device = QString::number(options.settings.deviceType);
@@ -83,7 +83,7 @@ bool writeMetrics(const Options &options, const LibraryIdentity &library, bool f
         + QString::number(state.roundsDone) + '\n';
     family(out, "cardreader_run_start_time_seconds", "gauge",
            "When the run started, in seconds since the epoch.");
-    out += "cardreader_run_start_time_seconds " + number(state.startTimeMs / 1000.0) + '\n';
+    out += "cardreader_run_start_time_seconds " + number(startTimeMs / 1000.0) + '\n';
     family(out, "cardreader_run_last_update_time_seconds", "gauge",
            "When these figures were written, in seconds since the epoch.");
     out += "cardreader_run_last_update_time_seconds "

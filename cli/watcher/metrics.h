@@ -15,7 +15,7 @@
 // library's working directory nor its hold on the calling process's
 // descriptors and limits can move or stop them. Returns false, with why,
 // when the file cannot be written.
-bool writeMetrics(const Options &options, const LibraryIdentity &library, bool finished,
-                  QString &why);
+bool writeMetrics(const Options &options, const LibraryIdentity &library, long long startTimeMs,
+                  bool finished, QString &why);
 
 #endif

@@ -142,6 +142,8 @@ Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdenti
     , m_strayOutput(strayOutput)
     , m_library(library)
     , m_output(STDOUT_FILENO, STDERR_FILENO)
+    , m_startTimeMs(runState().startTimeMs)
+    , m_quietBrokenPipe(runState().quietBrokenPipe)
 {
     // The longest any call of this run may take: what --timeout says, or
     // the longest wait an operation hands the library (the PIN pad's 20 s,
@@ -216,7 +218,11 @@ int Watcher::run(pid_t caller)
     onSignals();
     endLeftovers();
 
-    int status = worse(m_status, state.status);
+    // The calling process sets only these; anything else is the library's.
+    const int told = state.status;
+    int status = worse(m_status, told == Success || told == CallFailed || told == WrongAnswers
+                                     ? told
+                                     : ContractBroken);
     // The calling process ends with status 0 once it has said it finished;
     // anything else is the library's doing, whatever it wrote to say.
     const bool ended = caller > 0 && state.finished && WIFEXITED(how) && WEXITSTATUS(how) == 0;
@@ -241,20 +247,21 @@ int Watcher::run(pid_t caller)
     if (m_stopSignal)
         status = worse(status, StoppedBySignal + m_stopSignal);
     updateMetrics(true);
-    if (state.outputFailed || m_metricsFailed)
-        status = worse(status, OutputFailed);
     RunSummary summary = summaryOfRun();
-    summary.exitStatus = status;
-    if (!writeReports(summary))
-        status = worse(status, OutputFailed);
     if (summarised)
         m_output.write(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
-    if (state.outputFailed == EPIPE && state.quietBrokenPipe && readerGone()) {
+    if (state.outputFailed || m_output.failed() || m_metricsFailed)
+        status = worse(status, OutputFailed);
+    // The reports say the status the run ends with: a reader of the output
+    // that went away ends it as it ends any program, by SIGPIPE.
+    const bool quietEnd = state.outputFailed == EPIPE && m_quietBrokenPipe && readerGone();
+    summary.exitStatus = quietEnd ? StoppedBySignal + SIGPIPE : status;
+    if (!writeReports(summary))
+        status = worse(status, OutputFailed);
+    if (quietEnd) {
         std::signal(SIGPIPE, SIG_DFL);
         std::raise(SIGPIPE);
     }
-    if (state.outputFailed || m_metricsFailed)
-        status = worse(status, OutputFailed);
     return status;
 }
 
@@ -324,10 +331,12 @@ void Watcher::onWatchdog()
     if (m_stopDeadlineNs && !m_stoppedNow && now >= m_stopDeadlineNs)
         stopNow();
     if (!state.calling) {
-        m_callSeen = -1;
+        m_callSeenAtNs = 0;
         return;
     }
-    if (state.callStartNs != m_callSeen) {
+    // Timed from when this process first saw the call: the start the
+    // calling process wrote may be anything, its last call's included.
+    if (m_callSeenAtNs == 0 || state.callStartNs != m_callSeen) {
         m_callSeen = state.callStartNs;
         m_callSeenAtNs = now;
     }
@@ -356,7 +365,7 @@ void Watcher::updateMetrics(bool finished)
     m_metricsChanges = changes;
     m_metricsWrittenNs = monotonicNs();
     QString why;
-    if (!writeMetrics(m_options, m_library, finished, why)) {
+    if (!writeMetrics(m_options, m_library, m_startTimeMs, finished, why)) {
         m_metricsFailed = true;
         m_output.error("cannot write the metrics to " + m_options.metricsPath + ": " + why);
     }
@@ -453,7 +462,7 @@ RunSummary Watcher::summaryOfRun() const
     summary.figures = state.tally.figures();
     summary.library = m_library;
     summary.host = QSysInfo::machineHostName();
-    summary.startTimeMs = state.startTimeMs;
+    summary.startTimeMs = m_startTimeMs;
     summary.deviceType = m_options.settings.deviceType;
     summary.regionCode = m_options.settings.regionCode;
     summary.plausibility = m_options.plausibility;
@@ -471,18 +480,29 @@ RunSummary Watcher::summaryOfRun() const
 }
 
 // Each report asked for, whole; a report that cannot be written is said
-// once, and the run's exit status says so.
-bool Watcher::writeReports(const RunSummary &summary)
+// once, and the run's exit status says so, as the other report then does.
+bool Watcher::writeReports(RunSummary &summary)
 {
     const std::pair<const QString *, QByteArray (*)(const RunSummary &)> reports[] = {
         {&m_options.junitPath, junitReport}, {&m_options.htmlPath, htmlReport}};
-    bool written = true;
-    for (const auto &report : reports) {
-        QString why;
-        if (!report.first->isEmpty() && !writePrivateFile(*report.first, report.second(summary), why)) {
-            m_output.error("cannot write the report " + *report.first + ": " + why);
-            written = false;
+    bool failed = false;
+    bool written[2] = {};
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < 2; ++i) {
+            const QString &path = *reports[i].first;
+            if (path.isEmpty() || (pass == 1 && !written[i]))
+                continue;
+            QString why;
+            written[i] = writePrivateFile(path, reports[i].second(summary), why);
+            if (!written[i]) {
+                m_output.error("cannot write the report " + path + ": " + why);
+                failed = true;
+            }
         }
+        const int status = worse(summary.exitStatus, OutputFailed);
+        if (!failed || summary.exitStatus == status)
+            break;
+        summary.exitStatus = status;
     }
-    return written;
+    return !failed;
 }

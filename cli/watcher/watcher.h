@@ -45,13 +45,16 @@ private:
     void hashIfUnchanged();
     bool reportLostCall(int how);
     RunSummary summaryOfRun() const;
-    bool writeReports(const RunSummary &summary);
+    bool writeReports(RunSummary &summary);
 
     const Options &m_options;
     StrayOutput &m_strayOutput;
     LibraryIdentity &m_library;
     pid_t m_caller = -1;
     Output m_output;
+    // Taken before the library was loaded.
+    long long m_startTimeMs;
+    bool m_quietBrokenPipe;
     int m_status = 0;
     int m_signalsHandled = 0;
     int m_stopSignal = 0;
@@ -61,7 +64,7 @@ private:
     long long m_timedOutMs = 0;
     long long m_ownLimitMs = 0;   // 0: no watchdog
     long long m_callSeen = -1;    // the start of the call in progress, as written
-    long long m_callSeenAtNs = 0; // when this process first saw it
+    long long m_callSeenAtNs = 0; // when this process first saw it; 0: no call
     bool m_metricsFailed = false;
     long long m_metricsWrittenNs = 0;
     unsigned m_metricsChanges = ~0u;
