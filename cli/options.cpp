@@ -165,7 +165,8 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     if (parser.isSet("expect")) {
         options.expectPath = rawValue(argc, argv, "expect");
         std::string why;
-        if (!options.expected.load(options.expectPath.toStdString(), why))
+        if (!options.expected.load(options.expectPath.toStdString(), why,
+                                   Script::AsTheReaderGivesThem))
             return "expected answers " + QString::fromStdString(quoted(options.expectPath.toStdString()))
                 + ' ' + QString::fromStdString(why);
     }

@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include "buffersizes.h"
 #include "readertext.h"
 
 #include <fcntl.h>
@@ -15,30 +16,46 @@
 
 namespace {
 
-// How many output buffers each reader function fills, besides the error
-// buffer, and whether it has an int output.
+// The output buffers each reader function fills, besides the error buffer,
+// with their sizes, and whether it has an int output.
 struct FunctionShape
 {
     const char *name;
     std::size_t values;
     bool output;
+    std::size_t sizes[13];
 };
 
+const std::size_t v = valueSize;
 const FunctionShape shapes[] = {
-    {"VRK_OpenDev", 0, false},
-    {"VRK_ReadCarNo", 1, false},
-    {"VRK_ReadCardBas", 13, false},
-    {"VRK_ReadCardCertID", 2, false},
-    {"VRK_ReadCardCity", 1, false},
-    {"VRK_IDCard_Read", 9, false},
-    {"VRK_ICBankCard_ReadNO", 1, false},
-    {"VRK_MagicBankCard_ReadNo", 1, false},
-    {"VRK_ECard_SetAutoRead", 0, false},
-    {"VRK_ECard_Read", 1, true},
-    {"VRK_ECard_AutoReadTime", 0, false},
-    {"VRK_MagCardRead", 4, false},
-    {"VRK_KeyBoard_InputKey", 1, true},
+    {"VRK_OpenDev", 0, false, {}},
+    {"VRK_ReadCarNo", 1, false, {v}},
+    {"VRK_ReadCardBas", 13, false, {v, v, v, v, v, v, v, v, v, v, v, v, v}},
+    {"VRK_ReadCardCertID", 2, false, {v, v}},
+    {"VRK_ReadCardCity", 1, false, {v}},
+    {"VRK_IDCard_Read", 9, false, {v, v, v, v, longValueSize, v, longValueSize, v, v}},
+    {"VRK_ICBankCard_ReadNO", 1, false, {v}},
+    {"VRK_MagicBankCard_ReadNo", 1, false, {textSize}},
+    {"VRK_ECard_SetAutoRead", 0, false, {}},
+    {"VRK_ECard_Read", 1, true, {textSize}},
+    {"VRK_ECard_AutoReadTime", 0, false, {}},
+    {"VRK_MagCardRead", 4, false, {textSize, textSize, textSize, textSize}},
+    {"VRK_KeyBoard_InputKey", 1, true, {textSize}},
 };
+
+// Why no answer that keeps the contract could be this value, or empty.
+std::string unanswerable(const FunctionShape &shape, std::size_t index, const std::string &value)
+{
+    const std::string which = "value " + std::to_string(index + 1) + " of " + shape.name;
+    if (value.size() >= shape.sizes[index])
+        return which + " is " + std::to_string(value.size()) + " bytes; its buffer holds "
+            + std::to_string(shape.sizes[index] - 1);
+    if (value.find('\0') != std::string::npos)
+        return which + " holds a NUL, where the reader's text would end";
+    if (!isUtf8(value))
+        return which + " is not UTF-8, as the reader's text must be";
+    return std::string();
+}
 
 // The function's place in the table, or -1.
 int indexOf(const std::string &function)
@@ -62,7 +79,8 @@ bool parseNumber(const std::string &word, long long low, long long high, long lo
 
 // One script line: FUNCTION RESULT ["value" ...] [error="text"] [output=N]
 // [delay=MS] [# comment]
-bool parseLine(const std::string &line, std::string &function, Answer &answer, std::string &why)
+bool parseLine(const std::string &line, std::string &function, Answer &answer, std::string &why,
+               Script::Values values = Script::CutByTheReader)
 {
     std::size_t pos = 0;
     const auto skipSpace = [&] {
@@ -132,6 +150,11 @@ bool parseLine(const std::string &line, std::string &function, Answer &answer, s
             + std::to_string(answer.values.size()) + " given";
         return false;
     }
+    for (std::size_t i = 0; values == Script::AsTheReaderGivesThem && i < answer.values.size(); ++i) {
+        why = unanswerable(*known, i, answer.values[i]);
+        if (!why.empty())
+            return false;
+    }
     return true;
 }
 
@@ -168,7 +191,7 @@ bool readScript(const std::string &path, std::string &content, std::string &why)
 
 } // namespace
 
-bool Script::load(const std::string &path, std::string &why)
+bool Script::load(const std::string &path, std::string &why, Values values)
 {
     if (!readScript(path, m_content, why)) {
         *this = Script();
@@ -184,7 +207,7 @@ bool Script::load(const std::string &path, std::string &why)
             Answer answer;
             if (!isUtf8(line))
                 why = "not UTF-8";
-            else if (parseLine(line, function, answer, why))
+            else if (parseLine(line, function, answer, why, values))
                 m_lines[indexOf(function)].push_back(std::uint32_t(begin));
             if (!why.empty()) {
                 why = "line " + std::to_string(number) + ": " + why;

@@ -48,10 +48,16 @@ bool isReaderFunction(const std::string &name);
 class Script
 {
 public:
+    // How values are taken: as the simulated reader plays them, which cuts
+    // a value to its buffer; or as a reader that keeps the contract gives
+    // them, within their buffers, in UTF-8 and with no NUL, as expected
+    // answers must be to be met at all.
+    enum Values { CutByTheReader, AsTheReaderGivesThem };
+
     // Reads the file. A script with any bad line holds no answer at all,
     // rather than half of what was meant; why then says what is wrong, in
     // words that follow the file's name: "line 3: unknown function ...".
-    bool load(const std::string &path, std::string &why);
+    bool load(const std::string &path, std::string &why, Values values = CutByTheReader);
     // The answer to the next call of function; false if the script does not
     // name it.
     bool next(const std::string &function, Answer &answer);

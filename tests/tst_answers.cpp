@@ -234,6 +234,12 @@ void tst_Answers::expectedAnswersRefused_data()
     QTest::newRow("a FIFO, which would hold the run") << "fifo" << "not a regular file";
     QTest::newRow("beyond 16 MiB") << "large" << "larger than 16 MiB";
     QTest::newRow("no file") << "missing" << "No such file";
+    QTest::newRow("a value longer than its buffer")
+        << "VRK_ReadCarNo 0 \"" + QString(36, '9') + "\"" << " line 1: value 1 of VRK_ReadCarNo is 36 bytes";
+    QTest::newRow("a value with a NUL") << "VRK_IDCard_Read 0 \"A\" \"B\\x00\""
+                                        << " line 1: value 2 of VRK_IDCard_Read holds a NUL";
+    QTest::newRow("a value that is not UTF-8")
+        << "VRK_ReadCarNo 0 \"\\xff\"" << " line 1: value 1 of VRK_ReadCarNo is not UTF-8";
 }
 
 // Refused at once, before any library call, with one message.
@@ -250,6 +256,8 @@ void tst_Answers::expectedAnswersRefused()
     } else if (kind == "large") {
         QFile large(file);
         QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(16 * 1024 * 1024 + 1));
+    } else if (kind.startsWith("VRK_")) {
+        write("expected.txt", kind.toUtf8() + '\n');
     }
     const ChildProcess cli =
         run({"--expect", file, "card-number"}, {{"VRK_SIM_LOG", path("calls.log")}});
