@@ -277,21 +277,23 @@ bool isRealDate(const CalendarDate &date)
     return date.day <= monthDays[date.month - 1] + (date.month == 2 && leap ? 1 : 0);
 }
 
-std::vector<std::string> answerDoubts(const std::string &function,
-                                      const std::vector<std::string> &values,
+std::vector<std::string> answerDoubts(const char *function, const std::vector<std::string> &values,
                                       const CalendarDate &today)
 {
+    // Compared as C strings: a burn-in judges a million answers, most of
+    // functions no rule is about.
+    const auto is = [function](const char *name) { return std::strcmp(function, name) == 0; };
     Doubts doubts;
     const auto value = [&values](std::size_t index) { return valueAt(values, index); };
-    if (function == "VRK_IDCard_Read") {
+    if (is("VRK_IDCard_Read")) {
         checkIdentity(doubts, value(5), value(3), value(1), today);
         checkValidity(doubts, "validity period", value(7), value(8));
-    } else if (function == "VRK_ReadCardBas") {
+    } else if (is("VRK_ReadCardBas")) {
         checkIdentity(doubts, value(7), value(12), value(9), today);
         checkValidity(doubts, "card validity period", value(5), std::string());
-    } else if (function == "VRK_ICBankCard_ReadNO" || function == "VRK_MagicBankCard_ReadNo") {
+    } else if (is("VRK_ICBankCard_ReadNO") || is("VRK_MagicBankCard_ReadNo")) {
         checkCardNumber(doubts, value(0));
-    } else if (function == "VRK_MagCardRead") {
+    } else if (is("VRK_MagCardRead")) {
         checkSecondTrack(doubts, value(0));
     }
     return doubts;

@@ -1,5 +1,5 @@
-#ifndef PLAUSIBILITY_H
-#define PLAUSIBILITY_H
+#ifndef READER_PLAUSIBILITY_H
+#define READER_PLAUSIBILITY_H
 
 #include <string>
 #include <vector>
@@ -31,8 +31,7 @@ bool isRealDate(const CalendarDate &date);
 // values than the function has are judged as far as they go. today bounds a
 // birth date. A text quotes only values that a rule recognised (digits and
 // dates), never anything else the library wrote.
-std::vector<std::string> answerDoubts(const std::string &function,
-                                      const std::vector<std::string> &values,
+std::vector<std::string> answerDoubts(const char *function, const std::vector<std::string> &values,
                                       const CalendarDate &today);
 
 #endif

@@ -216,7 +216,7 @@ void tst_Plausibility::doubts()
     for (const QString &value : values)
         texts.push_back(value.toStdString());
     QStringList found;
-    for (const std::string &doubt : answerDoubts(function.toStdString(), texts, today))
+    for (const std::string &doubt : answerDoubts(function.toUtf8().constData(), texts, today))
         found << QString::fromStdString(doubt);
     QCOMPARE(found, doubts);
 }

@@ -68,17 +68,14 @@ void report(const GuardedCall &call, const Options &options, Output &output)
 // Judges what the call's answers say, once it has kept its contract. A call
 // that broke it still takes its expected answer, so that the next call of
 // its function is compared with the next one.
-GuardedCall judged(GuardedCall call, Script &expected, const Options &options)
+void judge(GuardedCall &call, Script &expected, const Options &options)
 {
     if (!options.expectPath.isEmpty())
         compareWithExpected(call, expected, options.showPin);
-    if (!call.findings.isEmpty()) {
+    if (!call.findings.isEmpty())
         call.differences.clear();
-        return call;
-    }
-    if (options.plausibility)
+    else if (options.plausibility)
         checkPlausibility(call);
-    return call;
 }
 
 void reportOutside(const char *operation, const char *when, const Options &options,
@@ -164,8 +161,8 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         Script expected = options.expected;
         bool opened = true;
         if (options.open && !options.operations.isEmpty() && !stopping()) {
-            const GuardedCall open =
-                judged(openDevice(library, options.settings), expected, options);
+            GuardedCall open = openDevice(library, options.settings);
+            judge(open, expected, options);
             report(open, options, output);
             opened = open.ok() || !open.called;
         }
@@ -177,8 +174,9 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
                     whole = false;
                     break;
                 }
-                report(judged(operation->run(library, options.settings), expected, options),
-                       options, output);
+                GuardedCall call = operation->run(library, options.settings);
+                judge(call, expected, options);
+                report(call, options, output);
             }
             if (whole)
                 state.roundsDone = round;

@@ -15,12 +15,20 @@ QString quotedText(const std::string &text)
     return QString::fromStdString(quoted(text));
 }
 
+// Worked out again only when the second changes: a burn-in asks a million
+// times a minute.
 CalendarDate today()
 {
+    static std::time_t known = -1;
+    static CalendarDate date{};
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    if (now != known) {
+        std::tm local{};
+        localtime_r(&now, &local);
+        date = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+        known = now;
+    }
+    return date;
 }
 
 } // namespace
