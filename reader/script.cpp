@@ -228,9 +228,16 @@ bool Script::next(const std::string &function, Answer &answer)
         return false;
     std::size_t &next = m_next[index];
     std::string name, why;
-    parseLine(lineAt(m_lines[index][next]), name, answer, why);
-    if (next + 1 < m_lines[index].size())
-        ++next;
+    if (next + 1 < m_lines[index].size()) {
+        parseLine(lineAt(m_lines[index][next++]), name, answer, why);
+        return true;
+    }
+    // The last line answers every later call of a burn-in: parsed once.
+    if (!m_lastParsed[index]) {
+        parseLine(lineAt(m_lines[index][next]), name, m_last[index], why);
+        m_lastParsed[index] = true;
+    }
+    answer = m_last[index];
     return true;
 }
 

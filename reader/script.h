@@ -70,6 +70,8 @@ private:
     std::string m_content;
     std::vector<std::uint32_t> m_lines[functions];
     std::size_t m_next[functions] = {};
+    Answer m_last[functions];
+    bool m_lastParsed[functions] = {};
 };
 
 // The line that replays the answer: what a recording writes.
