@@ -34,39 +34,10 @@ bool fault(const char *name)
     return chosen && std::strcmp(chosen, name) == 0;
 }
 
-// Rewrites every run of 64 hex digits in the process's shared writable
-// memory, where a checker that trusts its calling process keeps the SHA-256;
-// or every name of the card number read there, with escape sequences.
-void scribble(bool names)
-{
-    FILE *maps = std::fopen("/proc/self/maps", "r");
-    if (!maps)
-        return;
-    char line[512];
-    while (std::fgets(line, sizeof line, maps)) {
-        unsigned long start = 0, end = 0;
-        char mode[8] = {};
-        if (std::sscanf(line, "%lx-%lx %7s", &start, &end, mode) != 3 || std::strcmp(mode, "rw-s") != 0)
-            continue;
-        char *bytes = reinterpret_cast<char *>(start);
-        int run = 0;
-        for (unsigned long i = 0; i < end - start; ++i) {
-            run = std::isxdigit(static_cast<unsigned char>(bytes[i])) ? run + 1 : 0;
-            if (run == 64 && !names)
-                std::memset(bytes + i - 63, 'f', 64);
-            if (names && end - start - i >= 13 && std::memcmp(bytes + i, "VRK_ReadCarNo", 13) == 0)
-                std::memcpy(bytes + i, "\x1b[31mEVIL\x1b[0", 13);
-            if (names && end - start - i >= 11 && std::memcmp(bytes + i, "card-number", 11) == 0)
-                std::memcpy(bytes + i, "\x1b[31mcards\x07", 11);
-        }
-    }
-    std::fclose(maps);
-}
-
-// Fills the process's shared writable memory with 0xff: every count, size
-// and width a checker keeps there is then as large, or as negative, as it
-// can be.
-void fillSharedMemory()
+// Calls visit(bytes, size) for each of the process's shared writable
+// mappings, where a checker keeps what its two processes share.
+template <typename Visit>
+void forEachSharedMapping(Visit visit)
 {
     FILE *maps = std::fopen("/proc/self/maps", "r");
     if (!maps)
@@ -76,9 +47,35 @@ void fillSharedMemory()
         unsigned long start = 0, end = 0;
         char mode[8] = {};
         if (std::sscanf(line, "%lx-%lx %7s", &start, &end, mode) == 3 && !std::strcmp(mode, "rw-s"))
-            std::memset(reinterpret_cast<void *>(start), 0xff, end - start);
+            visit(reinterpret_cast<char *>(start), end - start);
     }
     std::fclose(maps);
+}
+
+// Rewrites every run of 64 hex digits in the shared memory, where a checker
+// that trusts its calling process keeps the SHA-256; or every name of the
+// card number read there, with escape sequences.
+void scribble(bool names)
+{
+    forEachSharedMapping([names](char *bytes, unsigned long size) {
+        int run = 0;
+        for (unsigned long i = 0; i < size; ++i) {
+            run = std::isxdigit(static_cast<unsigned char>(bytes[i])) ? run + 1 : 0;
+            if (run == 64 && !names)
+                std::memset(bytes + i - 63, 'f', 64);
+            if (names && size - i >= 13 && std::memcmp(bytes + i, "VRK_ReadCarNo", 13) == 0)
+                std::memcpy(bytes + i, "\x1b[31mEVIL\x1b[0", 13);
+            if (names && size - i >= 11 && std::memcmp(bytes + i, "card-number", 11) == 0)
+                std::memcpy(bytes + i, "\x1b[31mcards\x07", 11);
+        }
+    });
+}
+
+// Fills the shared memory with 0xff: every count, size and width a checker
+// keeps there is then as large, or as negative, as it can be.
+void fillSharedMemory()
+{
+    forEachSharedMapping([](char *bytes, unsigned long size) { std::memset(bytes, 0xff, size); });
 }
 
 extern "C" void onOwnFault(int) { _exit(1); }

@@ -34,9 +34,11 @@ bool replaceable(const QByteArray &target, QString &why)
 }
 
 // Opens a new file beside the target, readable by its owner alone from its
-// creation, and gives its name.
+// creation, and gives its name; -1 when the target may not be replaced.
 int temporaryBeside(const QByteArray &target, QByteArray &name, QString &why)
 {
+    if (!replaceable(target, why))
+        return -1;
     const QFileInfo info(QFile::decodeName(target));
     const QByteArray directory = QFile::encodeName(info.absolutePath());
     name = directory + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
@@ -51,8 +53,6 @@ int temporaryBeside(const QByteArray &target, QByteArray &name, QString &why)
 bool writePrivateFile(const QString &path, const QByteArray &bytes, QString &why)
 {
     const QByteArray target = QFile::encodeName(path);
-    if (!replaceable(target, why))
-        return false;
     QByteArray name;
     const int fd = temporaryBeside(target, name, why);
     if (fd < 0)
@@ -87,11 +87,8 @@ bool writePrivateFile(const QString &path, const QByteArray &bytes, QString &why
 
 bool canWritePrivateFile(const QString &path, QString &why)
 {
-    const QByteArray target = QFile::encodeName(path);
-    if (!replaceable(target, why))
-        return false;
     QByteArray name;
-    const int fd = temporaryBeside(target, name, why);
+    const int fd = temporaryBeside(QFile::encodeName(path), name, why);
     if (fd < 0)
         return false;
     ::close(fd);
