@@ -44,7 +44,7 @@ struct RunState
     // Started with SIGPIPE as the shell leaves it: a reader that goes away
     // (cardreader-cli all | head) ends the run quietly, as it ends any
     // program. Where SIGPIPE is ignored, as under systemd, it is said.
-    bool quietBrokenPipe = false;
+    int quietBrokenPipe = 0;  // not a bool: the library can write any byte here
     // What the calling process found that ends the run, beyond a call's own
     // findings: the library took its output away.
     char ending[160] = {};

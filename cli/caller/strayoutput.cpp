@@ -60,7 +60,7 @@ struct StrayOutput::Shared
     struct Stream
     {
         qint64 size;
-        bool lost;
+        int lost;  // not a bool: the library can write any byte here
         char bytes[kept];
     };
     Stream streams[2];
@@ -78,7 +78,7 @@ bool StrayOutput::create()
     m_shared = new (memory) Shared;
     for (Shared::Stream &stream : m_shared->streams) {
         stream.size = 0;
-        stream.lost = false;
+        stream.lost = 0;
     }
     m_chunk.reset(new char[chunkSize]);
     for (int stream = 0; stream < 2; ++stream) {
@@ -208,6 +208,10 @@ void StrayOutput::drain()
             // shares, so that a crash between the read and the count costs
             // no more than the count.
             Shared::Stream &shared = m_shared->streams[stream];
+            // The watcher drains last, after the library may have written
+            // the count: one below zero would point before the excerpt.
+            if (shared.size < 0)
+                shared.size = kept;
             const bool excerpt = shared.size < kept;
             char *into = excerpt ? shared.bytes + shared.size : m_chunk.get();
             const qint64 room = excerpt ? kept - shared.size : chunkSize;
@@ -239,18 +243,21 @@ bool StrayOutput::samePipe(int stream) const
 void StrayOutput::lose(int stream)
 {
     m_read[stream] = -1;
-    m_shared->streams[stream].lost = true;
+    m_shared->streams[stream].lost = 1;
 }
 
 void StrayOutput::fill(int stream, Taken &taken)
 {
     Shared::Stream &shared = m_shared->streams[stream];
-    taken.size = shared.size;
-    taken.lost = shared.lost;
-    if (shared.size == 0) {
+    // Read within its bounds whatever the count says: the library can
+    // write it.
+    const qint64 size = std::max(qint64(0), qint64(shared.size));
+    taken.size = size;
+    taken.lost = shared.lost != 0;
+    if (size == 0) {
         taken.bytes.clear();
         return;
     }
-    taken.bytes = QByteArray(shared.bytes, int(std::min(shared.size, qint64(kept))));
+    taken.bytes = QByteArray(shared.bytes, int(std::min(size, qint64(kept))));
     shared.size = 0;
 }

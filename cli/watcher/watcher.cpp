@@ -143,7 +143,7 @@ Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdenti
     , m_library(library)
     , m_output(STDOUT_FILENO, STDERR_FILENO)
     , m_startTimeMs(runState().startTimeMs)
-    , m_quietBrokenPipe(runState().quietBrokenPipe)
+    , m_quietBrokenPipe(runState().quietBrokenPipe != 0)
 {
     // The longest any call of this run may take: what --timeout says, or
     // the longest wait an operation hands the library (the PIN pad's 20 s,
