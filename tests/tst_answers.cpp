@@ -26,20 +26,16 @@ private slots:
     void wrongAnswers_data();
     void wrongAnswers();
     void recordingCheckedAgainstItself();
-    void expectedAnswersRefused_data();
-    void expectedAnswersRefused();
-    void filesNeverReplaced_data();
-    void filesNeverReplaced();
-    void worstNewsWins_data();
-    void worstNewsWins();
+    void refusedBeforeAnyCall_data();
+    void refusedBeforeAnyCall();
     void countedEverywhere();
-    void functionsNotCompared();
-    void reportsAfterAbruptEnds_data();
-    void reportsAfterAbruptEnds();
-    void reportsSayTheExitStatus();
+    void reportsHoweverTheRunEnds_data();
+    void reportsHoweverTheRunEnds();
 
 private:
-    ChildProcess run(const QStringList &arguments, const QMap<QString, QString> &variables = {});
+    // stopAfterMs: SIGTERM then; outputPath: where standard output goes.
+    ChildProcess run(const QStringList &arguments, const QMap<QString, QString> &variables = {},
+                     int stopAfterMs = 0, const QString &outputPath = QString());
     QString path(const QString &name) const { return directory->filePath(name); }
     void write(const QString &name, const QByteArray &content);
 
@@ -72,13 +68,21 @@ void tst_Answers::init()
 }
 
 ChildProcess tst_Answers::run(const QStringList &arguments,
-                              const QMap<QString, QString> &variables)
+                              const QMap<QString, QString> &variables, int stopAfterMs,
+                              const QString &outputPath)
 {
     QStringList command;
     if (qstrlen(EMULATOR) > 0)
         command << EMULATOR;
     ChildProcess child(directory->path());
-    if (!child.start(command << CLI << arguments, variables) || !child.finish())
+    child.outputPath = outputPath;
+    if (!child.start(command << CLI << arguments, variables))
+        qWarning("could not run %s", CLI);
+    if (stopAfterMs > 0) {
+        QTest::qWait(stopAfterMs);
+        child.interrupt(SIGTERM);
+    }
+    if (!child.finish())
         qWarning("could not run %s", CLI);
     return child;
 }
@@ -98,16 +102,21 @@ void tst_Answers::wrongAnswers_data()
     QTest::addColumn<QStringList>("judged");   // every judgement, in order
     QTest::addColumn<int>("exitCode");
 
+    const QByteArray misread("VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n");
     QTest::newRow("name and sex swapped")
         << idCard("男", "张演示", "19900101", "350000199001010018") << goodIdCard
         << QStringList{"id-card"}
         << QStringList{"differs: name: expected \"张演示\", got \"男\"",
                        "differs: sex: expected \"男\", got \"张演示\""}
         << 5;
-    QTest::newRow("a digit of a bank card number misread")
-        << QByteArray("VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n") << QByteArray()
-        << QStringList{"bank-chip"}
+    QTest::newRow("a bank card digit misread, worse than a failed call")
+        << "VRK_ReadCarNo -1\n" + misread << QByteArray()
+        << QStringList{"card-number", "bank-chip"}
         << QStringList{"implausible: card number 6222021234567890129: "} << 5;
+    QTest::newRow("a broken contract, worse than a wrong answer")
+        << "VRK_ReadCarNo 0 \"\\xff\"\n" + misread << QByteArray()
+        << QStringList{"card-number", "bank-chip"}
+        << QStringList{"implausible: card number 6222021234567890129: "} << 3;
     QTest::newRow("wrong identity card check character")
         << idCard("张演示", "男", "19900101", "350000199001010019") << QByteArray()
         << QStringList{"id-card"}
@@ -152,23 +161,20 @@ void tst_Answers::wrongAnswers_data()
         << QByteArray("VRK_KeyBoard_InputKey 0 \"1234\"\n")
         << QByteArray("VRK_KeyBoard_InputKey 0 \"******\"\n") << QStringList{"pin"}
         << QStringList{} << 0;
-    QTest::newRow("each line for the next call, the last for every later one")
-        << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\nVRK_ReadCarNo 0 \"C\"\n")
-        << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\n")
-        << QStringList{"card-number", "card-number", "card-number"}
-        << QStringList{"differs: card_number: expected \"B\", got \"C\""} << 5;
     QTest::newRow("a call that broke the contract still takes its line")
         << QByteArray("VRK_ReadCarNo 0 \"\\xff\"\nVRK_ReadCarNo 0 \"B\"\n")
         << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\"\n")
         << QStringList{"card-number", "card-number"} << QStringList{} << 3;
-    QTest::newRow("library text escaped in a difference")
-        << QByteArray("VRK_ReadCarNo 0 \"\\x1b[2J\"\n") << QByteArray("VRK_ReadCarNo 0 \"A\"\n")
-        << QStringList{"card-number"}
-        << QStringList{"differs: card_number: expected \"A\", got \"\\x1b[2J\""} << 5;
+    QTest::newRow("functions the expected answers leave out, named once")
+        << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ICBankCard_ReadNO 0 \"6200000000000000091\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"A\"\n")
+        << QStringList{"card-number", "bank-chip", "bank-chip"}
+        << QStringList{"names no answer for them: VRK_ICBankCard_ReadNO"} << 0;
 }
 
 // The simulated reader answers as scripted; each judgement is shown under
-// the call, and the exit status says an answer was wrong.
+// the call, the functions not compared once in the summary, and the exit
+// status says an answer was wrong.
 void tst_Answers::wrongAnswers()
 {
     QFETCH(QByteArray, script);
@@ -186,12 +192,13 @@ void tst_Answers::wrongAnswers()
         run(QStringList{"--no-open"} + arguments, {{"VRK_SIM_SCRIPT", path("script.txt")}});
     QStringList shown;
     for (const QString &line : QString::fromUtf8(cli.out).split('\n')) {
-        if (line.startsWith("  differs: ") || line.startsWith("  implausible: "))
+        if (line.startsWith("  differs: ") || line.startsWith("  implausible: ")
+            || line.startsWith("  not compared"))
             shown << line.mid(2);
     }
     QCOMPARE(shown.size(), judged.size());
     for (int i = 0; i < judged.size(); ++i)
-        QVERIFY2(shown[i].startsWith(judged[i]), qPrintable(shown[i]));
+        QVERIFY2(shown[i].contains(judged[i]), qPrintable(shown[i]));
     QCOMPARE(cli.exitCode, exitCode);
 }
 
@@ -206,12 +213,11 @@ void tst_Answers::recordingCheckedAgainstItself()
     QFile good(path("good.txt"));
     QVERIFY(good.open(QIODevice::ReadOnly));
     const QByteArray recorded = good.readAll();
-    QVERIFY2(recorded.contains("VRK_IDCard_Read 0 \"李演示\""), recorded.constData());
 
     const QString expect = "--expect=" + path("good.txt");
     const ChildProcess same = run({expect, "all"}, {{"VRK_SIM_SCRIPT", path("good.txt")}});
-    QVERIFY2(!same.out.contains("differs: "), same.out.constData());
-    QVERIFY2(!same.out.contains("not compared"), same.out.constData());
+    QVERIFY2(!same.out.contains("differs: ") && !same.out.contains("not compared"),
+             same.out.constData());
     QCOMPARE(same.exitCode, 0);
 
     QByteArray edited = recorded;
@@ -219,132 +225,82 @@ void tst_Answers::recordingCheckedAgainstItself()
     write("edited.txt", edited);
     const ChildProcess changed = run({expect, "all"}, {{"VRK_SIM_SCRIPT", path("edited.txt")}});
     QCOMPARE(changed.out.count("  differs: "), 1);
-    QVERIFY2(changed.out.contains("id-card (VRK_IDCard_Read): ok, ")
-                 && changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\"\n"),
+    QVERIFY2(changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\"\n"),
              changed.out.constData());
     QCOMPARE(changed.exitCode, 5);
 }
 
-void tst_Answers::expectedAnswersRefused_data()
+void tst_Answers::refusedBeforeAnyCall_data()
 {
-    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("expected");    // the expected answers' file, or how to make it
+    QTest::addColumn<QStringList>("arguments");  // file names in the test's directory
     QTest::addColumn<QString>("names");
 
-    QTest::newRow("a malformed line, by its number") << "malformed" << " line 2: ";
-    QTest::newRow("a FIFO, which would hold the run") << "fifo" << "not a regular file";
-    QTest::newRow("beyond 16 MiB") << "large" << "larger than 16 MiB";
-    QTest::newRow("no file") << "missing" << "No such file";
+    const QStringList expect{"--expect", "expected.txt"};
+    QTest::newRow("a malformed line, by its number")
+        << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\" colour=red\n") << expect
+        << " line 2: ";
+    QTest::newRow("a FIFO, which would hold the run") << QByteArray("fifo") << expect
+                                                      << "not a regular file";
+    QTest::newRow("beyond 16 MiB") << QByteArray("large") << expect << "larger than 16 MiB";
     QTest::newRow("a value longer than its buffer")
-        << "VRK_ReadCarNo 0 \"" + QString(36, '9') + "\"" << " line 1: value 1 of VRK_ReadCarNo is 36 bytes";
-    QTest::newRow("a value with a NUL") << "VRK_IDCard_Read 0 \"A\" \"B\\x00\""
+        << "VRK_ReadCarNo 0 \"" + QByteArray(36, '9') + "\"\n" << expect
+        << " line 1: value 1 of VRK_ReadCarNo is 36 bytes";
+    QTest::newRow("a value with a NUL") << QByteArray("VRK_IDCard_Read 0 \"A\" \"B\\x00\"\n")
+                                        << expect
                                         << " line 1: value 2 of VRK_IDCard_Read holds a NUL";
     QTest::newRow("a value that is not UTF-8")
-        << "VRK_ReadCarNo 0 \"\\xff\"" << " line 1: value 1 of VRK_ReadCarNo is not UTF-8";
-}
-
-// Refused at once, before any library call, with one message.
-void tst_Answers::expectedAnswersRefused()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, names);
-
-    const QString file = path("expected.txt");
-    if (kind == "malformed") {
-        write("expected.txt", "VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\" colour=red\n");
-    } else if (kind == "fifo") {
-        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-    } else if (kind == "large") {
-        QFile large(file);
-        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(16 * 1024 * 1024 + 1));
-    } else if (kind.startsWith("VRK_")) {
-        write("expected.txt", kind.toUtf8() + '\n');
-    }
-    const ChildProcess cli =
-        run({"--expect", file, "card-number"}, {{"VRK_SIM_LOG", path("calls.log")}});
-    QCOMPARE(cli.exitCode, 2);
-    QCOMPARE(cli.out, QByteArray());
-    QCOMPARE(cli.err.count('\n'), 1);
-    QVERIFY2(cli.err.contains(names.toUtf8()), cli.err.constData());
-    QVERIFY2(!QFile::exists(path("calls.log")), "the library was called");
-}
-
-void tst_Answers::filesNeverReplaced_data()
-{
-    QTest::addColumn<QStringList>("arguments");  // in the test's directory
-    QTest::addColumn<QString>("names");
-
+        << QByteArray("VRK_ReadCarNo 0 \"\\xff\"\n") << expect
+        << " line 1: value 1 of VRK_ReadCarNo is not UTF-8";
+    const QByteArray good("VRK_ReadCarNo 0 \"SIM350000001\"\n");
     QTest::newRow("both reports one file")
-        << QStringList{"--junit", "run.txt", "--html", "./run.txt"} << "same file";
+        << good << QStringList{"--junit", "run.txt", "--html", "./run.txt"} << "same file";
     QTest::newRow("a report over the expected answers")
-        << QStringList{"--expect", "expected.txt", "--junit", "expected.txt"}
+        << good << QStringList{"--expect", "expected.txt", "--junit", "expected.txt"}
         << "--junit names the file of --expect";
     QTest::newRow("the metrics over the library")
-        << QStringList{"--library", "copy.so", "--metrics", "copy.so"}
+        << good << QStringList{"--library", "copy.so", "--metrics", "copy.so"}
         << "--metrics names the file of the reader library";
-    QTest::newRow("a report without a name") << QStringList{"--html", ""} << "must name a file";
+    QTest::newRow("a report without a name") << good << QStringList{"--html", ""}
+                                             << "must name a file";
 }
 
-// A file the run writes never replaces one it reads, nor another it writes:
-// a usage error, before any call, and the files stay as they were.
-void tst_Answers::filesNeverReplaced()
+// Expected answers that cannot be used, or files the run would write over
+// one it reads or another it writes: one message, before any library call,
+// and every file stays as it was.
+void tst_Answers::refusedBeforeAnyCall()
 {
+    QFETCH(QByteArray, expected);
     QFETCH(QStringList, arguments);
     QFETCH(QString, names);
 
-    write("expected.txt", "VRK_ReadCarNo 0 \"SIM350000001\"\n");
+    const QString file = path("expected.txt");
+    if (expected == "fifo") {
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    } else if (expected == "large") {
+        QFile large(file);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(16 * 1024 * 1024 + 1));
+    } else {
+        write("expected.txt", expected);
+    }
     QVERIFY(QFile::copy(QFileInfo(QStringLiteral(MAKER)).absoluteFilePath(), path("copy.so")));
     for (QString &argument : arguments) {
         if (argument.endsWith(".txt") || argument.endsWith(".so"))
             argument = path(argument);
     }
-    const ChildProcess cli =
-        run(arguments << "card-number", {{"VRK_SIM_LOG", path("calls.log")}});
+    const ChildProcess cli = run(arguments << "card-number", {{"VRK_SIM_LOG", path("calls.log")}});
     QCOMPARE(cli.exitCode, 2);
+    QCOMPARE(cli.out, QByteArray());
     QCOMPARE(cli.err.count('\n'), 1);
     QVERIFY2(cli.err.contains(names.toUtf8()), cli.err.constData());
     QVERIFY2(!QFile::exists(path("calls.log")), "the library was called");
-    QFile expected(path("expected.txt"));
-    QVERIFY(expected.open(QIODevice::ReadOnly));
-    QCOMPARE(expected.readAll(), QByteArray("VRK_ReadCarNo 0 \"SIM350000001\"\n"));
+    if (expected.startsWith("VRK_")) {
+        QFile kept(file);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), expected);
+    }
     QCOMPARE(QFileInfo(path("copy.so")).size(), QFileInfo(QStringLiteral(MAKER)).size());
     QVERIFY(!QFile::exists(path("run.txt")));
-}
-
-void tst_Answers::worstNewsWins_data()
-{
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<bool>("stopped");  // by SIGTERM, during a burn-in
-    QTest::addColumn<int>("exitCode");
-
-    const QByteArray misread("VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n");
-    QTest::newRow("a wrong answer over a failed call")
-        << "VRK_ReadCarNo -1\n" + misread << false << 5;
-    QTest::newRow("a broken contract over a wrong answer")
-        << "VRK_ReadCarNo 0 \"\\xff\"\n" + misread << false << 3;
-    QTest::newRow("a wrong answer over the operator's stop")
-        << "VRK_ReadCarNo 0 \"A\" delay=20\n" + misread << true << 5;
-}
-
-void tst_Answers::worstNewsWins()
-{
-    QFETCH(QByteArray, script);
-    QFETCH(bool, stopped);
-    QFETCH(int, exitCode);
-
-    write("script.txt", script);
-    QStringList command;
-    if (qstrlen(EMULATOR) > 0)
-        command << EMULATOR;
-    command << CLI << "--no-open" << "--repeat" << (stopped ? "100000" : "1") << "card-number"
-            << "bank-chip";
-    ChildProcess cli(directory->path());
-    QVERIFY(cli.start(command, {{"VRK_SIM_SCRIPT", path("script.txt")}}));
-    if (stopped) {
-        QTest::qWait(500);
-        cli.interrupt(SIGTERM);
-    }
-    QVERIFY(cli.finish());
-    QCOMPARE(cli.exitCode, exitCode);
 }
 
 // A difference and a doubt count in the summary, in each call's JSON and in
@@ -367,18 +323,14 @@ void tst_Answers::countedEverywhere()
     const QJsonObject expected = differing.value("expected").toObject();
     QCOMPARE(expected.value("values").toObject(), QJsonObject({{"card_number", "A"}}));
     QCOMPARE(expected.value("differences").toArray().size(), 1);
-
     const QJsonObject doubted = QJsonDocument::fromJson(lines[1]).object();
     QCOMPARE(doubted.value("outcome").toString(), QStringLiteral("implausible"));
     QCOMPARE(doubted.value("implausible").toArray().size(), 1);
-    QVERIFY(!doubted.contains("expected"));
 
     const QJsonArray rows = QJsonDocument::fromJson(lines[2]).object().value("summary")
                                 .toObject().value("operations").toArray();
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows[0].toObject().value("differs").toInt(), 1);
-    QCOMPARE(rows[0].toObject().value("implausible").toInt(), 0);
-    QCOMPARE(rows[1].toObject().value("differs").toInt(), 0);
     QCOMPARE(rows[1].toObject().value("implausible").toInt(), 1);
     QCOMPARE(rows[1].toObject().value("succeeded").toInt(), 0);
 
@@ -387,77 +339,60 @@ void tst_Answers::countedEverywhere()
     const QByteArray text = metrics.readAll();
     QVERIFY2(text.contains("cardreader_calls_total{operation=\"card-number\",function="
                            "\"VRK_ReadCarNo\",outcome=\"differed\",device=\"21\","
-                           "region=\"3500\"} 1\n"),
-             text.constData());
-    QVERIFY2(text.contains("outcome=\"implausible\",device=\"21\",region=\"3500\"} 1\n"),
+                           "region=\"3500\"} 1\n")
+                 && text.contains("outcome=\"implausible\",device=\"21\",region=\"3500\"} 1\n"),
              text.constData());
 }
 
-// Each function the expected answers leave out is named once, in the
-// summary, even of a single call.
-void tst_Answers::functionsNotCompared()
+void tst_Answers::reportsHoweverTheRunEnds_data()
 {
-    write("expected.txt", "VRK_ReadCarNo 0 \"SIM350000001\"\n");
-    const ChildProcess cli =
-        run({"--expect", path("expected.txt"), "card-number", "bank-chip", "bank-chip"});
-    const QString out = QString::fromUtf8(cli.out);
-    QCOMPARE(out.count("not compared"), 1);
-    QVERIFY2(out.contains("names no answer for them: VRK_OpenDev, VRK_ICBankCard_ReadNO\n"),
-             qPrintable(out));
-    QCOMPARE(cli.exitCode, 0);
-}
-
-void tst_Answers::reportsAfterAbruptEnds_data()
-{
-    QTest::addColumn<QString>("library");  // a directory to load it from, or the simulated reader
-    QTest::addColumn<QStringList>("operations");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("library");     // a directory to load it from, or a file
+    QTest::addColumn<int>("stopAfterMs");     // SIGTERM then
+    QTest::addColumn<QString>("outputPath");  // where standard output goes
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("errorIn");  // the test case with an error element
-    QTest::addColumn<QString>("said");     // in both reports
+    QTest::addColumn<QString>("errorIn");     // the test case with an error element
+    QTest::addColumn<QString>("said");        // in both reports
 
     QTest::newRow("a crash after the device was opened")
-        << QStringLiteral(BADREADER_DIR) << QStringList{"card-number"} << 3 << "card-number"
-        << "VRK_ReadCarNo crashed";
-    QTest::newRow("SIGTERM in a burn-in") << QString() << QStringList{"card-number"}
-                                          << 128 + SIGTERM << QString() << "SIGTERM";
+        << QStringList{"--json", "card-number"} << QStringLiteral(BADREADER_DIR) << 0
+        << QString() << 3 << "card-number" << "VRK_ReadCarNo crashed";
+    // A wrong answer outranks the operator's stop.
+    QTest::newRow("SIGTERM in a burn-in with a wrong answer")
+        << QStringList{"--json", "--repeat", "100000", "card-number", "bank-chip"} << QString()
+        << 500 << QString() << 5 << QString() << "SIGTERM";
     QTest::newRow("a library that cannot be loaded")
-        << QStringLiteral(UNRESOLVEDREADER) << QStringList{"card-number"} << 3 << QString()
-        << "cannot load the reader library";
+        << QStringList{"--json", "card-number"} << QStringLiteral(UNRESOLVEDREADER) << 0
+        << QString() << 3 << QString() << "cannot load the reader library";
+    QTest::newRow("output that fails only at the summary")
+        << QStringList{"--repeat", "2", "card-number"} << QString() << 0 << "/dev/full" << 4
+        << QString() << "output or a report could not be written";
 }
 
-// However the run ends, both reports are there, whole, private, and read
-// back by a JUnit consumer with the counts the summary gave.
-void tst_Answers::reportsAfterAbruptEnds()
+// However the run ends, both reports are there, whole and private; a JUnit
+// consumer reads the counts the summary gave and the exit status the run
+// ended with.
+void tst_Answers::reportsHoweverTheRunEnds()
 {
+    QFETCH(QStringList, arguments);
     QFETCH(QString, library);
-    QFETCH(QStringList, operations);
+    QFETCH(int, stopAfterMs);
+    QFETCH(QString, outputPath);
     QFETCH(int, exitCode);
     QFETCH(QString, errorIn);
     QFETCH(QString, said);
 
     QMap<QString, QString> variables{{"BADREADER_FAULT", "crash"}};
-    const bool stopped = library.isEmpty();
-    QStringList command;
-    if (qstrlen(EMULATOR) > 0)
-        command << EMULATOR;
-    command << CLI;
-    if (stopped) {
-        write("script.txt", "VRK_ReadCarNo 0 \"A\" delay=20\n");
-        variables.insert("VRK_SIM_SCRIPT", path("script.txt"));
-    } else if (library.endsWith(".so")) {
-        command << "--library" << library;
-    } else {
+    if (library.endsWith(".so"))
+        arguments.prepend("--library=" + library);
+    else if (!library.isEmpty())
         variables.insert("LD_LIBRARY_PATH", library);
-    }
-    command << "--json" << "--repeat" << (stopped ? "100000" : "1") << "--junit"
-            << path("run.xml") << "--html" << path("run.html") << operations;
-    ChildProcess cli(directory->path());
-    QVERIFY(cli.start(command, variables));
-    if (stopped) {
-        QTest::qWait(500);
-        cli.interrupt(SIGTERM);
-    }
-    QVERIFY(cli.finish());
+    write("script.txt", "VRK_ReadCarNo 0 \"A\" delay=20\n"
+                        "VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n");
+    variables.insert("VRK_SIM_SCRIPT", path("script.txt"));
+    const ChildProcess cli =
+        run(QStringList{"--junit", path("run.xml"), "--html", path("run.html")} + arguments,
+            variables, stopAfterMs, outputPath);
     QCOMPARE(cli.exitCode, exitCode);
     const QJsonArray rows = QJsonDocument::fromJson(cli.out.trimmed().split('\n').last())
                                 .object().value("summary").toObject().value("operations")
@@ -472,6 +407,9 @@ void tst_Answers::reportsAfterAbruptEnds()
     QCOMPARE(reader.exitCode, 0);
     const QJsonObject suite = QJsonDocument::fromJson(reader.out).object().value("suites")
                                   .toArray().first().toObject();
+    const QString status = QString::number(exitCode) + ": ";
+    QVERIFY(suite.value("properties").toObject().value("exit_status").toString().startsWith(status));
+    QVERIFY2(reader.out.contains(said.toUtf8()), reader.out.constData());
     const QJsonArray cases = suite.value("cases").toArray();
     bool errorSeen = false;
     for (const QJsonValue row : rows) {
@@ -490,45 +428,19 @@ void tst_Answers::reportsAfterAbruptEnds()
             QVERIFY(results.first().toObject().value("message").toString().startsWith(
                 QString::number(row.toObject().value("broke_contract").toInt())));
     }
-
     QCOMPARE(errorSeen, !errorIn.isEmpty());
-
-    QVERIFY2(reader.out.contains(said.toUtf8()), reader.out.constData());
 
     QFile html(path("run.html"));
     QVERIFY(html.open(QIODevice::ReadOnly));
     const QString page = QString::fromUtf8(html.readAll());
     QVERIFY2(page.trimmed().endsWith("</html>"), qPrintable(page.right(200)));
-    QVERIFY2(page.contains(said), qPrintable(said));
+    QVERIFY2(page.contains(said) && page.contains("Exit status " + status), qPrintable(said));
     if (rows.isEmpty())
         return;
     const QString calls = QString::number(rows.last().toObject().value("calls").toInt());
     QVERIFY2(page.contains(QRegularExpression(">" + rows.last().toObject().value("operation")
                                                   .toString() + "<.*>" + calls + "<")),
              qPrintable(calls));
-}
-
-// Even when the output fails only at the summary, the reports say the exit
-// status the run ends with.
-void tst_Answers::reportsSayTheExitStatus()
-{
-    QStringList command;
-    if (qstrlen(EMULATOR) > 0)
-        command << EMULATOR;
-    command << CLI << "--repeat" << "2" << "--junit" << path("run.xml") << "--html"
-            << path("run.html") << "card-number";
-    ChildProcess cli(directory->path());
-    cli.outputPath = "/dev/full";
-    QVERIFY(cli.start(command, {}));
-    QVERIFY(cli.finish());
-    QCOMPARE(cli.exitCode, 4);
-    QFile junit(path("run.xml"));
-    QVERIFY(junit.open(QIODevice::ReadOnly));
-    const QByteArray xml = junit.readAll();
-    QVERIFY2(xml.contains("name=\"exit_status\" value=\"4: "), xml.constData());
-    QFile html(path("run.html"));
-    QVERIFY(html.open(QIODevice::ReadOnly));
-    QVERIFY(html.readAll().contains("Exit status 4: "));
 }
 
 QTEST_MAIN(tst_Answers)
