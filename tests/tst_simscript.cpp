@@ -632,19 +632,11 @@ void tst_SimScript::filesNeverDestroyed_data()
         << "session.txt" << recording + "VRK_ReadCarNo 0 \"edited\"\n" << QString() << false
         << QStringList{"VRK_SIM_SCRIPT=session.txt", "VRK_SIM_RECORD=session.txt"}
         << "is the script that VRK_SIM_SCRIPT names";
-    QTest::newRow("the maker's library, as the call log")
-        << "v/libVrkReaderClient.so" << QByteArray() << QString() << false
-        << QStringList{"VRK_SIM_MAKER_LIBRARY=v/libVrkReaderClient.so",
-                       "VRK_SIM_LOG=v/../v/libVrkReaderClient.so"}
-        << "is the maker's library itself";
     QTest::newRow("the script being replayed, as the call log")
         << "script.txt" << QByteArray("VRK_ReadCarNo 0 \"A1\"\n") << QString() << false
         << QStringList{"VRK_SIM_MAKER_LIBRARY=", "VRK_SIM_SCRIPT=script.txt",
                        "VRK_SIM_LOG=script.txt"}
         << "is the script that VRK_SIM_SCRIPT names";
-    QTest::newRow("a call log with another name")
-        << "calls.log" << QByteArray("VRK_ReadCarNo\n") << "copy.log" << false
-        << QStringList{"VRK_SIM_LOG=calls.log"} << "other names";
     QTest::newRow("a file that is no call log")
         << "notes.txt" << QByteArray("precious\n") << QString() << false
         << QStringList{"VRK_SIM_LOG=notes.txt"} << "is not a call log";
