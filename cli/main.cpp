@@ -7,11 +7,13 @@
 // with its summary. This process finds and opens the library file and takes
 // its identity before any of the library's code runs.
 
-#include "caller.h"
-#include "options.h"
-#include "runstate.h"
+#include "commandline.h"
+
+#include "caller/caller.h"
+#include "run/runstate.h"
+#include "watcher/watcher.h"
+
 #include "standarddescriptors.h"
-#include "watcher.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "libraryfile.h"
-#include "readerlibrary.h"
-#include "sha256.h"
+#include "libraryfile/libraryfile.h"
+#include "run/libraryidentity.h"
+#include "libraryfile/sha256.h"
 
 #include <QtTest>
 

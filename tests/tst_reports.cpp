@@ -1,11 +1,12 @@
 #include "childprocess.h"
-#include "htmlreport.h"
-#include "junitreport.h"
-#include "notes.h"
-#include "privatefile.h"
-#include "report.h"
-#include "tally.h"
-#include "timeline.h"
+
+#include "report/htmlreport.h"
+#include "report/junitreport.h"
+#include "report/privatefile.h"
+#include "report/report.h"
+#include "run/notes.h"
+#include "run/tally.h"
+#include "run/timeline.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,12 +1,15 @@
 #include "caller.h"
 
-#include "answers.h"
 #include "guardpages.h"
-#include "output.h"
+#include "operations.h"
 #include "readerlibrary.h"
-#include "record.h"
-#include "report.h"
-#include "runstate.h"
+
+#include "judge/answers.h"
+#include "report/output.h"
+#include "report/record.h"
+#include "report/report.h"
+#include "run/librarytext.h"
+#include "run/runstate.h"
 
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -37,7 +40,7 @@ void endRun(const QString &why)
 // Notes how one call went and reports it as asked; in a burn-in only the
 // calls that went wrong are described for people, and the first that wrote
 // to standard error: a library's warnings are said once, not hidden.
-void report(const GuardedCall &call, const Options &options, Output &output)
+void report(const CallRecord &call, const Options &options, Output &output)
 {
     static bool standardErrorShown = false;
     const bool warns = call.standardError.size > 0 && !standardErrorShown;
@@ -68,7 +71,7 @@ void report(const GuardedCall &call, const Options &options, Output &output)
 // Judges what the call's answers say, once it has kept its contract. A call
 // that broke it still takes its expected answer, so that the next call of
 // its function is compared with the next one.
-void judge(GuardedCall &call, Script &expected, const Options &options)
+void judge(CallRecord &call, Script &expected, const Options &options)
 {
     if (!options.expectPath.isEmpty())
         compareWithExpected(call, expected, options.showPin);
@@ -157,6 +160,9 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
             || !options.htmlPath.isEmpty();
         if (summarised)
             state.usageAtStart = usageOf(getpid());
+        QVector<const Operation *> plan;
+        for (const QByteArray &name : options.operations)
+            plan << findOperation(name);
         // Each call takes the next expected answer for its function.
         Script expected = options.expected;
         bool opened = true;
@@ -169,7 +175,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         for (int round = 1; opened && round <= options.repeat && !stopping(); ++round) {
             state.roundStarted = round;
             bool whole = true;
-            for (const Operation *operation : options.operations) {
+            for (const Operation *operation : plan) {
                 if (stopping()) {
                     whole = false;
                     break;

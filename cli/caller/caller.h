@@ -1,8 +1,9 @@
 #ifndef CLI_CALLER_H
 #define CLI_CALLER_H
 
-#include "options.h"
 #include "strayoutput.h"
+
+#include "run/options.h"
 
 #include <QByteArray>
 

@@ -1,9 +1,11 @@
 #include "guardedcall.h"
 
-#include "buffersizes.h"
 #include "guardpages.h"
+
+#include "run/runstate.h"
+
+#include "buffersizes.h"
 #include "readertext.h"
-#include "runstate.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -37,8 +39,7 @@ QString described(const char *name, std::size_t size)
 } // namespace
 
 GuardedCall::GuardedCall(const char *operation, const char *function)
-    : operation(operation)
-    , function(function)
+    : CallRecord(operation, function)
 {
 }
 
@@ -102,17 +103,6 @@ char *GuardedCall::add(const char *name, Kind kind, std::size_t size)
     char *bytes = GuardPages::take(std::size_t(m_buffers.size()), size);
     m_buffers.append({name, kind, size, bytes});
     return bytes;
-}
-
-Tally::Outcome GuardedCall::outcome() const
-{
-    if (!findings.isEmpty())
-        return Tally::BrokeContract;
-    if (!differences.isEmpty())
-        return Tally::Differs;
-    if (!doubts.isEmpty())
-        return Tally::Implausible;
-    return ok() ? Tally::Succeeded : Tally::Failed;
 }
 
 void GuardedCall::start()

@@ -1,13 +1,11 @@
 #ifndef CLI_GUARDEDCALL_H
 #define CLI_GUARDEDCALL_H
 
-#include "script.h"
 #include "strayoutput.h"
-#include "tally.h"
+
+#include "run/callrecord.h"
 
 #include <QByteArray>
-#include <QString>
-#include <QStringList>
 #include <QVarLengthArray>
 
 #include <cstddef>
@@ -18,23 +16,9 @@
 // ended its text with a NUL, wrote UTF-8 and wrote nothing to standard
 // output, and reads each buffer within its size. The call in progress is
 // marked in the run's shared state, for the watcher.
-class GuardedCall
+class GuardedCall : public CallRecord
 {
 public:
-    // Names are the operations' string literals: a burn-in's millions of
-    // calls make no copies of them.
-    struct Number
-    {
-        const char *name;
-        int value;
-    };
-    struct Value
-    {
-        const char *name;
-        QByteArray text;
-        bool secret;
-    };
-
     GuardedCall(const char *operation, const char *function);
 
     // Each returns what is handed to the library, and notes it for the report.
@@ -57,9 +41,6 @@ public:
         finish(function(args...));
     }
 
-    bool ok() const { return returned && result == 0; }
-    Tally::Outcome outcome() const;
-
     // Where the library's own output is caught, for every call; and from now
     // on a fork() made by the library is seen, in both processes.
     static void watchLibrary(StrayOutput *strayOutput);
@@ -68,29 +49,6 @@ public:
     // last call"): its output, a fork, a fault handler of its own. Named
     // like a call, under operation, so that it is reported the same way.
     static GuardedCall outsideCalls(const char *operation, const char *when);
-
-    const char *operation;
-    const char *function;
-    // On the stack, as the buffers are: a burn-in makes millions of calls.
-    QVarLengthArray<Number, 4> arguments;
-    QVarLengthArray<Value, 1> textArguments;
-    bool called = false;
-    bool outside = false;   // a record of what happened outside any call
-    bool returned = false;  // false after a crash, an exit or the watchdog
-    int result = 0;
-    QVarLengthArray<Value, 13> values;
-    QVarLengthArray<Number, 1> outputs;
-    QByteArray message;
-    double milliseconds = 0;
-    StrayOutput::Taken standardOutput;
-    StrayOutput::Taken standardError;
-    QStringList findings;
-    // How the answers were judged: where they differ from the expected ones
-    // ("name: expected "A", got "B""), and why they cannot be genuine.
-    QStringList differences;
-    QStringList doubts;
-    bool compared = false;
-    Answer expected;  // what it was compared with
 
 private:
     enum class Kind { Argument, Value, Secret, Output, Error };

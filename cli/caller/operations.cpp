@@ -188,3 +188,12 @@ const Operation operations[13] = {
     {"tracks", readTracks, true},
     {"pin", enterPin, true},
 };
+
+const Operation *findOperation(const QByteArray &name)
+{
+    for (const Operation &operation : operations) {
+        if (name == operation.name)
+            return &operation;
+    }
+    return nullptr;
+}

@@ -4,15 +4,9 @@
 #include "guardedcall.h"
 #include "readerlibrary.h"
 
-#include <QByteArray>
+#include "run/options.h"
 
-// What the operator chose: the same choices the window offers.
-struct Settings
-{
-    int deviceType = 21;
-    QByteArray regionCode = "3500";
-    int scannerMilliseconds = 2000;
-};
+#include <QByteArray>
 
 // One operation per button of the window, with the same library function,
 // fixed arguments and buffer sizes.
@@ -26,5 +20,8 @@ struct Operation
 GuardedCall openDevice(const ReaderLibrary &reader, const Settings &settings);
 
 extern const Operation operations[13];
+
+// The operation of that name, or none.
+const Operation *findOperation(const QByteArray &name);
 
 #endif

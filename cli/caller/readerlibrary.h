@@ -1,17 +1,11 @@
 #ifndef CLI_READERLIBRARY_H
 #define CLI_READERLIBRARY_H
 
+#include "run/libraryidentity.h"
+
 #include "vrkreaderclient.h"
 
 #include <QString>
-#include <QStringList>
-
-// The 13 functions, in the order of vrkreaderclient.h.
-const int readerFunctionCount = 13;
-extern const char *const readerFunctionNames[readerFunctionCount];
-
-// The names of the functions whose bit in exported is set (or clear).
-QStringList readerFunctions(unsigned exported, bool present);
 
 // The reader library, loaded by the process that makes the calls, never by
 // the program at start: a library that lacks a function, or whose loading

@@ -61,7 +61,7 @@ struct StrayOutput::Shared
     {
         qint64 size;
         int lost;  // not a bool: the library can write any byte here
-        char bytes[kept];
+        char bytes[CaughtOutput::kept];
     };
     Stream streams[2];
 };
@@ -133,7 +133,7 @@ bool StrayOutput::divert()
     return true;
 }
 
-void StrayOutput::take(Taken &out, Taken &err)
+void StrayOutput::take(CaughtOutput &out, CaughtOutput &err)
 {
     // What the library's stdio still holds belongs to the call. stdout is
     // unbuffered and an empty stderr costs no system call, so the common
@@ -146,7 +146,7 @@ void StrayOutput::take(Taken &out, Taken &err)
     fill(1, err);
 }
 
-void StrayOutput::takeAfterEnd(Taken &out, Taken &err)
+void StrayOutput::takeAfterEnd(CaughtOutput &out, CaughtOutput &err)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     drain();
@@ -211,10 +211,10 @@ void StrayOutput::drain()
             // The watcher drains last, after the library may have written
             // the count: one below zero would point before the excerpt.
             if (shared.size < 0)
-                shared.size = kept;
-            const bool excerpt = shared.size < kept;
+                shared.size = CaughtOutput::kept;
+            const bool excerpt = shared.size < CaughtOutput::kept;
             char *into = excerpt ? shared.bytes + shared.size : m_chunk.get();
-            const qint64 room = excerpt ? kept - shared.size : chunkSize;
+            const qint64 room = excerpt ? CaughtOutput::kept - shared.size : chunkSize;
             const ssize_t got = read(m_read[stream], into, std::size_t(room));
             if (got > 0) {
                 shared.size += got;
@@ -246,7 +246,7 @@ void StrayOutput::lose(int stream)
     m_shared->streams[stream].lost = 1;
 }
 
-void StrayOutput::fill(int stream, Taken &taken)
+void StrayOutput::fill(int stream, CaughtOutput &taken)
 {
     Shared::Stream &shared = m_shared->streams[stream];
     // Read within its bounds whatever the count says: the library can
@@ -258,6 +258,6 @@ void StrayOutput::fill(int stream, Taken &taken)
         taken.bytes.clear();
         return;
     }
-    taken.bytes = QByteArray(shared.bytes, int(std::min(size, qint64(kept))));
+    taken.bytes = QByteArray(shared.bytes, int(std::min(size, qint64(CaughtOutput::kept))));
     shared.size = 0;
 }

@@ -1,6 +1,8 @@
 #ifndef CLI_STRAYOUTPUT_H
 #define CLI_STRAYOUTPUT_H
 
+#include "run/callrecord.h"
+
 #include <QByteArray>
 
 #include <sys/types.h>
@@ -19,28 +21,16 @@
 class StrayOutput
 {
 public:
-    // Longest stretch of a call's stray output that is kept for the report.
-    static const int kept = 64 * 1024;
-
-    struct Taken
-    {
-        QByteArray bytes;   // at most kept bytes
-        qint64 size = 0;    // all that was written
-        // The library closed or replaced our end of the pipe: what it wrote
-        // since is not seen, in this call and every later one.
-        bool lost = false;
-    };
-
     bool create();
     // In the calling process: from now on the library's output is caught.
     bool divert();
     int programOut() const { return m_programOut; }
     int programErr() const { return m_programErr; }
     // In the calling process: what the library wrote since the last take.
-    void take(Taken &out, Taken &err);
+    void take(CaughtOutput &out, CaughtOutput &err);
     // In the watching process, once the calling process has ended: what it
     // wrote since its last take.
-    void takeAfterEnd(Taken &out, Taken &err);
+    void takeAfterEnd(CaughtOutput &out, CaughtOutput &err);
 
 private:
     struct Shared;
@@ -49,7 +39,7 @@ private:
     void drain();
     bool samePipe(int stream) const;
     void lose(int stream);
-    void fill(int stream, Taken &taken);
+    void fill(int stream, CaughtOutput &taken);
 
     Shared *m_shared = nullptr;
     std::unique_ptr<char[]> m_chunk;

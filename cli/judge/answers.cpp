@@ -1,8 +1,9 @@
 #include "answers.h"
 
+#include "run/librarytext.h"
+
 #include "plausibility.h"
 #include "readertext.h"
-#include "report.h"
 
 #include <ctime>
 #include <string>
@@ -33,7 +34,7 @@ CalendarDate today()
 
 } // namespace
 
-void compareWithExpected(GuardedCall &call, Script &expected, bool showPin)
+void compareWithExpected(CallRecord &call, Script &expected, bool showPin)
 {
     if (!call.returned || call.outside || !expected.next(call.function, call.expected))
         return;
@@ -48,7 +49,7 @@ void compareWithExpected(GuardedCall &call, Script &expected, bool showPin)
     if (call.result != 0)
         return;
     for (int i = 0; i < call.values.size(); ++i) {
-        const GuardedCall::Value &value = call.values[i];
+        const CallRecord::Value &value = call.values[i];
         const std::string want = std::size_t(i) < answer.values.size() ? answer.values[std::size_t(i)]
                                                                         : std::string();
         const std::string got = value.text.toStdString();
@@ -65,12 +66,12 @@ void compareWithExpected(GuardedCall &call, Script &expected, bool showPin)
                 + QStringLiteral(": expected %1, got %2").arg(answer.output).arg(call.outputs[0].value);
 }
 
-void checkPlausibility(GuardedCall &call)
+void checkPlausibility(CallRecord &call)
 {
     if (!call.ok() || call.outside)
         return;
     std::vector<std::string> values;
-    for (const GuardedCall::Value &value : call.values)
+    for (const CallRecord::Value &value : call.values)
         values.push_back(value.text.toStdString());
     for (const std::string &doubt : answerDoubts(call.function, values, today()))
         call.doubts << printable(QByteArray::fromStdString(doubt));

@@ -1,7 +1,8 @@
 #ifndef CLI_ANSWERS_H
 #define CLI_ANSWERS_H
 
-#include "guardedcall.h"
+#include "run/callrecord.h"
+
 #include "script.h"
 
 // What a call's answers say, judged once the call has kept its contract:
@@ -15,11 +16,11 @@
 // call's buffers mean nothing. The error text and the delay are not. A PIN
 // is named as differing, its texts shown only with showPin; a recording's
 // stand-in for it, which holds no key, is not compared.
-void compareWithExpected(GuardedCall &call, Script &expected, bool showPin);
+void compareWithExpected(CallRecord &call, Script &expected, bool showPin);
 
 // Notes the doubts about a successful call's values: identity card numbers,
 // dates, sexes, bank card numbers, second-track data and validity periods
 // in a form they recognise that no genuine card could hold.
-void checkPlausibility(GuardedCall &call);
+void checkPlausibility(CallRecord &call);
 
 #endif

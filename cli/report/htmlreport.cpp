@@ -1,9 +1,12 @@
 #include "htmlreport.h"
 
 #include "markup.h"
-#include "readerlibrary.h"
+
+#include "run/libraryidentity.h"
+#include "run/librarytext.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QLocale>
 
 #include <algorithm>
@@ -17,63 +20,12 @@ const char *const outcomeColour[Tally::outcomes] = {"#2f9e5a", "#e58a1f", "#c9a4
 const char *const outcomeName[Tally::outcomes] = {"succeeded", "failed", "implausible",
                                                  "differs", "broke the contract"};
 
-const char style[] = R"(
-:root { --ink: #1d2330; --muted: #667085; --line: #e3e6ec; --pass: #1f8a4c; --fail: #c62828;
-        --stopped: #b26a00; --card: #f7f8fa; }
-* { box-sizing: border-box; }
-body { margin: 0; color: var(--ink); background: #fff;
-       font: 14px/1.45 system-ui, -apple-system, "Segoe UI", "Noto Sans", "Noto Sans CJK SC",
-             "Microsoft YaHei", "PingFang SC", sans-serif; }
-main { max-width: 1180px; margin: 0 auto; padding: 0 24px 40px; }
-code, .mono { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace;
-              font-size: 12.5px; word-break: break-all; }
-h2 { font-size: 17px; margin: 32px 0 10px; padding-bottom: 4px; border-bottom: 1px solid var(--line); }
-h3 { font-size: 14px; margin: 18px 0 6px; }
-.verdict { color: #fff; padding: 22px 0 20px; }
-.verdict.pass { background: var(--pass); }
-.verdict.fail { background: var(--fail); }
-.verdict.stopped { background: var(--stopped); }
-.verdict .inner { max-width: 1180px; margin: 0 auto; padding: 0 24px; }
-.verdict .word { font-size: 30px; font-weight: 700; letter-spacing: .5px; }
-.verdict .meaning { font-size: 17px; margin-top: 2px; }
-.verdict .where { opacity: .9; margin-top: 6px; }
-.tiles { display: flex; flex-wrap: wrap; gap: 10px; margin: 18px 0 0; }
-.tile { background: var(--card); border: 1px solid var(--line); border-radius: 6px;
-        padding: 8px 14px; min-width: 118px; }
-.tile b { display: block; font-size: 20px; font-variant-numeric: tabular-nums; }
-.tile span { color: var(--muted); font-size: 12px; }
-.tile.bad { border-color: currentColor; }
-dl.facts { display: grid; grid-template-columns: max-content 1fr; gap: 4px 18px; margin: 0; }
-dl.facts dt { color: var(--muted); }
-dl.facts dd { margin: 0; }
-.wide { overflow-x: auto; }
-table { border-collapse: collapse; width: 100%; font-size: 13px; font-variant-numeric: tabular-nums; }
-th, td { padding: 5px 7px; border-bottom: 1px solid var(--line); text-align: right; white-space: nowrap; }
-th { font-size: 12px; color: var(--muted); font-weight: 600; background: var(--card); }
-th:nth-child(-n+3), td:first-child { text-align: left; }
-td.function { color: var(--muted); font-size: 11.5px; text-align: left; }
-td.bar { text-align: left; line-height: 0; }
-.cards { display: grid; grid-template-columns: 1fr 1fr; gap: 16px; margin-top: 8px; }
-.card h2 { margin-top: 16px; }
-td.zero { color: #b0b6c2; }
-td.bad { font-weight: 700; }
-.group { border-left: 1px solid var(--line); }
-.charts { display: grid; grid-template-columns: repeat(auto-fill, minmax(250px, 1fr)); gap: 12px; }
-.chart { background: var(--card); border: 1px solid var(--line); border-radius: 6px; padding: 8px 10px; }
-.chart .title { font-weight: 600; }
-.chart .figures { color: var(--muted); font-size: 12px; }
-svg text { font: 10px system-ui, sans-serif; fill: #667085; }
-.legend { color: var(--muted); font-size: 12px; margin: 4px 0 0; }
-.legend i { display: inline-block; width: 10px; height: 10px; border-radius: 2px; margin: 0 4px 0 12px;
-            vertical-align: -1px; }
-ol.notes { margin: 0; padding-left: 0; list-style: none; }
-ol.notes li { padding: 4px 0; border-bottom: 1px solid var(--line); }
-.round { display: inline-block; min-width: 72px; color: var(--muted); font-size: 12px; }
-.op { display: inline-block; min-width: 110px; font-weight: 600; }
-.more { color: var(--muted); margin: 6px 0 0; }
-.quiet { color: var(--muted); }
-footer { color: var(--muted); font-size: 12px; margin-top: 36px; }
-)";
+QString style()
+{
+    QFile file(QStringLiteral(":/report/htmlreport.css"));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
 
 QString escaped(const QString &text)
 {
@@ -621,10 +573,13 @@ QString notes(const RunSummary &summary)
 
 QByteArray htmlReport(const RunSummary &summary)
 {
+    // The stylesheet is compiled into a static library, whose resources
+    // are registered only when asked for.
+    Q_INIT_RESOURCE(report);
     QString page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                    "<title>cardreader-cli on "
-        + escaped(summary.host) + ": " + QString::fromLatin1(verdictOf(summary).word).toLower() + "</title>\n<style>" + QLatin1String(style)
+        + escaped(summary.host) + ": " + QString::fromLatin1(verdictOf(summary).word).toLower() + "</title>\n<style>" + style()
         + "</style>\n</head>\n<body>\n" + banner(summary) + "<main>\n" + tiles(summary)
         + facts(summary) + table(summary) + histograms(summary) + overTime(summary) + notes(summary)
         + "<footer>Written by cardreader-cli at the end of the run.</footer>\n</main>\n</body>\n</html>\n";

@@ -2,6 +2,8 @@
 
 #include "markup.h"
 
+#include "run/librarytext.h"
+
 #include <QDateTime>
 #include <QSet>
 #include <QXmlStreamWriter>

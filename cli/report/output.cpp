@@ -1,6 +1,6 @@
 #include "output.h"
 
-#include "runstate.h"
+#include "run/runstate.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>

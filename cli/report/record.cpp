@@ -1,9 +1,11 @@
 #include "record.h"
 
 #include "report.h"
-#include "runstate.h"
 
-void recordCall(const GuardedCall &call)
+#include "run/librarytext.h"
+#include "run/runstate.h"
+
+void recordCall(const CallRecord &call)
 {
     RunState &state = runState();
     const int round = state.roundStarted;

@@ -1,6 +1,8 @@
 #include "report.h"
 
-#include "readerlibrary.h"
+#include "run/libraryidentity.h"
+#include "run/librarytext.h"
+
 #include "readertext.h"
 
 #include <QJsonArray>
@@ -14,7 +16,7 @@ namespace {
 
 const char maskedPin[] = "******";
 
-QByteArray shown(const GuardedCall::Value &value, bool showPin)
+QByteArray shown(const CallRecord::Value &value, bool showPin)
 {
     return value.secret && !showPin ? QByteArray(maskedPin) : value.text;
 }
@@ -60,7 +62,7 @@ QByteArray jsonObjectLine(const QJsonObject &object)
     return safeForTerminals(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
 }
 
-QString status(const GuardedCall &call)
+QString status(const CallRecord &call)
 {
     if (call.outside)
         return QStringLiteral("outside any call");
@@ -119,14 +121,14 @@ const char *const outcomeNames[Tally::outcomes] = {
 
 // The answer the call was compared with, by the call's own names, and where
 // they differ.
-QJsonObject expectedJson(const GuardedCall &call, bool showPin)
+QJsonObject expectedJson(const CallRecord &call, bool showPin)
 {
     const Answer &answer = call.expected;
     QJsonObject values;
     QJsonObject valuesExact;
     if (answer.result == 0) {
         for (int i = 0; i < call.values.size(); ++i) {
-            GuardedCall::Value value = call.values[i];
+            CallRecord::Value value = call.values[i];
             value.text = std::size_t(i) < answer.values.size()
                 ? QByteArray::fromStdString(answer.values[std::size_t(i)])
                 : QByteArray();
@@ -167,22 +169,16 @@ QString signalName(int signal)
     }
 }
 
-QString printable(const QByteArray &text)
-{
-    const std::string escaped = quoted(text.toStdString());
-    return QString::fromUtf8(escaped.data() + 1, int(escaped.size()) - 2);
-}
-
-QString describe(const GuardedCall &call, bool showPin)
+QString describe(const CallRecord &call, bool showPin)
 {
     QString out = QString::fromUtf8(call.operation) + " (" + QString::fromUtf8(call.function)
         + "): " + status(call)
         + (call.outside ? QStringLiteral("\n") : QString::asprintf(", %.3f ms\n", call.milliseconds));
     if (call.ok()) {
-        for (const GuardedCall::Value &value : call.values)
+        for (const CallRecord::Value &value : call.values)
             out += "  " + QString::fromLatin1(value.name) + ": "
                 + printable(shown(value, showPin)) + '\n';
-        for (const GuardedCall::Number &output : call.outputs)
+        for (const CallRecord::Number &output : call.outputs)
             out += "  " + QString::fromLatin1(output.name) + ": " + QString::number(output.value)
                 + '\n';
     }
@@ -201,19 +197,19 @@ QString describe(const GuardedCall &call, bool showPin)
     return out;
 }
 
-QByteArray jsonLine(const GuardedCall &call, bool showPin)
+QByteArray jsonLine(const CallRecord &call, bool showPin)
 {
     QJsonObject arguments;
     QJsonObject argumentsExact;
-    for (const GuardedCall::Number &argument : call.arguments)
+    for (const CallRecord::Number &argument : call.arguments)
         arguments.insert(QString::fromLatin1(argument.name), argument.value);
-    for (const GuardedCall::Value &argument : call.textArguments)
+    for (const CallRecord::Value &argument : call.textArguments)
         insertText(arguments, argumentsExact, QString::fromLatin1(argument.name), argument.text);
     QJsonObject values;
     QJsonObject valuesExact;
-    for (const GuardedCall::Value &value : call.values)
+    for (const CallRecord::Value &value : call.values)
         insertText(values, valuesExact, QString::fromLatin1(value.name), shown(value, showPin));
-    for (const GuardedCall::Number &output : call.outputs)
+    for (const CallRecord::Number &output : call.outputs)
         values.insert(QString::fromLatin1(output.name), output.value);
     QJsonObject texts;
     QJsonObject textsExact;

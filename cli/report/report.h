@@ -1,21 +1,17 @@
 #ifndef CLI_REPORT_H
 #define CLI_REPORT_H
 
-#include "guardedcall.h"
-#include "libraryfile.h"
-#include "notes.h"
-#include "runstate.h"
-#include "tally.h"
-#include "timeline.h"
+#include "run/callrecord.h"
+#include "run/libraryidentity.h"
+#include "run/notes.h"
+#include "run/runstate.h"
+#include "run/tally.h"
+#include "run/timeline.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <vector>
-
-// Library text for a terminal: control characters, backslashes, quotes and
-// bytes that are not UTF-8 escaped, so nothing from the library can drive it.
-QString printable(const QByteArray &text);
 
 // A signal as people know it: "Ctrl-C (SIGINT)", "segmentation fault (SIGSEGV)".
 QString signalName(int signal);
@@ -23,10 +19,10 @@ QString signalName(int signal);
 // A call for people: a status line, each value under its field name, the
 // library's message, what it wrote to standard output and error, and every
 // contract finding.
-QString describe(const GuardedCall &call, bool showPin);
+QString describe(const CallRecord &call, bool showPin);
 
 // A call for programs: one JSON object on one line.
-QByteArray jsonLine(const GuardedCall &call, bool showPin);
+QByteArray jsonLine(const CallRecord &call, bool showPin);
 
 // The library the calls went to: path, size, SHA-256, SONAME, build ID, the
 // functions it exports and whether it is our simulated reader.

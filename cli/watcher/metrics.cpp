@@ -1,8 +1,10 @@
 #include "metrics.h"
 
+#include "report/report.h"
+#include "run/librarytext.h"
+#include "run/runstate.h"
+
 #include "readertext.h"
-#include "report.h"
-#include "runstate.h"
 
 #include <QDateTime>
 #include <QFileInfo>

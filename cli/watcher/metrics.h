@@ -1,8 +1,8 @@
 #ifndef CLI_METRICS_H
 #define CLI_METRICS_H
 
-#include "libraryfile.h"
-#include "options.h"
+#include "run/libraryidentity.h"
+#include "run/options.h"
 
 #include <QString>
 

@@ -1,12 +1,14 @@
 #include "watcher.h"
 
-#include "htmlreport.h"
-#include "junitreport.h"
 #include "metrics.h"
-#include "privatefile.h"
-#include "record.h"
-#include "report.h"
-#include "runstate.h"
+
+#include "report/htmlreport.h"
+#include "report/junitreport.h"
+#include "report/privatefile.h"
+#include "report/record.h"
+#include "report/report.h"
+#include "run/librarytext.h"
+#include "run/runstate.h"
 
 #include <QSysInfo>
 
@@ -414,7 +416,7 @@ bool Watcher::reportLostCall(int how)
     const bool inCall = state.calling != 0;
     const QByteArray operation = shared(state.operation).toUtf8();
     const QByteArray function = shared(state.function).toUtf8();
-    GuardedCall call(inCall ? operation.constData() : "outside",
+    CallRecord call(inCall ? operation.constData() : "outside",
                      inCall ? function.constData() : "the library");
     call.called = inCall;
     call.outside = !inCall;

@@ -1,11 +1,11 @@
 #ifndef CLI_WATCHER_H
 #define CLI_WATCHER_H
 
-#include "libraryfile.h"
-#include "options.h"
-#include "output.h"
-#include "report.h"
-#include "strayoutput.h"
+#include "caller/strayoutput.h"
+#include "libraryfile/libraryfile.h"
+#include "report/output.h"
+#include "report/report.h"
+#include "run/options.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,6 @@
 
 #include "libraryfile.h"
 
-#include "readerlibrary.h"
 #include "sha256.h"
 
 #include <QFile>

@@ -1,6 +1,8 @@
-#include "options.h"
+#include "commandline.h"
 
-#include "privatefile.h"
+#include "caller/operations.h"
+#include "report/privatefile.h"
+
 #include "readertext.h"
 
 #include <QCommandLineParser>
@@ -187,7 +189,7 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         const int before = options.operations.size();
         for (const Operation &operation : operations) {
             if (name == operation.name || (name == "all" && operation.read))
-                options.operations.append(&operation);
+                options.operations.append(operation.name);
         }
         if (options.operations.size() == before)
             return QStringLiteral("unknown operation \"%1\"; valid operations: %2")

@@ -1,10 +1,16 @@
-#ifndef CLI_LIBRARYFILE_H
-#define CLI_LIBRARYFILE_H
+#ifndef CLI_LIBRARYIDENTITY_H
+#define CLI_LIBRARYIDENTITY_H
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
-#include <functional>
+// The 13 functions, in the order of vrkreaderclient.h.
+const int readerFunctionCount = 13;
+extern const char *const readerFunctionNames[readerFunctionCount];
+
+// The names of the functions whose bit in exported is set (or clear).
+QStringList readerFunctions(unsigned exported, bool present);
 
 // Which libVrkReaderClient.so a run loads, read from the file's own bytes in
 // the process that never runs the library's code.
@@ -26,22 +32,5 @@ struct LibraryIdentity
     unsigned exported = 0;  // bit i: readerFunctionNames[i] is a defined global or weak FUNC or
                             // IFUNC symbol in .dynsym
 };
-
-// Finds the library as the loader would for the program: each directory of
-// LD_LIBRARY_PATH, then the program's own directory, then the system's
-// (/etc/ld.so.cache, then the directories of the program's own libc, /lib,
-// /usr/lib). A file the loader passes over (built for another machine, or
-// unreadable) is named only when no other is found; one that would stop the
-// loader (not an ELF shared library) ends the search. libraryOption: the
-// --library argument as given, empty if not given; made absolute against
-// the working directory now. Reads the ELF header only; never hashes.
-LibraryIdentity findLibrary(const QByteArray &libraryOption);
-
-// Reads size, SONAME, build ID, the simulated reader's note, the exports and
-// the SHA-256, through fixed-size blocks read from
-// identity.fd, in memory that does not grow with the file; a crafted file
-// gets bounded work (past a bound, that field stays unknown). stop() is
-// asked after every MiB hashed; when it returns true, sha256 stays empty.
-void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop);
 
 #endif

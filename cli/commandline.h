@@ -1,0 +1,20 @@
+#ifndef CLI_COMMANDLINE_H
+#define CLI_COMMANDLINE_H
+
+#include "run/options.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Reads the command line into options. Returns -1 to go on, or the exit
+// status once help, the version or a usage error has been written. The
+// arguments' own bytes are kept where they name a file: a file name need
+// not be UTF-8.
+int readOptions(int argc, char **argv, Options &options);
+
+// Why the files the run writes (metrics, reports) cannot be written: two of
+// them are one file, or one is a file the run reads (the expected answers,
+// the library), which it would replace. Empty when they can.
+QString clashingFiles(const Options &options, const QByteArray &libraryPath);
+
+#endif
