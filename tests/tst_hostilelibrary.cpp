@@ -101,6 +101,11 @@ void tst_HostileLibrary::faultsNamed_data()
         << "VRK_ReadCarNo wrote past the end of its 36-byte card number buffer";
     QTest::newRow("own SIGSEGV handler is named") << "own-segv-handler"
         << "the library replaced the handler of segmentation faults (SIGSEGV) at load";
+    QTest::newRow("sets a SIGSEGV handler in a call") << "segv-handler-in-call"
+        << "VRK_ReadCarNo replaced the handler of segmentation faults (SIGSEGV)";
+    QTest::newRow("sets a SIGSEGV handler by the bare system call") << "raw-segv-handler"
+        << "VRK_ReadCarNo, or a call before it, replaced the handler of segmentation faults"
+           " (SIGSEGV) by the bare system call";
     QTest::newRow("writes 2000 bytes below a buffer") << "write-below-2000-once"
         << "VRK_ReadCarNo wrote before the start of its 36-byte card number buffer";
     QTest::newRow("signals the watching process") << "signal-parent"
@@ -134,6 +139,10 @@ void tst_HostileLibrary::faultsNamed()
         QSKIP("qemu-user cannot trace the programs it runs");
 
     QStringList arguments{"--repeat", "2", "card-number"};
+    // A handler set round the C library is read back now and then, not
+    // after every call.
+    if (fault == "raw-segv-handler")
+        arguments << "--pause" << "100";
     if (fault == "flood-shared")
         arguments << "--junit" << path("run.xml") << "--html" << path("run.html");
     ChildProcess cli(directory->path());

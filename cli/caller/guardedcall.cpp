@@ -1,6 +1,7 @@
 #include "guardedcall.h"
 
 #include "guardpages.h"
+#include "handlerwatch.h"
 
 #include "run/runstate.h"
 
@@ -8,6 +9,7 @@
 #include "readertext.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,12 +22,24 @@ StrayOutput *strayOutput = nullptr;
 // A fork() inside the library, seen through the handlers fork() runs: the
 // copy must never report a call, and the original names the fork. A fork
 // made with the bare system call runs no handler: the copy then knows itself
-// by its process ID, and leaves word for the watcher.
+// by a page that the kernel hands a copy zero-filled, and leaves word for
+// the watcher. Where the kernel cannot wipe a page, by the process ID.
 bool isCopy = false;
 bool forked = false;
+volatile char *inOriginalOnly = nullptr;
 pid_t original = 0;
 extern "C" void inCopy() { isCopy = true; }
 extern "C" void inOriginal() { forked = true; }
+
+bool aCopy()
+{
+    return inOriginalOnly ? *inOriginalOnly == 0 : getpid() != original;
+}
+
+// The fault handler is read back after a call that may have set it, and
+// now and then for one set with the bare system call.
+const long long readBackEveryNs = 50 * 1000 * 1000;
+long long handlerReadNs = 0;
 
 QString described(const char *name, std::size_t size)
 {
@@ -47,6 +61,13 @@ void GuardedCall::watchLibrary(StrayOutput *output)
 {
     strayOutput = output;
     original = getpid();
+    const long page = sysconf(_SC_PAGESIZE);
+    void *memory = mmap(nullptr, std::size_t(page), PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory != MAP_FAILED && madvise(memory, std::size_t(page), MADV_WIPEONFORK) == 0) {
+        inOriginalOnly = static_cast<char *>(memory);
+        *inOriginalOnly = 1;
+    }
     pthread_atfork(nullptr, inOriginal, inCopy);
 }
 
@@ -117,7 +138,7 @@ void GuardedCall::finish(int result)
     // would be counted and reported twice.
     if (isCopy)
         _exit(0);
-    if (getpid() != original) {
+    if (aCopy()) {
         std::strncpy(runState().copied, function, sizeof runState().copied - 1);
         _exit(0);
     }
@@ -158,7 +179,13 @@ void GuardedCall::checkProcess(const char *who, const char *when)
 {
     if (strayOutput)
         strayOutput->take(standardOutput, standardError);
-    const bool replacedHandler = !GuardPages::handlerKept();
+    const bool set = HandlerWatch::segvHandlerSet();
+    bool replacedHandler = false;
+    const long long now = monotonicNs();
+    if (set || when || now - handlerReadNs >= readBackEveryNs) {
+        handlerReadNs = now;
+        replacedHandler = !GuardPages::handlerKept();
+    }
     if (standardOutput.size == 0 && !standardOutput.lost && !standardError.lost && !forked
         && !replacedHandler)
         return;
@@ -174,8 +201,11 @@ void GuardedCall::checkProcess(const char *who, const char *when)
     if (forked)
         findings << name + " forked the calling process" + at;
     forked = false;
-    if (replacedHandler)
+    if (replacedHandler && (set || when))
         findings << name + " replaced the handler of segmentation faults (SIGSEGV)" + at;
+    else if (replacedHandler)
+        findings << name + ", or a call before it, replaced the handler of segmentation faults"
+                            " (SIGSEGV) by the bare system call";
 }
 
 void GuardedCall::lacking()
