@@ -277,24 +277,69 @@ bool isRealDate(const CalendarDate &date)
     return date.day <= monthDays[date.month - 1] + (date.month == 2 && leap ? 1 : 0);
 }
 
+namespace {
+
+using Values = std::vector<std::string>;
+
+void identityCardRules(Doubts &doubts, const Values &values, const CalendarDate &today)
+{
+    checkIdentity(doubts, valueAt(values, 5), valueAt(values, 3), valueAt(values, 1), today);
+    checkValidity(doubts, "validity period", valueAt(values, 7), valueAt(values, 8));
+}
+
+void socialSecurityCardRules(Doubts &doubts, const Values &values, const CalendarDate &today)
+{
+    checkIdentity(doubts, valueAt(values, 7), valueAt(values, 12), valueAt(values, 9), today);
+    checkValidity(doubts, "card validity period", valueAt(values, 5), std::string());
+}
+
+void bankCardRules(Doubts &doubts, const Values &values, const CalendarDate &)
+{
+    checkCardNumber(doubts, valueAt(values, 0));
+}
+
+void stripeRules(Doubts &doubts, const Values &values, const CalendarDate &)
+{
+    checkSecondTrack(doubts, valueAt(values, 0));
+}
+
+struct FunctionRules
+{
+    const char *function;
+    void (*check)(Doubts &, const Values &, const CalendarDate &);
+};
+
+const FunctionRules functionRules[] = {
+    {"VRK_IDCard_Read", identityCardRules},
+    {"VRK_ReadCardBas", socialSecurityCardRules},
+    {"VRK_ICBankCard_ReadNO", bankCardRules},
+    {"VRK_MagicBankCard_ReadNo", bankCardRules},
+    {"VRK_MagCardRead", stripeRules},
+};
+
+// Compared as C strings: a burn-in judges a million answers, most of
+// functions no rule is about.
+const FunctionRules *rulesOf(const char *function)
+{
+    for (const FunctionRules &rules : functionRules) {
+        if (std::strcmp(function, rules.function) == 0)
+            return &rules;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool hasAnswerRules(const char *function)
+{
+    return rulesOf(function) != nullptr;
+}
+
 std::vector<std::string> answerDoubts(const char *function, const std::vector<std::string> &values,
                                       const CalendarDate &today)
 {
-    // Compared as C strings: a burn-in judges a million answers, most of
-    // functions no rule is about.
-    const auto is = [function](const char *name) { return std::strcmp(function, name) == 0; };
     Doubts doubts;
-    const auto value = [&values](std::size_t index) { return valueAt(values, index); };
-    if (is("VRK_IDCard_Read")) {
-        checkIdentity(doubts, value(5), value(3), value(1), today);
-        checkValidity(doubts, "validity period", value(7), value(8));
-    } else if (is("VRK_ReadCardBas")) {
-        checkIdentity(doubts, value(7), value(12), value(9), today);
-        checkValidity(doubts, "card validity period", value(5), std::string());
-    } else if (is("VRK_ICBankCard_ReadNO") || is("VRK_MagicBankCard_ReadNo")) {
-        checkCardNumber(doubts, value(0));
-    } else if (is("VRK_MagCardRead")) {
-        checkSecondTrack(doubts, value(0));
-    }
+    if (const FunctionRules *rules = rulesOf(function))
+        rules->check(doubts, values, today);
     return doubts;
 }

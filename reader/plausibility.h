@@ -34,4 +34,8 @@ bool isRealDate(const CalendarDate &date);
 std::vector<std::string> answerDoubts(const char *function, const std::vector<std::string> &values,
                                       const CalendarDate &today);
 
+// Whether any rule is about the function's answers: a burn-in of a function
+// none is about need not gather its values.
+bool hasAnswerRules(const char *function);
+
 #endif

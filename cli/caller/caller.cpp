@@ -61,11 +61,11 @@ void report(const CallRecord &call, const Options &options, Output &output)
         written = output.write(jsonLine(call, options.showPin));
     else if (options.repeat == 1 || outcome != Tally::Succeeded || warns)
         written = output.write(describe(call, options.showPin).toUtf8());
-    const QString who = QString::fromLatin1(call.function);
     if (call.standardOutput.lost || call.standardError.lost)
-        endRun(who + " closed or replaced the calling process's descriptors");
+        endRun(QString::fromLatin1(call.function)
+               + " closed or replaced the calling process's descriptors");
     else if (!written && !output.lost().isEmpty())
-        endRun(who + ' ' + output.lost());
+        endRun(QString::fromLatin1(call.function) + ' ' + output.lost());
 }
 
 // Judges what the call's answers say, once it has kept its contract. A call
