@@ -127,6 +127,11 @@ void checkIdentity(Doubts &doubts, const std::string &idNumber, const std::strin
     if (!isIdentityNumber(idNumber))
         return;
 
+    // Every number is issued by a region; residence permits and foreigners'
+    // cards hold codes of their own (81 to 83, 9), never six zeros.
+    if (idNumber.compare(0, 6, "000000") == 0)
+        doubt(doubts, field, idNumber, "region code 000000 names no region");
+
     const char expected = identityCheckCharacter(idNumber);
     const char check = idNumber[17] == 'x' ? 'X' : idNumber[17];
     if (check != expected)
@@ -141,6 +146,9 @@ void checkIdentity(Doubts &doubts, const std::string &idNumber, const std::strin
         if (ordinal(birth) > ordinal(today))
             doubt(doubts, field, idNumber,
                   "birth date " + embedded + " is after today " + compact(today));
+        // The numbers were first issued in 1984, to the living.
+        if (birth.year < 1900)
+            doubt(doubts, field, idNumber, "birth date " + embedded + " is before 1900");
         if (statedIsReal && !sameDate(stated, birth))
             doubt(doubts, "date of birth", birthField,
                   "does not match the birth date " + embedded + " in the identity card number");
@@ -212,10 +220,21 @@ void checkValidity(Doubts &doubts, const char *field, const std::string &text,
               "does not match the end " + period.endText + " of the " + field);
 }
 
+// A number of zeros passes the Luhn check, as a blank or zero-filled read
+// gives it: no issuer has an identification number of 0.
+void checkPan(Doubts &doubts, const char *field, const std::string &shown,
+              const std::string &pan, const char *what)
+{
+    if (pan.find_first_not_of('0') == std::string::npos)
+        doubt(doubts, field, shown, std::string(what) + "is all zeros");
+    else if (!passesLuhn(pan))
+        doubt(doubts, field, shown, std::string(what) + "fails the Luhn check");
+}
+
 void checkCardNumber(Doubts &doubts, const std::string &cardNumber)
 {
-    if (isCardNumber(cardNumber) && !passesLuhn(cardNumber))
-        doubt(doubts, "card number", cardNumber, "fails the Luhn check");
+    if (isCardNumber(cardNumber))
+        checkPan(doubts, "card number", cardNumber, cardNumber, "");
 }
 
 // ISO/IEC 7813: [;]PAN=YYMM followed by service code and discretionary data,
@@ -224,14 +243,16 @@ void checkSecondTrack(Doubts &doubts, const std::string &track)
 {
     const std::size_t from = !track.empty() && track[0] == ';' ? 1 : 0;
     const std::size_t separator = track.find('=', from);
-    if (separator == std::string::npos || !allDigits(track, separator + 1, 4))
+    if (separator == std::string::npos)
         return;
     const std::string pan = track.substr(from, separator - from);
     if (!isCardNumber(pan))
         return;
-    const std::string shown = track.substr(from, separator + 5 - from);
-    if (!passesLuhn(pan))
-        doubt(doubts, "second track", shown, "card number fails the Luhn check");
+    const bool expiry = allDigits(track, separator + 1, 4);
+    const std::string shown = track.substr(from, separator + (expiry ? 5 : 1) - from);
+    checkPan(doubts, "second track", shown, pan, "card number ");
+    if (!expiry)
+        return;
     const int month = number(track, separator + 3, 2);
     if (month < 1 || month > 12)
         doubt(doubts, "second track", shown,

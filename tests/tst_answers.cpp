@@ -59,6 +59,20 @@ QByteArray idCard(const QByteArray &name, const QByteArray &sex, const QByteArra
 // 350000199001010018 is a valid number of a man born on 1 January 1990.
 const QByteArray goodIdCard = idCard("张演示", "男", "19900101", "350000199001010018");
 
+// The identity card of a man born on the date, his number with its check
+// character.
+QByteArray bornOn(const QDate &date)
+{
+    const QByteArray birth = date.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+    QByteArray number = "350000" + birth + "001";
+    static const int weights[17] = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
+    int sum = 0;
+    for (int i = 0; i < 17; ++i)
+        sum += (number[i] - '0') * weights[i];
+    number += "10X98765432"[sum % 11];
+    return idCard("张演示", "男", birth, number);
+}
+
 } // namespace
 
 void tst_Answers::init()
@@ -134,6 +148,14 @@ void tst_Answers::wrongAnswers_data()
                   "20200101")
         << QByteArray() << QStringList{"id-card"}
         << QStringList{"implausible: validity period 20400101-20200101: "} << 5;
+    // Today as the calendar on the wall has it, not a day or a month off.
+    QTest::newRow("a holder born today") << bornOn(QDate::currentDate()) << QByteArray()
+        << QStringList{"id-card"} << QStringList{} << 0;
+    QTest::newRow("a holder born tomorrow") << bornOn(QDate::currentDate().addDays(1))
+        << QByteArray() << QStringList{"id-card"} << QStringList{"is after today"} << 5;
+    QTest::newRow("a failed bank card read, a failure only")
+        << QByteArray("VRK_ICBankCard_ReadNO -1 \"6222021234567890129\"\n") << QByteArray()
+        << QStringList{"bank-chip"} << QStringList{} << 1;
     QTest::newRow("a date in a form no rule knows")
         << idCard("张演示", "男", "1990年1月1日", "350000199001010018") << QByteArray()
         << QStringList{"id-card"} << QStringList{} << 0;
@@ -152,6 +174,22 @@ void tst_Answers::wrongAnswers_data()
         << QByteArray("VRK_ECard_Read 0 \"QR1\" output=3\n")
         << QByteArray("VRK_ECard_Read 0 \"QR1\" output=4\n") << QStringList{"scan"}
         << QStringList{"differs: output: expected 4, got 3"} << 5;
+    QTest::newRow("no int output expected where the line gives none")
+        << QByteArray("VRK_ECard_Read 0 \"QR1\" output=3\n")
+        << QByteArray("VRK_ECard_Read 0 \"QR1\"\n") << QStringList{"scan"}
+        << QStringList{} << 0;
+    QTest::newRow("a success where a failure was expected, one difference")
+        << QByteArray("VRK_IDCard_Read 0 \"张演示\" \"男\"\n")
+        << QByteArray("VRK_IDCard_Read -1 error=\"无卡\"\n") << QStringList{"id-card"}
+        << QStringList{"differs: result: expected -1, got 0"} << 5;
+    QTest::newRow("the PIN's stand-in, a plain text elsewhere")
+        << QByteArray("VRK_ReadCarNo 0 \"A1\"\n") << QByteArray("VRK_ReadCarNo 0 \"******\"\n")
+        << QStringList{"card-number"}
+        << QStringList{"differs: card_number: expected \"******\", got \"A1\""} << 5;
+    QTest::newRow("a PIN shown when asked")
+        << QByteArray("VRK_KeyBoard_InputKey 0 \"1234\"\n")
+        << QByteArray("VRK_KeyBoard_InputKey 0 \"4321\"\n") << QStringList{"--show-pin", "pin"}
+        << QStringList{"differs: key: expected \"4321\", got \"1234\""} << 5;
     QTest::newRow("a PIN, whose texts stay hidden")
         << QByteArray("VRK_KeyBoard_InputKey 0 \"1234\"\n")
         << QByteArray("VRK_KeyBoard_InputKey 0 \"4321\"\n") << QStringList{"pin"}

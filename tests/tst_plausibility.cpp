@@ -97,6 +97,23 @@ private slots:
             << id << identityCard("11010519491231002x", QStringLiteral("1949年1月1日"), female,
                                   QStringLiteral("20200101-长期"), QStringLiteral("长期"))
             << QStringList();
+        QTest::newRow("lowercase x judged as X: male, even 17th digit")
+            << id << identityCard("11010519491231002x", "19491231", male) << QStringList{maleEven};
+        QTest::newRow("no doubt: born today") << id
+            << identityCard("110105202506150021", "20250615") << QStringList();
+        QTest::newRow("region 000000, born before 1900")
+            << id << identityCard("000000000101010006", "00010101")
+            << QStringList{"identity card number 000000000101010006: region code 000000 names no region",
+                           "identity card number 000000000101010006: birth date 00010101 is before 1900"};
+        QTest::newRow("validity written with 至 starts after its end")
+            << id << identityCard(number, "19491231", female, QStringLiteral("20400101至20200101"), "")
+            << QStringList{QStringLiteral("validity period 20400101至20200101: "
+                                          "starts 20400101, after its end 20200101")};
+        QTest::newRow("no doubt: valid for one day")
+            << id << identityCard(number, "19491231", female, "20200101-20200101", "20200101")
+            << QStringList();
+        QTest::newRow("card number all zeros") << chip << QStringList{"0000000000000000"}
+            << QStringList{"card number 0000000000000000: is all zeros"};
         QTest::newRow("chip card number of 19 digits misread")
             << chip << QStringList{"6200000000000000081"}
             << QStringList{"card number 6200000000000000081: fails the Luhn check"};
@@ -112,6 +129,14 @@ private slots:
         QTest::newRow("second track expiry month 13, its card number sound") << tracks
             << QStringList{";6200000000000000091=3013101?"} << QStringList{
                    "second track 6200000000000000091=3013: expiry month 13 is not 01 to 12"};
+        QTest::newRow("second track expiry month 00") << tracks
+            << QStringList{"6200000000000000091=3000"} << QStringList{
+                   "second track 6200000000000000091=3000: expiry month 00 is not 01 to 12"};
+        QTest::newRow("second track card number misread, no expiry") << tracks
+            << QStringList{"6200000000000000092==1010000"} << QStringList{
+                   "second track 6200000000000000092=: card number fails the Luhn check"};
+        QTest::newRow("no doubt: stripe data that is no card number")
+            << tracks << QStringList{"12345=3013"} << QStringList();
         QTest::newRow("no doubt: no values") << tracks << QStringList() << QStringList();
     }
 
