@@ -49,19 +49,14 @@ bool isC1Control(const std::string &text, std::size_t i)
         && static_cast<unsigned char>(text[i + 1]) < 0xa0;
 }
 
-// Characters that show as nothing, or as a plain space: a byte-order mark,
-// a no-break space, the zero-width and direction marks, line and paragraph
-// separators, the word joiner. In a message they would hide what is wrong.
-bool isInvisible(const std::string &text, std::size_t i, std::size_t length)
+unsigned codePoint(const std::string &text, std::size_t i, std::size_t length)
 {
     const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    if (length == 2)
-        return at(0) == 0xc2 && at(1) == 0xa0;
-    if (length != 3)
-        return false;
-    const unsigned code = (at(0) & 0x0fu) << 12 | (at(1) & 0x3fu) << 6 | (at(2) & 0x3fu);
-    return code == 0xfeff || (code >= 0x200b && code <= 0x200f) || code == 0x2028
-        || code == 0x2029 || code == 0x2060;
+    static const unsigned leadBits[5] = {0, 0x7f, 0x1f, 0x0f, 0x07};
+    unsigned code = at(0) & leadBits[length];
+    for (std::size_t k = 1; k < length; ++k)
+        code = code << 6 | (at(k) & 0x3fu);
+    return code;
 }
 
 void appendHex(std::string &out, unsigned char byte)
@@ -83,6 +78,32 @@ int hexDigit(char c)
 }
 
 } // namespace
+
+bool isInvisible(unsigned code)
+{
+    // Unicode's format characters (Cf) and the rest of its default
+    // ignorables, the spaces other than U+0020 and the line and paragraph
+    // separators, blank braille and the noncharacters.
+    static const unsigned ranges[][2] = {
+        {0x00a0, 0x00a0}, {0x00ad, 0x00ad}, {0x034f, 0x034f}, {0x0600, 0x0605},
+        {0x061c, 0x061c}, {0x06dd, 0x06dd}, {0x070f, 0x070f}, {0x0890, 0x0891},
+        {0x08e2, 0x08e2}, {0x115f, 0x1160}, {0x1680, 0x1680}, {0x17b4, 0x17b5},
+        {0x180b, 0x180f}, {0x2000, 0x200f}, {0x2028, 0x202f}, {0x205f, 0x206f},
+        {0x2800, 0x2800}, {0x3000, 0x3000}, {0x3164, 0x3164}, {0xfdd0, 0xfdef},
+        {0xfe00, 0xfe0f}, {0xfeff, 0xfeff}, {0xffa0, 0xffa0}, {0xfff0, 0xfffb},
+        {0x110bd, 0x110bd}, {0x110cd, 0x110cd}, {0x13430, 0x1343f}, {0x1bca0, 0x1bca3},
+        {0x1d173, 0x1d17a}, {0xe0000, 0xe0fff},
+    };
+    if ((code & 0xfffe) == 0xfffe)
+        return true;
+    for (const auto &range : ranges) {
+        if (code < range[0])
+            return false;
+        if (code <= range[1])
+            return true;
+    }
+    return false;
+}
 
 void putText(char *buffer, std::size_t size, const std::string &text)
 {
@@ -136,7 +157,7 @@ std::string quoted(const std::string &bytes)
             appendHex(out, c);
             i += 1;
             continue;
-        } else if (isInvisible(bytes, i, length)) {
+        } else if (isInvisible(codePoint(bytes, i, length))) {
             for (std::size_t k = 0; k < length; ++k)
                 appendHex(out, static_cast<unsigned char>(bytes[i + k]));
             i += length;

@@ -19,10 +19,16 @@ std::string bufferText(const char *buffer, std::size_t size);
 bool isUtf8(const std::string &text);
 bool isUtf8(const char *bytes, std::size_t size);
 
+// Whether the character shows as nothing, as a plain space, or changes how
+// the text around it shows: format characters such as the direction
+// overrides and the soft hyphen, variation selectors, spaces other than
+// U+0020, line and paragraph separators. In a message it would hide what
+// is wrong, or make two different texts look alike.
+bool isInvisible(unsigned codePoint);
+
 // A double-quoted form that is always valid UTF-8 on one line: backslash,
-// quote and control characters are escaped, as are characters that show as
-// nothing (a byte-order mark, a no-break or zero-width space) and every byte
-// that is not part of a valid UTF-8 character (\xHH).
+// quote and control characters are escaped, as are the invisible characters
+// above and every byte that is not part of a valid UTF-8 character (\xHH).
 std::string quoted(const std::string &bytes);
 
 // The text as it is where it is UTF-8, with each byte that is not part of a

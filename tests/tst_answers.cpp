@@ -186,6 +186,25 @@ void tst_Answers::wrongAnswers_data()
         << QByteArray("VRK_ReadCarNo 0 \"A1\"\n") << QByteArray("VRK_ReadCarNo 0 \"******\"\n")
         << QStringList{"card-number"}
         << QStringList{"differs: card_number: expected \"******\", got \"A1\""} << 5;
+    QTest::newRow("a number turned round by direction marks cannot pass for the expected")
+        << QByteArray("VRK_ICBankCard_ReadNO 0 \"\\xe2\\x80\\xae" "1900000000000000026\\xe2\\x80\\xac\"\n")
+        << QByteArray("VRK_ICBankCard_ReadNO 0 \"6200000000000000091\"\n") << QStringList{"bank-chip"}
+        << QStringList{"differs: card_number: expected \"6200000000000000091\", "
+                       "got \"\\xe2\\x80\\xae" "1900000000000000026\\xe2\\x80\\xac\""}
+        << 5;
+    QTest::newRow("texts that look alike, told apart by their code points")
+        << QByteArray("VRK_ReadCarNo 0 \"Jose\\xcc\\x81\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"Jos\\xc3\\xa9\"\n") << QStringList{"card-number"}
+        << QStringList{"(code points: expected U+004A U+006F U+0073 U+00E9, "
+                       "got U+004A U+006F U+0073 U+0065 U+0301)"}
+        << 5;
+    QTest::newRow("a long value, shown where it differs")
+        << "VRK_ECard_Read 0 \"" + QByteArray(300, 'A') + "B" + QByteArray(300, 'A') + "\"\n"
+        << "VRK_ECard_Read 0 \"" + QByteArray(601, 'A') + "\"\n" << QStringList{"scan"}
+        << QStringList{"differs: scan: expected …\"" + QString(16, 'A') + QString(32, 'A')
+                       + "\"… (601 bytes), got …\"" + QString(16, 'A') + 'B' + QString(31, 'A')
+                       + "\"… (601 bytes)"}
+        << 5;
     QTest::newRow("a PIN shown when asked")
         << QByteArray("VRK_KeyBoard_InputKey 0 \"1234\"\n")
         << QByteArray("VRK_KeyBoard_InputKey 0 \"4321\"\n") << QStringList{"--show-pin", "pin"}

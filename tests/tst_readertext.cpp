@@ -67,6 +67,15 @@ void tst_ReaderText::quoting_data()
     QTest::newRow("characters that show as nothing")
         << QByteArray("\xef\xbb\xbf" "A\xc2\xa0" "B\xe2\x80\x8b")
         << QByteArray("\"\\xef\\xbb\\xbfA\\xc2\\xa0" "B\\xe2\\x80\\x8b\"");
+    QTest::newRow("a number turned round by a direction override")
+        << QByteArray("\xe2\x80\xae" "1900\xe2\x80\xac")
+        << QByteArray("\"\\xe2\\x80\\xae" "1900\\xe2\\x80\\xac\"");
+    QTest::newRow("soft hyphen, isolate, vowel separator, variation selector")
+        << QByteArray("a\xc2\xad" "b\xe2\x81\xa6" "c\xe1\xa0\x8e" "d\xef\xb8\x8f")
+        << QByteArray("\"a\\xc2\\xad" "b\\xe2\\x81\\xa6" "c\\xe1\\xa0\\x8e" "d\\xef\\xb8\\x8f\"");
+    QTest::newRow("tag and supplementary variation selector, a rare CJK character kept")
+        << QByteArray("\xf3\xa0\x81\x81\xf3\xa0\x84\x80\xf0\xa0\x80\x80")
+        << QByteArray("\"\\xf3\\xa0\\x81\\x81\\xf3\\xa0\\x84\\x80\xf0\xa0\x80\x80\"");
     QTest::newRow("bytes that are not UTF-8")
         << QByteArray("a\xff\xc0\xaf") << QByteArray("\"a\\xff\\xc0\\xaf\"");
 }

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -222,6 +223,7 @@ private slots:
 
         QCOMPARE(notes->count(Notes::Failure), std::uint64_t(151));
         QCOMPARE(notes->listedCount(Notes::Failure), 100);
+        QCOMPARE(QString(notes->listedEntry(Notes::Failure, 0).text), QStringLiteral("error 11"));
         for (int i = 1; i < 100; ++i) {
             const Notes::Entry entry = notes->listedEntry(Notes::Failure, i);
             QCOMPARE(entry.round, i);
@@ -231,6 +233,13 @@ private slots:
                  (QStringList{"error 0", "error 1", "error 2", "error 3", "error 4", "error 5", "error 6",
                               "error 7", "error 8", "error 9"}));
         QCOMPARE(notes->distinctTexts("id-card", Notes::Failure), QStringList{"error 11"});
+
+        // A message longer than is kept is cut between characters, and says so.
+        notes->add(Notes::Difference, 1, "id-card", 'a' + QString(400, QChar(0x5f20)));
+        const QByteArray cut(notes->listedEntry(Notes::Difference, 0).text);
+        QVERIFY2(cut.endsWith("… (cut, 1201 bytes in all)"), cut.constData());
+        QVERIFY(QString::fromUtf8(cut).toUtf8() == cut);
+        QVERIFY(cut.startsWith('a' + QString(50, QChar(0x5f20)).toUtf8()));
     }
 
     void timelineKeepsEveryCall_data()
@@ -251,11 +260,20 @@ private slots:
 
         std::unique_ptr<Timeline> timeline(new Timeline());
         std::uint64_t outcomes[Tally::outcomes] = {};
+        const auto duration = [](int call) { return 1.0 + (call * 7919) % 1000; };
         for (int i = 0; i < calls; ++i) {
             const Tally::Outcome outcome = Tally::Outcome(i % 17 == 0 ? i % Tally::outcomes : 0);
-            timeline->add(everyMs * i, outcome, 2.0);
+            timeline->add(everyMs * i, outcome, duration(i));
             ++outcomes[outcome];
         }
+        // Each point's slowest call is the slowest of all it covers.
+        std::vector<double> slowest(std::size_t(timeline->count()), 0.0);
+        for (int i = 0; i < calls; ++i) {
+            double &point = slowest[std::size_t(everyMs * i / timeline->width())];
+            point = std::max(point, duration(i));
+        }
+        for (int i = 0; i < timeline->count(); ++i)
+            QCOMPARE(timeline->at(i).maxMs, slowest[std::size_t(i)]);
 
         QCOMPARE(timeline->count(), int(everyMs * (calls - 1) / timeline->width()) + 1);
         for (int i = 0; i < timeline->count(); ++i) {

@@ -5,6 +5,7 @@
 #include "plausibility.h"
 #include "readertext.h"
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -14,6 +15,59 @@ namespace {
 QString quotedText(const std::string &text)
 {
     return QString::fromStdString(quoted(text));
+}
+
+// The reports keep a few hundred bytes of each difference: a long value is
+// shown from a little before where the two first part, each cut marked,
+// with its whole length.
+const std::size_t shownWhole = 100;
+const std::size_t shownBefore = 16;
+const std::size_t shownFrom = 48;
+
+// Back to the start of the UTF-8 character that holds byte at.
+std::size_t characterStart(const std::string &text, std::size_t at)
+{
+    while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xc0) == 0x80)
+        --at;
+    return std::min(at, text.size());
+}
+
+QString shownPart(const std::string &text, std::size_t differsAt)
+{
+    if (text.size() <= shownWhole)
+        return quotedText(text);
+    const std::size_t from = characterStart(text, differsAt > shownBefore ? differsAt - shownBefore : 0);
+    const std::size_t to = characterStart(text, from + shownFrom);
+    return QStringLiteral("%1%2%3 (%4 bytes)")
+        .arg(from > 0 ? QStringLiteral("…") : QString())
+        .arg(quotedText(text.substr(from, to - from)))
+        .arg(to < text.size() ? QStringLiteral("…") : QString())
+        .arg(text.size());
+}
+
+// Texts that differ yet look alike once shown (a precomposed é against e and
+// a combining accent) are told apart by their code points.
+QString codePoints(const std::string &text)
+{
+    QStringList points;
+    for (uint code : QString::fromStdString(text).toUcs4())
+        points << QString::asprintf("U+%04X", code);
+    return points.join(' ');
+}
+
+QString difference(const QString &name, const std::string &want, const std::string &got)
+{
+    std::size_t at = 0;
+    while (at < want.size() && at < got.size() && want[at] == got[at])
+        ++at;
+    QString text = name + ": expected " + shownPart(want, at) + ", got " + shownPart(got, at);
+    const QString wantText = QString::fromStdString(want);
+    const QString gotText = QString::fromStdString(got);
+    if (wantText.normalized(QString::NormalizationForm_KC)
+            == gotText.normalized(QString::NormalizationForm_KC)
+        && want.size() + got.size() <= 2 * shownWhole)
+        text += " (code points: expected " + codePoints(want) + ", got " + codePoints(got) + ')';
+    return text;
 }
 
 // Worked out again only when the second changes: a burn-in asks a million
@@ -59,7 +113,7 @@ void compareWithExpected(CallRecord &call, Script &expected, bool showPin)
         if (value.secret && !showPin)
             call.differences << name + ": differs from the expected text (--show-pin shows both)";
         else
-            call.differences << name + ": expected " + quotedText(want) + ", got " + quotedText(got);
+            call.differences << difference(name, want, got);
     }
     if (answer.hasOutput && !call.outputs.isEmpty() && call.outputs[0].value != answer.output)
         call.differences << QString::fromLatin1(call.outputs[0].name)

@@ -9,14 +9,20 @@ namespace {
 
 // Into a fixed field as UTF-8, cut before the first character that does not
 // fit whole, and zeroed to its end so that two fields compare by content.
-void store(char *field, std::size_t size, const QByteArray &bytes)
+// A cut message says so, with its whole length.
+void store(char *field, std::size_t size, const QByteArray &bytes, bool message)
 {
-    std::size_t length = std::min(std::size_t(bytes.size()), size - 1);
+    const QByteArray mark = message && std::size_t(bytes.size()) > size - 1
+        ? QByteArray("… (cut, ") + QByteArray::number(bytes.size()) + " bytes in all)"
+        : QByteArray();
+    std::size_t length = std::min(std::size_t(bytes.size()), size - 1 - std::size_t(mark.size()));
     if (length < std::size_t(bytes.size())) {
         while (length > 0 && (static_cast<unsigned char>(bytes[int(length)]) & 0xc0) == 0x80)
             --length;
     }
     std::memcpy(field, bytes.constData(), length);
+    std::memcpy(field + length, mark.constData(), std::size_t(mark.size()));
+    length += std::size_t(mark.size());
     std::memset(field + length, 0, size - length);
 }
 
@@ -32,9 +38,9 @@ QString text(const char *field, std::size_t size)
 void Notes::add(Kind kind, int round, const char *operation, const QString &message)
 {
     char name[sizeof Operation::name];
-    store(name, sizeof name, QByteArray(operation));
+    store(name, sizeof name, QByteArray(operation), false);
     char stored[textSize];
-    store(stored, sizeof stored, message.toUtf8());
+    store(stored, sizeof stored, message.toUtf8(), true);
 
     if (m_counts[kind] < std::uint64_t(listed)) {
         Entry &entry = m_listed[kind][m_counts[kind]];
@@ -85,7 +91,7 @@ Notes::Entry Notes::listedEntry(Kind kind, int index) const
 QStringList Notes::distinctTexts(const char *operation, Kind kind) const
 {
     char name[sizeof Operation::name];
-    store(name, sizeof name, QByteArray(operation));
+    store(name, sizeof name, QByteArray(operation), false);
     const std::size_t operations = std::min(m_operationCount, std::size_t(maxOperations));
     QStringList out;
     for (std::size_t i = 0; i < operations; ++i) {
