@@ -280,11 +280,20 @@ bool isRecordingHeader(const std::string &line)
     std::size_t pos = start.size();
     if (line.compare(0, pos, start) != 0 || line.size() < pos + sizeof when - 1)
         return false;
+    const std::size_t at = pos;
     for (const char *expected = when; *expected; ++expected, ++pos) {
         const bool digit = line[pos] >= '0' && line[pos] <= '9';
         if (*expected == '0' ? !digit : line[pos] != *expected)
             return false;
     }
+    // A time a recorder could have written: a notes file that quotes a
+    // header's form is not a recording.
+    const auto field = [&line, at](std::size_t from) {
+        return (line[at + from] - '0') * 10 + (line[at + from + 1] - '0');
+    };
+    if (field(5) < 1 || field(5) > 12 || field(8) < 1 || field(8) > 31 || field(11) > 23
+        || field(14) > 59 || field(17) > 60)
+        return false;
     if (line.compare(pos, with.size(), with) != 0)
         return false;
     pos += with.size();

@@ -615,6 +615,12 @@ void tst_SimScript::filesNeverDestroyed_data()
         << "notes.txt"
         << QByteArray("# cardreader simulated reader recording is what this file documents\n")
         << QString() << false << QStringList{"VRK_SIM_RECORD=notes.txt"} << "is not a recording";
+    QTest::newRow("a file whose first line is a recording's header with more after it")
+        << "notes.txt" << oldRecording.trimmed() + " and what came of it\n" << QString() << false
+        << QStringList{"VRK_SIM_RECORD=notes.txt"} << "is not a recording";
+    QTest::newRow("a file whose first line is a recording's header at no real time")
+        << "notes.txt" << QByteArray(oldRecording).replace("2026-01-02T03:04:05Z", "2026-13-45T99:99:99Z")
+        << QString() << false << QStringList{"VRK_SIM_RECORD=notes.txt"} << "is not a recording";
     QTest::newRow("a recording with another name")
         << "session.txt" << recording << "copy.txt" << false
         << QStringList{"VRK_SIM_RECORD=session.txt"} << "other names";
@@ -637,6 +643,10 @@ void tst_SimScript::filesNeverDestroyed_data()
         << QStringList{"VRK_SIM_MAKER_LIBRARY=", "VRK_SIM_SCRIPT=script.txt",
                        "VRK_SIM_LOG=script.txt"}
         << "is the script that VRK_SIM_SCRIPT names";
+    QTest::newRow("one file named as both the call log and the recording")
+        << "notes.txt" << QByteArray("precious\n") << QString() << false
+        << QStringList{"VRK_SIM_LOG=notes.txt", "VRK_SIM_RECORD=notes.txt"}
+        << "is the recording that VRK_SIM_RECORD names";
     QTest::newRow("a file that is no call log")
         << "notes.txt" << QByteArray("precious\n") << QString() << false
         << QStringList{"VRK_SIM_LOG=notes.txt"} << "is not a call log";
@@ -660,11 +670,12 @@ void tst_SimScript::filesNeverDestroyed()
         QCOMPARE(link(QFile::encodeName(path(victim)).constData(),
                       QFile::encodeName(path(hardLink)).constData()), 0);
     const QByteArray before = read(victim);
-    // As a recorder holds it: while it runs, and through nothing but the lock.
+    // Held while another process runs, through nothing but a lock: even a
+    // shared one, which two recorders that only shared would both get.
     QFile recorder(path(victim));
     if (locked) {
         QVERIFY(recorder.open(QIODevice::ReadOnly));
-        QCOMPARE(flock(recorder.handle(), LOCK_EX | LOCK_NB), 0);
+        QCOMPARE(flock(recorder.handle(), LOCK_SH | LOCK_NB), 0);
     }
 
     QMap<QString, QString> environment{{"VRK_SIM_MAKER_LIBRARY", MAKER}};
