@@ -31,7 +31,8 @@ for suite in suites:
             "time": case.time,
             "results": [{"kind": "error" if isinstance(r, Error) else
                          "failure" if isinstance(r, Failure) else "other",
-                         "message": r.message, "text": r.text} for r in case.result],
+                         "type": r.type, "message": r.message, "text": r.text}
+                        for r in case.result],
         } for case in suite],
     })
 json.dump(out, sys.stdout, ensure_ascii=False)

@@ -91,11 +91,15 @@ private slots:
         QTest::addColumn<QStringList>("results");  // each test case's failures and errors
 
         QTest::newRow("every call succeeded") << QByteArray("ss") << 0 << QStringList();
-        QTest::newRow("wrong answers are a failure") << QByteArray("sid") << 5 << QStringList{"card-number failure"};
+        QTest::newRow("wrong answers are a failure")
+            << QByteArray("sid") << 5 << QStringList{"card-number failure: wrong answer"};
+        QTest::newRow("implausible answers alone are a failure")
+            << QByteArray("si") << 5 << QStringList{"card-number failure: wrong answer"};
         QTest::newRow("breaches beside a failed call are an error too")
-            << QByteArray("fcc") << 3 << QStringList{"card-number failure", "card-number error"};
+            << QByteArray("fcc") << 3
+            << QStringList{"card-number failure: call failed", "card-number error: contract broken"};
         QTest::newRow("an exit status nothing else explains is an error")
-            << QByteArray("s") << 4 << QStringList{"run error"};
+            << QByteArray("s") << 4 << QStringList{"run error: exit status"};
         QTest::newRow("a stop by the operator fails nothing") << QByteArray("s") << 130 << QStringList();
     }
 
@@ -114,7 +118,11 @@ private slots:
         QStringList seen;
         for (const QJsonValue c : suite.value("cases").toArray()) {
             for (const QJsonValue result : c.toObject().value("results").toArray())
-                seen << c.toObject().value("name").toString() + ' ' + result.toObject().value("kind").toString();
+                seen << c.toObject().value("name").toString() + ' ' + result.toObject().value("kind").toString()
+                        + ": " + result.toObject().value("type").toString();
+            // In seconds, as CI servers read it: each call took 3 ms.
+            if (c.toObject().value("name").toString() == "card-number")
+                QCOMPARE(c.toObject().value("time").toDouble(), 0.003 * outcomes.size());
         }
         QCOMPARE(seen, results);
         // CI servers show the counts as written: they must be those of the cases.
@@ -190,16 +198,22 @@ private slots:
         Run r;
         for (int i = 0; i < 10; ++i)
             r.call(i < 7 ? Tally::Succeeded : Tally::Failed, hostile);
+        r.call(Tally::Differs, "card_number: expected \"&lt;\"");
+        r.call(Tally::Differs);
+        r.call(Tally::Implausible);
         for (int i = 0; i < 5; ++i)
             r.call(i < 4 ? Tally::Succeeded : Tally::BrokeContract, "no answer", "id-card", "VRK_IDCard_Read");
         r.summary.findings << hostile;
         r.summary.host = hostile;
         r.summary.library.path = r.summary.regionCode = hostile.toUtf8();
+        const QByteArray html = htmlReport(r.done());
+        // Nowhere as it came, not even where a browser would show it as text.
+        QVERIFY(!html.contains(hostile.toUtf8()));
         // A script that ran would show a dialog, which holds Chromium for good.
         const QString dom = QString::fromUtf8(
             readWith({"timeout", "60", chromium, "--headless", "--no-sandbox", "--disable-gpu",
                       "--user-data-dir=" + m_dir.filePath("profile"), "--dump-dom"},
-                     "report.html", htmlReport(r.done())));
+                     "report.html", html));
         QVERIFY2(dom.contains("</table>"), "no page from Chromium within a minute");
 
         // Each row's operation, function, outcome bar, calls, succeeded,
@@ -208,14 +222,42 @@ private slots:
         const QStringList rows = dom.mid(body, dom.indexOf("</tbody>") - body).replace("</td>", "|")
                                      .remove(QRegularExpression("<[^>]*>")).trimmed().split('\n');
         QCOMPARE(rows.size(), 2);
-        QVERIFY2(rows[0].startsWith("card-number|VRK_ReadCarNo||10|7|3|0|0|0|3.000|"), qPrintable(rows[0]));
+        QVERIFY2(rows[0].startsWith("card-number|VRK_ReadCarNo||13|7|3|2|1|0|3.000|"), qPrintable(rows[0]));
         QVERIFY2(rows[1].startsWith("id-card|VRK_IDCard_Read||5|4|0|0|0|1|3.000|"), qPrintable(rows[1]));
         QVERIFY2(!dom.contains("<img"), qPrintable(dom));
         QVERIFY(dom.contains("&lt;img src=x onerror=alert(1)&gt;"));
+        // The library's own "&lt;" shows as those four characters.
+        QVERIFY2(dom.contains("expected \"&amp;lt;\""), qPrintable(dom));
     }
 
     // The first hundred listed and every one counted; per operation the
     // first ten distinct, in the order they came.
+    void htmlVerdict_data()
+    {
+        QTest::addColumn<QByteArray>("outcomes");  // a letter a call, "sfidc"
+        QTest::addColumn<int>("exitStatus");
+        QTest::addColumn<QString>("verdict");
+
+        QTest::newRow("every call succeeded") << QByteArray("ss") << 0 << "pass";
+        QTest::newRow("stopped by the operator, nothing wrong") << QByteArray("ss") << 130 << "stopped";
+        QTest::newRow("stopped by the operator after calls failed") << QByteArray("sf") << 130 << "fail";
+    }
+
+    // The banner's word says how the run went, whatever stopped it.
+    void htmlVerdict()
+    {
+        QFETCH(QByteArray, outcomes);
+        QFETCH(int, exitStatus);
+        QFETCH(QString, verdict);
+
+        Run r;
+        for (const char outcome : outcomes)
+            r.call(Tally::Outcome(QByteArray("sfidc").indexOf(outcome)));
+        r.summary.exitStatus = exitStatus;
+        const QString html = QString::fromUtf8(htmlReport(r.done()));
+        QVERIFY2(html.contains("<header class=\"verdict " + verdict + "\">"), qPrintable(html.left(2000)));
+    }
+
     void notesKeepTheFirst()
     {
         std::unique_ptr<Notes> notes(new Notes());
