@@ -71,12 +71,15 @@ void scribble(bool names)
     });
 }
 
-// Fills the shared memory with 0x80: every count, size and width a checker
-// keeps there is then far out of range, unsigned or negative, and every
-// text is not UTF-8.
+// Fills the shared memory with one byte, BADREADER_FILL in hex (0x80 if not
+// given): with 0x80 every count, size and width a checker keeps there is far
+// out of range, unsigned or negative, and every text is not UTF-8; with 0
+// every width and count is zero, with 0xff minus one.
 void fillSharedMemory()
 {
-    forEachSharedMapping([](char *bytes, unsigned long size) { std::memset(bytes, 0x80, size); });
+    const char *fill = std::getenv("BADREADER_FILL");
+    const int byte = fill ? int(std::strtol(fill, nullptr, 16)) : 0x80;
+    forEachSharedMapping([byte](char *bytes, unsigned long size) { std::memset(bytes, byte, size); });
 }
 
 extern "C" void onOwnFault(int) { _exit(1); }

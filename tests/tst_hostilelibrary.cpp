@@ -126,6 +126,10 @@ void tst_HostileLibrary::faultsNamed_data()
         << "\\x1b[31mEVIL\\x1b[0 crashed: segmentation fault (SIGSEGV)";
     QTest::newRow("fills the shared state with 0x80, then crashes") << "flood-shared"
         << "crashed: segmentation fault (SIGSEGV)";
+    QTest::newRow("fills the shared state with zeros, then crashes") << "flood-shared:00"
+        << "crashed: segmentation fault (SIGSEGV)";
+    QTest::newRow("fills the shared state with 0xff, then crashes") << "flood-shared:ff"
+        << "crashed: segmentation fault (SIGSEGV)";
 }
 
 // Each fault is named in the text the operator reads, the run still closes
@@ -138,6 +142,8 @@ void tst_HostileLibrary::faultsNamed()
     if (fault == "traced" && qstrlen(EMULATOR) > 0)
         QSKIP("qemu-user cannot trace the programs it runs");
 
+    const QString fill = fault.section(':', 1);
+    fault = fault.section(':', 0, 0);
     QStringList arguments{"--repeat", "2", "card-number"};
     // A handler set round the C library is read back now and then, not
     // after every call.
@@ -149,7 +155,8 @@ void tst_HostileLibrary::faultsNamed()
     // The output is a file: a lowered file size limit then meets it.
     cli.outputPath = path("out.txt");
     QVERIFY(cli.start(command(arguments), {{"LD_LIBRARY_PATH", BADREADER_DIR},
-                                           {"BADREADER_FAULT", fault}}));
+                                           {"BADREADER_FAULT", fault},
+                                           {"BADREADER_FILL", fill.isEmpty() ? "80" : fill}}));
     QVERIFY(cli.finish());
     QFile file(cli.outputPath);
     QVERIFY(file.open(QIODevice::ReadOnly));
