@@ -9,6 +9,9 @@
 namespace {
 
 const double bucketWidth = 1.02;
+// The part of a coarse bucket, each twice as wide as the one before, that a
+// fine one spans.
+const double coarsePerFine = std::log2(bucketWidth);
 
 std::size_t bucketOf(double milliseconds, std::size_t buckets)
 {
@@ -132,8 +135,7 @@ std::vector<Tally::Figures> Tally::figures() const
         // Each fine bucket goes whole to the coarse one that holds its lower
         // bound: a call may be charted up to 2 % below its duration.
         for (std::size_t b = 0; b < buckets; ++b) {
-            const int coarse = b == 0 ? 0
-                : 1 + int(std::floor(double(b - 1) * std::log2(bucketWidth)));
+            const int coarse = b == 0 ? 0 : 1 + int(std::floor(double(b - 1) * coarsePerFine));
             f.latency[std::min(coarse, latencyBuckets - 1)] += row.histogram[b];
         }
         out.push_back(f);
