@@ -39,6 +39,13 @@ struct Run
             notes->add(kinds[outcome], 1, operation, message);
     }
 
+    // A call a letter, as Tally orders the outcomes: "sfidc".
+    void calls(const QByteArray &outcomes)
+    {
+        for (const char outcome : outcomes)
+            call(Tally::Outcome(QByteArray("sfidc").indexOf(outcome)));
+    }
+
     const RunSummary &done()
     {
         summary.figures = tally->figures();
@@ -110,8 +117,7 @@ private slots:
         QFETCH(QStringList, results);
 
         Run r;
-        for (const char outcome : outcomes)
-            r.call(Tally::Outcome(QByteArray("sfidc").indexOf(outcome)));
+        r.calls(outcomes);
         r.summary.exitStatus = exitStatus;
         const QJsonObject suite = junitparserSuite(junitReport(r.done()));
 
@@ -251,8 +257,7 @@ private slots:
         QFETCH(QString, verdict);
 
         Run r;
-        for (const char outcome : outcomes)
-            r.call(Tally::Outcome(QByteArray("sfidc").indexOf(outcome)));
+        r.calls(outcomes);
         r.summary.exitStatus = exitStatus;
         const QString html = QString::fromUtf8(htmlReport(r.done()));
         QVERIFY2(html.contains("<header class=\"verdict " + verdict + "\">"), qPrintable(html.left(2000)));
