@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -21,12 +22,79 @@ namespace {
 
 const int intMax = std::numeric_limits<int>::max();
 
-QString operationNames()
+QStringList operationList()
 {
     QStringList names;
     for (const Operation &operation : operations)
-        names << operation.name;
-    return names.join(", ") + ", all, library";
+        names << QString::fromLatin1(operation.name);
+    return names << "all" << "library";
+}
+
+QString operationNames()
+{
+    return operationList().join(", ");
+}
+
+// Edits (an insertion, a deletion, a change, two neighbours swapped) that
+// turn one name into the other, regardless of case.
+int editDistance(const QString &given, const QString &name)
+{
+    const QString a = given.toLower();
+    const QString b = name.toLower();
+    QVector<QVector<int>> d(a.size() + 1, QVector<int>(b.size() + 1));
+    for (int i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (int j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        for (int j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The names nearest to a mistyped one, joined by "or"; empty when none is
+// near enough to be what was meant: a slip of a key or two, more in a long
+// name, none in a name of two letters.
+QString nearest(const QString &given, const QStringList &names, const QString &prefix)
+{
+    int best = given.size() / 3;
+    QStringList found;
+    for (const QString &name : names) {
+        const int distance = editDistance(given, name);
+        if (distance > best)
+            continue;
+        if (distance < best)
+            found.clear();
+        best = distance;
+        found << prefix + name;
+    }
+    return found.join(" or ");
+}
+
+// A run's length: whole seconds (90), or whole days, hours, minutes and
+// seconds in that order, each with its unit (90s, 30m, 8h, 1h30m, 2d12h).
+bool duration(const QString &text, long long &milliseconds)
+{
+    static const QRegularExpression form(
+        "^(?:([0-9]{1,9})|(?:([0-9]{1,9})d)?(?:([0-9]{1,9})h)?(?:([0-9]{1,9})m)?(?:([0-9]{1,9})s)?)$");
+    const QRegularExpressionMatch match = form.match(text);
+    if (text.isEmpty() || !match.hasMatch())
+        return false;
+    const long long unitSeconds[] = {1, 86400, 3600, 60, 1};
+    long long seconds = 0;
+    for (int group = 1; group <= 5; ++group)
+        seconds += match.captured(group).toLongLong() * unitSeconds[group - 1];
+    // Beyond a year it is a slip, and the deadline's nanoseconds stay far
+    // from overflowing.
+    if (seconds < 1 || seconds > 365 * 86400LL)
+        return false;
+    milliseconds = seconds * 1000;
+    return true;
 }
 
 // Every number option takes the same form: decimal digits, a minus sign
@@ -133,6 +201,12 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     if (!wholeNumber(parser.value("repeat"), 1, intMax, options.repeat))
         return QStringLiteral("--repeat must be a whole number of at least 1, not \"%1\"")
             .arg(parser.value("repeat"));
+    if (parser.isSet("duration")) {
+        if (!duration(parser.value("duration"), options.durationMs))
+            return QStringLiteral("--duration must be a time from 1s to 365d such as 90s, 30m, "
+                                  "8h or 1h30m, not \"%1\"")
+                .arg(parser.value("duration"));
+    }
     if (!wholeNumber(parser.value("pause"), 0, intMax, options.pauseMs))
         return QStringLiteral("--pause must be a whole number of milliseconds, not \"%1\"")
             .arg(parser.value("pause"));
@@ -191,14 +265,30 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
             if (name == operation.name || (name == "all" && operation.read))
                 options.operations.append(operation.name);
         }
-        if (options.operations.size() == before)
-            return QStringLiteral("unknown operation \"%1\"; valid operations: %2")
-                .arg(name, operationNames());
+        if (options.operations.size() == before) {
+            const QString meant = nearest(name, operationList(), QString());
+            return QStringLiteral("unknown operation \"%1\"; ").arg(name)
+                + (meant.isEmpty() ? "valid operations: " + operationNames()
+                                   : "did you mean " + meant + '?');
+        }
     }
+    // Rounds of no call would follow each other as fast as a loop turns.
+    if (options.durationMs > 0 && !parser.isSet("repeat") && !options.operations.isEmpty())
+        options.repeat = unboundedRounds;
     return QString();
 }
 
 } // namespace
+
+int usageError(const QString &problem)
+{
+    std::fputs(("cardreader-cli: " + problem
+                + "\nTry 'cardreader-cli --help' for more information.\n")
+                   .toUtf8()
+                   .constData(),
+               stderr);
+    return UsageError;
+}
 
 QString clashingFiles(const Options &options, const QByteArray &libraryPath)
 {
@@ -243,6 +333,9 @@ int readOptions(int argc, char **argv, Options &options)
         "The calls are made in a process of their own, so that a library that crashes,\n"
         "ends the process or never returns is named, and the run still ends with its\n"
         "summary.\n"
+        "On a terminal, a burn-in (--repeat, --duration) shows on standard error the\n"
+        "rounds done, the time, calls per second, failures and findings so far and the\n"
+        "time left.\n"
         "Exit status: 0 every call succeeded, 1 a call failed, 2 usage error,\n"
         "3 the library broke its contract (a finding, a crash, an exit inside a call,\n"
         "the watchdog, a missing function), 4 the output could not be written,\n"
@@ -251,7 +344,7 @@ int readOptions(int argc, char **argv, Options &options)
         "worst news wins: 3, then 4, then 5, then a signal, then 1.");
     parser.addOption({{"h", "help"}, "Displays this help."});
     parser.addVersionOption();
-    parser.addOptions({
+    const QList<QCommandLineOption> choices{
         {"device", "Reader model's device type: 21 or 19.", "type", "21"},
         {"region", "Region code, 3500 to 3509.", "code", "3500"},
         {"seconds", "Scanner wait and interval, in whole seconds.", "n", "2"},
@@ -260,9 +353,15 @@ int readOptions(int argc, char **argv, Options &options)
         {"show-pin", "Show the PIN pad's key text instead of ******."},
         {"repeat", "Run the operations n times over (burn-in). A summary per operation "
                    "closes the run: calls, succeeded, failed, contract (calls that broke "
-                   "it), min / median / p95 / p99 / max ms, and the calling process's "
-                   "memory and open descriptors at start and end.",
+                   "it), min / median / p95 / p99 / max ms, the calling process's "
+                   "memory and open descriptors at start and end, and when the run "
+                   "started and ended.",
          "n", "1"},
+        {"duration", "Run the operations over and over until this time is up (burn-in), "
+                     "or until --repeat's rounds are done if that comes first: 90s, 30m, "
+                     "8h, 2d, or several as 1h30m; a plain number is seconds. No call "
+                     "starts once it is up.",
+         "time"},
         {"pause", "Wait ms milliseconds between rounds.", "ms", "0"},
         {"timeout", "Watchdog: a call that has not returned after this many seconds "
                     "is stopped and named; 0 turns it off. Default: the call's own wait "
@@ -284,16 +383,25 @@ int readOptions(int argc, char **argv, Options &options)
         {"metrics", "Write the run's figures in Prometheus's text format to this file "
                     "after every round and at the end, replacing it whole each time.",
          "file"},
-    });
+    };
+    parser.addOptions(choices);
     parser.addPositionalArgument("operation",
                                  "One or more of: " + operationNames()
                                      + ". \"library\" makes no call: it reports the library"
                                        " file that was loaded.",
                                  "OPERATION...");
     QString problem;
-    if (!parser.parse(arguments))
+    if (!parser.parse(arguments)) {
         problem = parser.errorText();
-    else if (parser.isSet("help"))
+        QStringList longNames{"help", "version"};
+        for (const QCommandLineOption &choice : choices)
+            longNames << choice.names();
+        const QStringList unknown = parser.unknownOptionNames();
+        const QString meant = unknown.size() == 1 ? nearest(unknown[0], longNames, "--")
+                                                  : QString();
+        if (!meant.isEmpty())
+            problem += " Did you mean " + meant + '?';
+    } else if (parser.isSet("help"))
         parser.showHelp(Success);
     else if (parser.isSet("version"))
         parser.showVersion();
@@ -306,6 +414,5 @@ int readOptions(int argc, char **argv, Options &options)
         std::fputs(("cardreader-cli: " + problem + '\n').toUtf8().constData(), stderr);
         return OutputFailed;
     }
-    std::fputs(("cardreader-cli: " + problem + '\n').toUtf8().constData(), stderr);
-    return UsageError;
+    return usageError(problem);
 }

@@ -36,10 +36,8 @@ int main(int argc, char *argv[])
 
     LibraryIdentity library = findLibrary(options.library);
     const QString clash = clashingFiles(options, library.path);
-    if (!clash.isEmpty()) {
-        std::fputs(("cardreader-cli: " + clash + '\n').toUtf8().constData(), stderr);
-        return UsageError;
-    }
+    if (!clash.isEmpty())
+        return usageError(clash);
     StrayOutput strayOutput;
     if (!createRunState(options.timeoutSeconds) || !strayOutput.create()) {
         std::perror("cardreader-cli: cannot prepare the calls");

@@ -348,7 +348,10 @@ void tst_Answers::refusedBeforeAnyCall()
     const ChildProcess cli = run(arguments << "card-number", {{"VRK_SIM_LOG", path("calls.log")}});
     QCOMPARE(cli.exitCode, 2);
     QCOMPARE(cli.out, QByteArray());
-    QCOMPARE(cli.err.count('\n'), 1);
+    // One line, and where help is.
+    QCOMPARE(cli.err.count('\n'), 2);
+    QVERIFY2(cli.err.endsWith("\nTry 'cardreader-cli --help' for more information.\n"),
+             cli.err.constData());
     QVERIFY2(cli.err.contains(names.toUtf8()), cli.err.constData());
     QVERIFY2(!QFile::exists(path("calls.log")), "the library was called");
     if (expected.startsWith("VRK_")) {

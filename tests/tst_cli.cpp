@@ -12,6 +12,10 @@
 #include <algorithm>
 #include <numeric>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // cardreader-cli, run as a shell user runs it, against the simulated
@@ -33,6 +37,10 @@ private slots:
     void repeatSummary();
     void burnInFigures_data();
     void burnInFigures();
+    void timeLimit_data();
+    void timeLimit();
+    void progressOnlyOnATerminal_data();
+    void progressOnlyOnATerminal();
     void interrupts_data();
     void interrupts();
     void contractFindings_data();
@@ -89,6 +97,35 @@ QMap<QString, double> samples(const QByteArray &text)
         values.insert(QString::fromUtf8(line.left(space)), line.mid(space + 1).toDouble());
     }
     return values;
+}
+
+// What a terminal shows of what was written to it: each line as it stands
+// once carriage returns and erasures have done their work. A line feed
+// starts a line, as the terminal's own output processing has it.
+QStringList onScreen(const QByteArray &written)
+{
+    QList<QByteArray> lines{QByteArray()};
+    int column = 0;
+    for (int i = 0; i < written.size(); ++i) {
+        QByteArray &line = lines.last();
+        if (written[i] == '\r') {
+            column = 0;
+        } else if (written[i] == '\n') {
+            lines.append(QByteArray());
+            column = 0;
+        } else if (written.mid(i, 3) == "\x1b[K") {
+            line.truncate(column);
+            i += 2;
+        } else {
+            if (line.size() <= column)
+                line.resize(column + 1);
+            line[column++] = written[i];
+        }
+    }
+    QStringList out;
+    for (const QByteArray &line : lines)
+        out << QString::fromUtf8(line);
+    return out;
 }
 
 // A library that breaks its contract: see badreader.cpp.
@@ -289,10 +326,24 @@ void tst_Cli::usageErrors_data()
                                           << "whole number";
     QTest::newRow("seconds beyond int milliseconds")
         << QStringList{"--seconds", "2147484", "scan"} << "2147483";
-    QTest::newRow("unknown operation") << QStringList{"card-numbr"} << "card-number, ";
+    QTest::newRow("a mistyped operation: the nearest one")
+        << QStringList{"card-numbr"} << "unknown operation \"card-numbr\"; did you mean card-number?";
+    QTest::newRow("two letters swapped") << QStringList{"pni"} << "did you mean pin?";
+    QTest::newRow("an operation near none: all of them")
+        << QStringList{"frobnicate"} << "valid operations: card-number, ";
     QTest::newRow("no operation") << QStringList{} << "card-number, ";
     QTest::newRow("no rounds") << QStringList{"--repeat", "0", "all"} << "at least 1";
-    QTest::newRow("unknown option") << QStringList{"--colour", "all"} << "colour";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate", "all"}
+                                    << "cardreader-cli: Unknown option 'frobnicate'.\n";
+    QTest::newRow("a mistyped option: the nearest one")
+        << QStringList{"--repat", "3", "all"} << "Did you mean --repeat?";
+    QTest::newRow("a duration in a unit it does not know")
+        << QStringList{"--duration", "8x", "all"} << "--duration must be a time";
+    QTest::newRow("a duration of nothing") << QStringList{"--duration", "0s", "all"} << "\"0s\"";
+    QTest::newRow("a duration's units out of order")
+        << QStringList{"--duration", "30m1h", "all"} << "\"30m1h\"";
+    QTest::newRow("a duration beyond a year")
+        << QStringList{"--duration", "366d", "all"} << "\"366d\"";
     QTest::newRow("region 3499") << QStringList{"--region", "3499", "all"} << "3500 to 3509";
     QTest::newRow("seconds whose milliseconds overflow")
         << QStringList{"--seconds", "-2147484", "scan"} << "-2147483";
@@ -319,7 +370,10 @@ void tst_Cli::usageErrors()
     const ChildProcess cli = run(arguments, {{"VRK_SIM_LOG", path("calls.log")}});
     QCOMPARE(cli.exitCode, 2);
     QCOMPARE(cli.out, QByteArray());
-    QCOMPARE(cli.err.count('\n'), 1);
+    // One line, and where help is.
+    QCOMPARE(cli.err.count('\n'), 2);
+    QVERIFY2(cli.err.endsWith("\nTry 'cardreader-cli --help' for more information.\n"),
+             cli.err.constData());
     QVERIFY2(cli.err.contains(names.toUtf8()), cli.err.constData());
     QVERIFY2(!QFile::exists(path("calls.log")), "the library was called");
 }
@@ -415,6 +469,182 @@ void tst_Cli::burnInFigures()
     QVERIFY2(descriptors >= 3 && descriptors <= 64, qPrintable(QString::number(descriptors)));
     QCOMPARE(cli.err, QByteArray());
     QCOMPARE(cli.exitCode, 1);
+}
+
+void tst_Cli::timeLimit_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<QString>("summaryHead");  // a pattern: the rounds, and how the run ended
+    QTest::addColumn<bool>("timeUp");
+
+    const QStringList unbounded{"--duration", "2s", "card-number"};
+    QTest::newRow("the time ends a run of rounds without number")
+        << unbounded << false << "^summary of [0-9]+ round\\(s\\), time up after 2s:$" << true;
+    QTest::newRow("the same for programs") << unbounded << true << "" << true;
+    QTest::newRow("the time ends counted rounds")
+        << QStringList{"--repeat", "100000", "--pause", "10", "--duration", "2s", "card-number"}
+        << false << "^summary of [0-9]+ round\\(s\\) of 100000, time up after 2s:$" << true;
+    QTest::newRow("the rounds end first")
+        << QStringList{"--repeat", "3", "--duration", "1h", "card-number"} << false
+        << "^summary of 3 round\\(s\\):$" << false;
+}
+
+// A burn-in that the time ends ends with its summary, never before its time,
+// and its figures say when it started and ended.
+void tst_Cli::timeLimit()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, json);
+    QFETCH(QString, summaryHead);
+    QFETCH(bool, timeUp);
+
+    write("script.txt", "VRK_ReadCarNo 0 \"1\" delay=20\n");
+    ChildProcess cli(directory->path());
+    long long elapsedMs = 0;
+    if (json) {
+        const QVector<QJsonObject> lines = runJson(arguments, cli);
+        const QJsonObject summary = lines.last().value("summary").toObject();
+        QVERIFY2(summary.value("rounds").toInt() > 1, qPrintable(QJsonDocument(summary).toJson()));
+        QVERIFY(!summary.contains("rounds_asked"));
+        QCOMPARE(summary.value("time_limit_ms").toDouble(), 2000.0);
+        QCOMPARE(summary.value("time_up").toBool(), timeUp);
+        elapsedMs = qint64(summary.value("elapsed_ms").toDouble());
+        const auto time = [&](const char *key) {
+            return QDateTime::fromString(summary.value(key).toString(), Qt::ISODate)
+                .toMSecsSinceEpoch();
+        };
+        QVERIFY2(qAbs(time("end_time") - time("start_time") - elapsedMs) < 1000,
+                 qPrintable(QJsonDocument(summary).toJson()));
+    } else {
+        cli = run(arguments);
+        const QString out = QString::fromUtf8(cli.out);
+        QVERIFY2(out.contains(QRegularExpression(summaryHead,
+                                                 QRegularExpression::MultilineOption)),
+                 qPrintable(out));
+        const QRegularExpressionMatch times = QRegularExpression(
+            "\n  started: [-0-9]{10} [:0-9]{8} UTC[-+][:0-9]{5}\n"
+            "  ended:   [-0-9]{10} [:0-9]{8} UTC[-+][:0-9]{5}, 0:00:([0-9]{2}\\.[0-9]{3}) elapsed\n")
+            .match(out);
+        QVERIFY2(times.hasMatch(), qPrintable(out));
+        elapsedMs = qRound64(times.captured(1).toDouble() * 1000);
+    }
+    QCOMPARE(cli.exitCode, 0);
+    QVERIFY2(elapsedMs <= cli.elapsedMs, qPrintable(QString::number(elapsedMs)));
+    if (timeUp)
+        QVERIFY2(elapsedMs >= 2000 && cli.elapsedMs < 2000 + 15000,
+                 qPrintable(QStringLiteral("%1 ms by its summary, %2 ms in all")
+                                .arg(elapsedMs).arg(cli.elapsedMs)));
+    else
+        QVERIFY2(cli.elapsedMs < 60000, qPrintable(QString::number(cli.elapsedMs)));
+}
+
+void tst_Cli::progressOnlyOnATerminal_data()
+{
+    QTest::addColumn<bool>("terminal");       // standard error
+    QTest::addColumn<bool>("outputThereToo"); // standard output on the same terminal
+
+    QTest::newRow("on a terminal, cleared before every other line") << true << true;
+    QTest::newRow("on a terminal, the output elsewhere: cleared at the end") << true << false;
+    QTest::newRow("never in a pipe") << false << false;
+}
+
+// A burn-in with failures, stopped by Ctrl-C: on a terminal its progress is
+// drawn in place, at most ten times a second, and no line is written after
+// it on the same row, whichever process writes it.
+void tst_Cli::progressOnlyOnATerminal()
+{
+    QFETCH(bool, terminal);
+    QFETCH(bool, outputThereToo);
+
+    QByteArray script;
+    for (int i = 0; i < 10; ++i)
+        script += "VRK_ReadCarNo 0 \"1\" delay=20\nVRK_ReadCarNo -1 delay=20\n";
+    write("script.txt", script + "VRK_ReadCarNo 0 \"1\" delay=20\n");
+    const QStringList arguments = command({"--repeat", "1000", "card-number"});
+    const int stopAtMs = 1500;
+    QByteArray shown;  // on the terminal, or in the pipe
+    int exitCode = -1;
+    QElapsedTimer timer;
+    timer.start();
+    if (terminal) {
+        int master = -1;
+        winsize size{};
+        size.ws_row = 50;
+        size.ws_col = 200;
+        const QByteArray out = QFile::encodeName(path("out.txt"));
+        const QByteArray scriptPath = QFile::encodeName(path("script.txt"));
+        std::vector<QByteArray> bytes;
+        std::vector<char *> argv;
+        for (const QString &argument : arguments)
+            bytes.push_back(argument.toUtf8());
+        for (QByteArray &argument : bytes)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            if (!outputThereToo)
+                dup2(open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            setenv("VRK_SIM_SCRIPT", scriptPath.constData(), 1);
+            setenv("TERM", "xterm", 1);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        bool interrupted = false;
+        for (;;) {
+            pollfd ready = {master, POLLIN, 0};
+            poll(&ready, 1, 50);
+            if (!interrupted && timer.elapsed() >= stopAtMs) {
+                kill(pid, SIGINT);
+                interrupted = true;
+            }
+            if (!ready.revents)
+                continue;
+            char buffer[4096];
+            const ssize_t got = read(master, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            shown.append(buffer, int(got));
+        }
+        close(master);
+        int status = 0;
+        QCOMPARE(waitpid(pid, &status, 0), pid);
+        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    } else {
+        ChildProcess cli(directory->path());
+        QVERIFY(cli.start(arguments, {{"VRK_SIM_SCRIPT", path("script.txt")}}));
+        QTest::qWait(stopAtMs);
+        cli.interrupt();
+        QVERIFY(cli.finish());
+        shown = cli.err;
+        exitCode = cli.exitCode;
+    }
+    const qint64 elapsedMs = timer.elapsed();
+    QCOMPARE(exitCode, 130);
+
+    const QRegularExpression progress(
+        "\r\x1b\\[K[0-9]+/1000 rounds  0:00:0[0-9]  [0-9.]+ calls/s  [0-9]+ failed  0 findings  "
+        "ETA [0-9]+:[0-9]{2}:[0-9]{2}");
+    const int drawn = int(shown.count("rounds  0:00:"));
+    QCOMPARE(QString::fromUtf8(shown).contains(progress), terminal);
+    QVERIFY2(drawn <= elapsedMs / 100 + 1, qPrintable(QStringLiteral("drawn %1 times in %2 ms")
+                                                          .arg(drawn).arg(elapsedMs)));
+    const QStringList screen = onScreen(shown);
+    const QString notice = "cardreader-cli: stopping after the current call; Ctrl-C again stops now";
+    QVERIFY2(screen.contains(notice), qPrintable(screen.join('\n')));
+    QVERIFY2(screen.filter("rounds").isEmpty(), qPrintable(screen.join('\n')));
+    if (outputThereToo) {
+        const QStringList failures = screen.filter("(VRK_ReadCarNo): failed");
+        QCOMPARE(failures.size(), 10);
+        for (const QString &line : failures)
+            QVERIFY2(line.startsWith("card-number (VRK_ReadCarNo): failed with -1, "),
+                     qPrintable(line));
+        QVERIFY2(screen.filter(QRegularExpression("^summary of [0-9]+ round")).size() == 1,
+                 qPrintable(screen.join('\n')));
+    } else {
+        QCOMPARE(screen, (QStringList{notice, QString()}));
+    }
 }
 
 void tst_Cli::interrupts_data()

@@ -115,7 +115,7 @@ bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output 
         state.notes.add(Notes::Breach, 0, "load", problem);
         return false;
     }
-    const QStringList missing = readerFunctions(library.exported, false);
+    const QStringList missing = library.lacking();
     if (!missing.isEmpty()) {
         state.status = ContractBroken;
         const QString problem = printable(path) + " lacks " + missing.join(", ");
@@ -147,7 +147,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         _exit(0);
     }
     Output output(strayOutput.programOut(), strayOutput.programErr());
-    output.showProgress(options.repeat > 1 && isatty(strayOutput.programErr()));
+    output.besideProgress(progressShown(options, strayOutput.programErr()));
     GuardedCall::watchLibrary(&strayOutput);
 
     ReaderLibrary library;
@@ -186,11 +186,9 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
             }
             if (whole)
                 state.roundsDone = round;
-            output.progress(round, options.repeat);
             if (round < options.repeat)
                 pause(options.pauseMs);
         }
-        output.clearProgress();
         if (!state.ending[0])
             reportOutside("after-calls", "after the last call", options, output);
         if (summarised)

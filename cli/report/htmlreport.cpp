@@ -5,7 +5,6 @@
 #include "run/libraryidentity.h"
 #include "run/librarytext.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QLocale>
 
@@ -81,17 +80,6 @@ QString span(double ms)
     return QStringLiteral("%1 d %2 h").arg(minutes / 1440).arg(minutes / 60 % 24);
 }
 
-QString date(long long msSinceEpoch)
-{
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
-    const int offset = local.offsetFromUtc() / 60;
-    return local.toString("yyyy-MM-dd HH:mm:ss")
-        + QStringLiteral(" UTC%1%2:%3")
-              .arg(offset < 0 ? '-' : '+')
-              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
-              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
-}
-
 QString usage(const RunState::Usage &usage)
 {
     if (usage.residentKiB < 0)
@@ -142,7 +130,7 @@ Verdict verdictOf(const RunSummary &summary)
 QString banner(const RunSummary &summary)
 {
     const Verdict verdict = verdictOf(summary);
-    QString rounds = QStringLiteral("%1 of %2 rounds").arg(summary.rounds).arg(summary.roundsAsked);
+    QString rounds = roundsOf(summary) + " rounds";
     if (summary.stoppedInRound)
         rounds += QStringLiteral(", round %1 cut short").arg(summary.stoppedInRound);
     return QStringLiteral("<header class=\"verdict %1\"><div class=\"inner\">"
@@ -152,7 +140,7 @@ QString banner(const RunSummary &summary)
                           "</div></header>\n")
         .arg(QLatin1String(verdict.kind), QLatin1String(verdict.word), QString::number(summary.exitStatus),
              escaped(exitStatusMeaning(summary.exitStatus)), escaped(summary.host),
-             escaped(date(summary.startTimeMs)), rounds);
+             escaped(localTime(summary.startTimeMs)), rounds);
 }
 
 QString tiles(const RunSummary &summary)
@@ -182,8 +170,12 @@ QString facts(const RunSummary &summary)
     const LibraryIdentity &library = summary.library;
     QString out = "<div class=\"cards\">\n<section class=\"card\"><h2>Run</h2>\n<dl class=\"facts\">\n";
     fact(out, "Terminal", escaped(summary.host));
-    fact(out, "Started", escaped(date(summary.startTimeMs)));
-    QString rounds = QStringLiteral("%1 of %2").arg(summary.rounds).arg(summary.roundsAsked);
+    fact(out, "Started", escaped(localTime(summary.startTimeMs)));
+    fact(out, "Ended", escaped(localTime(summary.endTimeMs)));
+    fact(out, "Elapsed", clockTime(summary.elapsedMs, true));
+    QString rounds = roundsOf(summary);
+    if (summary.timeUp)
+        rounds += ", time up after " + durationText(summary.timeLimitMs);
     if (summary.stoppedBy)
         rounds += ", stopped by " + escaped(signalName(summary.stoppedBy));
     if (!summary.ending.isEmpty())
@@ -403,7 +395,7 @@ QString timeAxis(double width, double y, double spanMs)
 
 QString overTime(const RunSummary &summary)
 {
-    if (summary.roundsAsked <= 1 || !summary.timeline || summary.timeline->count() == 0)
+    if (summary.roundsAsked == 1 || !summary.timeline || summary.timeline->count() == 0)
         return QString();
     const Timeline &timeline = *summary.timeline;
     int group = 1;

@@ -213,7 +213,13 @@ QByteArray junitReport(const RunSummary &summary)
         property(xml, "not_compared", summary.notCompared.join(' '));
     }
     property(xml, "plausibility_checks", summary.plausibility ? "on" : "off");
-    property(xml, "rounds", QStringLiteral("%1 of %2").arg(summary.rounds).arg(summary.roundsAsked));
+    property(xml, "rounds", roundsOf(summary));
+    if (summary.timeLimitMs > 0)
+        property(xml, "time_limit", durationText(summary.timeLimitMs)
+                                        + (summary.timeUp ? ", time up" : ", not reached"));
+    property(xml, "started", localTime(summary.startTimeMs));
+    property(xml, "ended", localTime(summary.endTimeMs));
+    property(xml, "elapsed_seconds", QString::number(summary.elapsedMs / 1000.0, 'f', 3));
     property(xml, "exit_status", QStringLiteral("%1: %2")
                                      .arg(summary.exitStatus)
                                      .arg(exitStatusMeaning(summary.exitStatus)));
@@ -236,10 +242,8 @@ QByteArray junitReport(const RunSummary &summary)
 
     if (summary.stoppedBy) {
         xml.writeTextElement("system-err",
-                             QStringLiteral("Stopped by %1 after %2 of %3 rounds.\n")
-                                 .arg(signalName(summary.stoppedBy))
-                                 .arg(summary.rounds)
-                                 .arg(summary.roundsAsked));
+                             QStringLiteral("Stopped by %1 after %2 rounds.\n")
+                                 .arg(signalName(summary.stoppedBy), roundsOf(summary)));
     }
     xml.writeEndElement();
     xml.writeEndElement();

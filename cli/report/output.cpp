@@ -2,14 +2,20 @@
 
 #include "run/runstate.h"
 
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
+
+// Back to the start of the line, and the line erased: a line that is not
+// there is erased to no effect, so either process may send it at any time.
+const char eraseLine[] = "\r\033[K";
 
 bool writeAll(int fd, const QByteArray &bytes)
 {
@@ -27,6 +33,13 @@ bool writeAll(int fd, const QByteArray &bytes)
 }
 
 } // namespace
+
+bool progressShown(const Options &options, int fd)
+{
+    const char *terminal = std::getenv("TERM");
+    return options.repeat > 1 && !options.operations.isEmpty() && isatty(fd)
+        && !(terminal && std::strcmp(terminal, "dumb") == 0);
+}
 
 Output::Output(int out, int err)
     : m_out(out)
@@ -60,14 +73,13 @@ QString Output::lost() const
 
 bool Output::write(const QByteArray &bytes)
 {
-    clearProgress();
     // Checked before each write: a descriptor the library replaced would
     // take the output into its own file without a failure. The failure is
     // this process's own to remember: the shared one tells the watcher, and
     // the library can write it.
     if (m_failed || !sameDescriptor())
         return false;
-    if (writeAll(m_out, bytes))
+    if (writeAll(m_out, cleared(m_out, bytes)))
         return true;
     const int failure = errno ? errno : EIO;
     if (!lost().isEmpty())
@@ -83,23 +95,43 @@ bool Output::write(const QByteArray &bytes)
 
 void Output::error(const QString &message)
 {
-    clearProgress();
-    writeAll(m_err, ("cardreader-cli: " + message + '\n').toUtf8());
+    writeAll(m_err, cleared(m_err, ("cardreader-cli: " + message + '\n').toUtf8()));
 }
 
-void Output::progress(int round, int rounds)
+void Output::besideProgress(bool shown)
+{
+    m_progress = shown;
+    struct stat out, err;
+    m_outOnProgressTerminal = shown && fstat(m_out, &out) == 0 && fstat(m_err, &err) == 0
+        && S_ISCHR(out.st_mode) && S_ISCHR(err.st_mode) && out.st_rdev == err.st_rdev;
+}
+
+// The bytes to write to fd, after the progress line's erasure where the line
+// may stand on fd's terminal. One write: a progress line that the other
+// process draws between two writes would be glued to the second.
+QByteArray Output::cleared(int fd, const QByteArray &bytes)
+{
+    if (!m_progress || (fd == m_out && !m_outOnProgressTerminal))
+        return bytes;
+    m_progressDrawn = false;
+    return eraseLine + bytes;
+}
+
+void Output::progress(const QByteArray &line)
 {
     if (!m_progress)
         return;
-    clearProgress();
-    const QByteArray count = QByteArray::number(round) + '/' + QByteArray::number(rounds);
-    m_progressWidth = count.size();
-    writeAll(m_err, count);
+    // A line as wide as the terminal would wrap, and the erasure would then
+    // reach only its last row.
+    winsize size{};
+    const int width = ioctl(m_err, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1
+                                                                               : 79;
+    m_progressDrawn = writeAll(m_err, eraseLine + line.left(width));
 }
 
 void Output::clearProgress()
 {
-    if (m_progressWidth > 0)
-        writeAll(m_err, '\r' + QByteArray(m_progressWidth, ' ') + '\r');
-    m_progressWidth = 0;
+    if (m_progressDrawn)
+        writeAll(m_err, eraseLine);
+    m_progressDrawn = false;
 }

@@ -1,8 +1,15 @@
 #ifndef CLI_OUTPUT_H
 #define CLI_OUTPUT_H
 
+#include "run/options.h"
+
 #include <QByteArray>
 #include <QString>
+
+// Whether a run shows a burn-in's progress on fd: a burn-in, and fd a
+// terminal that can erase a line; never a pipe or a file, where it would
+// only be noise.
+bool progressShown(const Options &options, int fd);
 
 // The program's own output: in the calling process through the copies of
 // its standard output and error, in the watcher through the real ones. A
@@ -26,13 +33,18 @@ public:
     // contract breach.
     QString lost() const;
 
-    // The burn-in's round count on a terminal, "37/100", rewritten in place.
-    void showProgress(bool shown) { m_progress = shown; }
-    void progress(int round, int rounds);
+    // A burn-in's progress line, which the watcher draws on standard error
+    // when that is a terminal: either process clears it in the same write
+    // as any line it writes to that terminal, so that no line is glued to
+    // it, whichever process drew it last.
+    void besideProgress(bool shown);
+    // Draws the line in place of the last, cut to the terminal's width.
+    void progress(const QByteArray &line);
     void clearProgress();
 
 private:
     bool sameDescriptor() const;
+    QByteArray cleared(int fd, const QByteArray &bytes);
 
     int m_out;
     int m_err;
@@ -41,7 +53,8 @@ private:
     unsigned long long m_fileSizeLimit = 0;
     bool m_failed = false;
     bool m_progress = false;
-    int m_progressWidth = 0;
+    bool m_outOnProgressTerminal = false;
+    bool m_progressDrawn = false;
 };
 
 #endif

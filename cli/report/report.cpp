@@ -5,12 +5,15 @@
 
 #include "readertext.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -151,6 +154,13 @@ double microsecondsRounded(double milliseconds)
     return qRound64(milliseconds * 1000) / 1000.0;
 }
 
+// For programs: UTC, to the millisecond, as ISO 8601 has it.
+QString utcTime(long long msSinceEpoch)
+{
+    return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC)
+        .toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
+}
+
 } // namespace
 
 QString signalName(int signal)
@@ -256,6 +266,15 @@ QByteArray jsonLine(const CallRecord &call, bool showPin)
 QString describeLibrary(const LibraryIdentity &library)
 {
     QString out = "library: " + printable(library.path) + '\n';
+    if (!library.foundBy.isEmpty())
+        out += "  found by: " + library.foundBy + '\n';
+    if (library.preloadedFunctions) {
+        QStringList paths;
+        for (const QByteArray &path : library.preloaded)
+            paths << printable(path);
+        out += "  preloaded: " + readerFunctions(library.preloadedFunctions, true).join(", ")
+            + " from " + paths.join(", ") + " (LD_PRELOAD), which the window calls in its place\n";
+    }
     if (!library.unusable.isEmpty())
         out += "  unusable: " + library.unusable + '\n';
     if (library.size < 0)
@@ -284,11 +303,56 @@ QByteArray libraryJsonLine(const LibraryIdentity &library)
     return jsonObjectLine(object);
 }
 
+QString roundsOf(const RunSummary &summary)
+{
+    return summary.roundsAsked > 0
+        ? QStringLiteral("%1 of %2").arg(summary.rounds).arg(summary.roundsAsked)
+        : QString::number(summary.rounds);
+}
+
+QString localTime(long long msSinceEpoch)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
+    const int offset = local.offsetFromUtc() / 60;
+    return local.toString("yyyy-MM-dd HH:mm:ss")
+        + QStringLiteral(" UTC%1%2:%3")
+              .arg(offset < 0 ? '-' : '+')
+              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString clockTime(long long milliseconds, bool withMilliseconds)
+{
+    const long long seconds = milliseconds / 1000;
+    QString out = QString::asprintf("%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
+                                    seconds % 60);
+    if (withMilliseconds)
+        out += QString::asprintf(".%03lld", milliseconds % 1000);
+    return out;
+}
+
+QString durationText(long long milliseconds)
+{
+    const long long seconds = milliseconds / 1000;
+    const std::pair<long long, char> parts[] = {
+        {seconds / 86400, 'd'}, {seconds / 3600 % 24, 'h'}, {seconds / 60 % 60, 'm'},
+        {seconds % 60, 's'}};
+    QString out;
+    for (const auto &part : parts) {
+        if (part.first)
+            out += QString::number(part.first) + part.second;
+    }
+    return out.isEmpty() ? QStringLiteral("0s") : out;
+}
+
 QString summaryTable(const RunSummary &summary)
 {
     QString out = QStringLiteral("summary of %1 round(s)").arg(summary.rounds);
-    if (summary.stoppedBy || !summary.ending.isEmpty())
+    if ((summary.stoppedBy || !summary.ending.isEmpty() || summary.timeUp)
+        && summary.roundsAsked > 0)
         out += QStringLiteral(" of %1").arg(summary.roundsAsked);
+    if (summary.timeUp)
+        out += ", time up after " + durationText(summary.timeLimitMs);
     if (summary.stoppedBy)
         out += ", stopped by " + signalName(summary.stoppedBy);
     if (!summary.ending.isEmpty())
@@ -316,6 +380,9 @@ QString summaryTable(const RunSummary &summary)
             + summary.notCompared.join(", ") + '\n';
     out += "  calling process at start: " + usage(summary.atStart) + '\n';
     out += "  calling process at end:   " + usage(summary.atEnd) + '\n';
+    out += "  started: " + localTime(summary.startTimeMs) + '\n';
+    out += "  ended:   " + localTime(summary.endTimeMs) + ", "
+        + clockTime(summary.elapsedMs, true) + " elapsed\n";
     out += "  library: " + printable(summary.library.path)
         + (summary.library.sha256.isEmpty()
                ? QString()
@@ -345,7 +412,15 @@ QByteArray summaryJson(const RunSummary &summary)
     }
     QJsonObject result;
     result.insert("rounds", summary.rounds);
-    result.insert("rounds_asked", summary.roundsAsked);
+    if (summary.roundsAsked > 0)
+        result.insert("rounds_asked", summary.roundsAsked);
+    if (summary.timeLimitMs > 0) {
+        result.insert("time_limit_ms", double(summary.timeLimitMs));
+        result.insert("time_up", summary.timeUp);
+    }
+    result.insert("start_time", utcTime(summary.startTimeMs));
+    result.insert("end_time", utcTime(summary.endTimeMs));
+    result.insert("elapsed_ms", double(summary.elapsedMs));
     if (summary.stoppedBy)
         result.insert("stopped_by", signalName(summary.stoppedBy));
     if (!summary.ending.isEmpty())

@@ -33,7 +33,9 @@ QByteArray libraryJsonLine(const LibraryIdentity &library);
 struct RunSummary
 {
     int rounds = 0;
-    int roundsAsked = 0;
+    int roundsAsked = 0;      // 0: as many as the time limit allowed
+    long long timeLimitMs = 0;  // --duration, or 0
+    bool timeUp = false;      // the time limit ended the run
     int stoppedBy = 0;        // the signal that stopped the run, or 0
     int stoppedInRound = 0;   // the round it cut short, or 0
     QString ending;           // what ended the run early, if anything else did
@@ -47,6 +49,8 @@ struct RunSummary
     int exitStatus = 0;
     QString host;
     long long startTimeMs = 0;  // since the epoch
+    long long endTimeMs = 0;    // the same
+    long long elapsedMs = 0;    // by the monotonic clock, which no clock change moves
     int deviceType = 0;
     QByteArray regionCode;
     QString expectPath;       // the expected answers, or empty
@@ -55,6 +59,17 @@ struct RunSummary
     const Notes *notes = nullptr;
     const Timeline *timeline = nullptr;
 };
+
+// The rounds a run made, of how many it was asked for: "57 of 500", or
+// "57" when the time limit alone was to end it.
+QString roundsOf(const RunSummary &summary);
+// A time of day for people, in the terminal's own zone, with its offset:
+// "2024-05-01 10:00:00 UTC+02:00".
+QString localTime(long long msSinceEpoch);
+// A length of time as a clock shows it: "8:00:01", or "8:00:01.234".
+QString clockTime(long long milliseconds, bool withMilliseconds);
+// A time limit as --duration takes it: "90s", "1h30m", "2d".
+QString durationText(long long milliseconds);
 
 // What an exit status of cardreader-cli means, in a few words.
 QString exitStatusMeaning(int status);

@@ -7,6 +7,8 @@
 #include <QByteArrayList>
 #include <QString>
 
+#include <limits>
+
 // What the operator chose: the same choices the window offers.
 struct Settings
 {
@@ -32,10 +34,14 @@ struct Options
     bool open = true;
     bool json = false;
     bool showPin = false;
-    int repeat = 1;
+    int repeat = 1;  // unboundedRounds: as many as --duration allows
+    long long durationMs = 0;  // 0: no time limit
     int pauseMs = 0;
     int timeoutSeconds = -1;  // -1: each call's own wait plus a margin
 };
+
+// The rounds of a run given --duration and no --repeat: the time ends it.
+const int unboundedRounds = std::numeric_limits<int>::max();
 
 enum ExitStatus {
     Success = 0,

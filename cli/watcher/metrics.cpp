@@ -38,9 +38,10 @@ QString number(double value)
 
 } // namespace
 
-bool writeMetrics(const Options &options, const LibraryIdentity &library, long long startTimeMs,
-                  bool finished, QString &why)
+bool writeMetrics(const Options &options, const LibraryIdentity &library, const RunTimes &times,
+                  QString &why)
 {
+    const bool finished = times.endMs != 0;
     const RunState &state = runState();
     const QString device = QString::number(options.settings.deviceType);
     const QString region = QString::fromLatin1(options.settings.regionCode);
@@ -85,7 +86,15 @@ bool writeMetrics(const Options &options, const LibraryIdentity &library, long l
         + QString::number(state.roundsDone) + '\n';
     family(out, "cardreader_run_start_time_seconds", "gauge",
            "When the run started, in seconds since the epoch.");
-    out += "cardreader_run_start_time_seconds " + number(startTimeMs / 1000.0) + '\n';
+    out += "cardreader_run_start_time_seconds " + number(times.startMs / 1000.0) + '\n';
+    family(out, "cardreader_run_elapsed_seconds", "gauge",
+           "How long the run has gone on, or went on once it has ended.");
+    out += "cardreader_run_elapsed_seconds " + number(times.elapsedMs / 1000.0) + '\n';
+    if (finished) {
+        family(out, "cardreader_run_end_time_seconds", "gauge",
+               "When the run ended, in seconds since the epoch; absent while it goes on.");
+        out += "cardreader_run_end_time_seconds " + number(times.endMs / 1000.0) + '\n';
+    }
     family(out, "cardreader_run_last_update_time_seconds", "gauge",
            "When these figures were written, in seconds since the epoch.");
     out += "cardreader_run_last_update_time_seconds "

@@ -10,6 +10,7 @@
 #include "run/librarytext.h"
 #include "run/runstate.h"
 
+#include <QDateTime>
 #include <QSysInfo>
 
 #include <poll.h>
@@ -145,6 +146,9 @@ Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdenti
     , m_library(library)
     , m_output(STDOUT_FILENO, STDERR_FILENO)
     , m_startTimeMs(runState().startTimeMs)
+    , m_startNs(runState().startNs)
+    , m_deadlineNs(options.durationMs > 0 ? m_startNs + options.durationMs * 1000000 : 0)
+    , m_progress(options, m_output, m_startNs, m_deadlineNs)
     , m_quietBrokenPipe(runState().quietBrokenPipe != 0)
 {
     // The longest any call of this run may take: what --timeout says, or
@@ -215,8 +219,13 @@ int Watcher::run(pid_t caller)
         poll(nullptr, 0, 50);
         onSignals();
         onWatchdog();
+        onDeadline();
         updateMetrics(false);
+        m_progress.update();
     }
+    m_endTimeMs = QDateTime::currentMSecsSinceEpoch();
+    m_elapsedMs = (monotonicNs() - m_startNs) / 1000000;
+    m_output.clearProgress();
     onSignals();
     endLeftovers();
 
@@ -240,7 +249,8 @@ int Watcher::run(pid_t caller)
     // A stored JSON result and a report always say what they were run
     // against.
     const bool reported = !m_options.junitPath.isEmpty() || !m_options.htmlPath.isEmpty();
-    const bool summarised = m_options.json || m_options.repeat > 1 || !m_ending.isEmpty()
+    const bool summarised = m_options.json || m_options.repeat > 1 || m_options.durationMs > 0
+        || !m_ending.isEmpty()
         || m_stopSignal || !m_findings.isEmpty() || !m_options.expectPath.isEmpty();
     if (summarised || reported)
         hashIfUnchanged();
@@ -283,7 +293,11 @@ void Watcher::onSignals()
             continue;
         }
         m_stopSignal = signal.signal;
-        if (state.stopRequested.exchange(1) == 0) {
+        // Kept here rather than read back from the shared state, which the
+        // time limit sets too, and the library can write.
+        if (!m_stopAsked) {
+            m_stopAsked = true;
+            state.stopRequested = 1;
             m_output.error("stopping after the current call; Ctrl-C again stops now");
             continue;
         }
@@ -353,6 +367,16 @@ void Watcher::onWatchdog()
     kill(m_caller, SIGKILL);
 }
 
+// Once the time is up no call starts, as after a first Ctrl-C, but the run
+// ends as planned. Asked again at every turn: the library can clear it.
+void Watcher::onDeadline()
+{
+    if (m_deadlineNs == 0 || (!m_timeUp && monotonicNs() < m_deadlineNs))
+        return;
+    m_timeUp = true;
+    runState().stopRequested = 1;
+}
+
 // After every round, at most four times a second: a scrape comes every few
 // seconds, and a fast burn-in makes thousands of rounds in one.
 void Watcher::updateMetrics(bool finished)
@@ -367,7 +391,8 @@ void Watcher::updateMetrics(bool finished)
     m_metricsChanges = changes;
     m_metricsWrittenNs = monotonicNs();
     QString why;
-    if (!writeMetrics(m_options, m_library, m_startTimeMs, finished, why)) {
+    const long long elapsedMs = finished ? m_elapsedMs : (monotonicNs() - m_startNs) / 1000000;
+    if (!writeMetrics(m_options, m_library, {m_startTimeMs, m_endTimeMs, elapsedMs}, why)) {
         m_metricsFailed = true;
         m_output.error("cannot write the metrics to " + m_options.metricsPath + ": " + why);
     }
@@ -453,7 +478,10 @@ RunSummary Watcher::summaryOfRun() const
     RunState &state = runState();
     RunSummary summary;
     summary.rounds = state.roundsDone;
-    summary.roundsAsked = m_options.repeat;
+    summary.roundsAsked = m_options.repeat == unboundedRounds ? 0 : m_options.repeat;
+    summary.timeLimitMs = m_options.durationMs;
+    // Not when the rounds were done as the time ran out.
+    summary.timeUp = m_timeUp && (summary.roundsAsked == 0 || summary.rounds < summary.roundsAsked);
     summary.stoppedBy = m_stopSignal;
     summary.ending = m_ending;
     summary.findings = m_findings;
@@ -465,6 +493,8 @@ RunSummary Watcher::summaryOfRun() const
     summary.library = m_library;
     summary.host = QSysInfo::machineHostName();
     summary.startTimeMs = m_startTimeMs;
+    summary.endTimeMs = m_endTimeMs;
+    summary.elapsedMs = m_elapsedMs;
     summary.deviceType = m_options.settings.deviceType;
     summary.regionCode = m_options.settings.regionCode;
     summary.plausibility = m_options.plausibility;

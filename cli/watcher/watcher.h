@@ -1,6 +1,8 @@
 #ifndef CLI_WATCHER_H
 #define CLI_WATCHER_H
 
+#include "progress.h"
+
 #include "caller/strayoutput.h"
 #include "libraryfile/libraryfile.h"
 #include "report/output.h"
@@ -40,6 +42,7 @@ private:
     bool fromLibrary(pid_t sender) const;
     void stopNow();
     void onWatchdog();
+    void onDeadline();
     void updateMetrics(bool finished);
     void endLeftovers();
     void hashIfUnchanged();
@@ -54,10 +57,17 @@ private:
     Output m_output;
     // Taken before the library was loaded.
     long long m_startTimeMs;
+    long long m_startNs;
+    long long m_deadlineNs = 0;   // 0: no time limit
+    bool m_timeUp = false;
+    long long m_endTimeMs = 0;    // 0: the run goes on
+    long long m_elapsedMs = 0;
+    Progress m_progress;
     bool m_quietBrokenPipe;
     int m_status = 0;
     int m_signalsHandled = 0;
     int m_stopSignal = 0;
+    bool m_stopAsked = false;     // by the operator
     bool m_stoppedNow = false;
     long long m_stopDeadlineNs = 0;
     bool m_timedOut = false;

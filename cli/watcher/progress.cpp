@@ -1,0 +1,79 @@
+#include "progress.h"
+
+#include "report/report.h"
+#include "run/runstate.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+const long long drawEveryNs = 100 * 1000000LL;
+
+} // namespace
+
+Progress::Progress(const Options &options, Output &output, long long startNs,
+                   long long deadlineNs)
+    : m_options(options)
+    , m_output(output)
+    , m_shown(progressShown(options, STDERR_FILENO))
+    , m_startNs(startNs)
+    , m_deadlineNs(deadlineNs)
+{
+    m_output.besideProgress(m_shown);
+}
+
+void Progress::update()
+{
+    const long long now = monotonicNs();
+    if (!m_shown || now - m_drawnNs < drawEveryNs)
+        return;
+    // Unchanged for at most a second, as the time shown moves on: a line the
+    // calling process erased to write its own comes back by then.
+    const QByteArray line = lineAt(now);
+    if (line == m_line)
+        return;
+    m_output.progress(line);
+    m_line = line;
+    m_drawnNs = now;
+}
+
+// "37/500 rounds  0:01:12  51.3 calls/s  2 failed  1 finding  ETA 0:02:03",
+// in ASCII, so that its bytes are its width.
+QByteArray Progress::lineAt(long long nowNs) const
+{
+    const RunState &state = runState();
+    const int rounds = state.roundsDone;
+    std::uint64_t calls = 0, failed = 0, findings = 0;
+    for (const Tally::Figures &f : state.tally.figures()) {
+        calls += f.calls;
+        failed += f.failed;
+        findings += f.brokeContract + f.differs + f.implausible;
+    }
+    const long long elapsedMs = (nowNs - m_startNs) / 1000000;
+    const bool counted = m_options.repeat != unboundedRounds;
+    QString out = counted ? QStringLiteral("%1/%2 rounds").arg(rounds).arg(m_options.repeat)
+                          : QStringLiteral("%1 rounds").arg(rounds);
+    const double rate = elapsedMs > 0 ? calls * 1000.0 / elapsedMs : 0;
+    out += "  " + clockTime(elapsedMs, false) + "  "
+        + QString::number(rate, 'f', rate < 10 ? 1 : 0) + " calls/s"
+        + QStringLiteral("  %1 failed  %2 finding%3")
+              .arg(failed)
+              .arg(findings)
+              .arg(findings == 1 ? "" : "s");
+    // The rounds left at the pace so far, or the time left, whichever ends
+    // the run first.
+    long long leftMs = -1;
+    if (counted && rounds > 0)
+        leftMs = (long long)(double(elapsedMs) * (m_options.repeat - rounds) / rounds);
+    if (m_deadlineNs > 0) {
+        const long long untilDeadlineMs = std::max(0LL, (m_deadlineNs - nowNs) / 1000000);
+        leftMs = leftMs < 0 ? untilDeadlineMs : std::min(leftMs, untilDeadlineMs);
+    }
+    // Whole seconds, rounded up: "0:00:00" would say the run had ended.
+    if (leftMs >= 0)
+        out += "  ETA " + clockTime((leftMs + 999) / 1000 * 1000, false);
+    return out.toLatin1();
+}
