@@ -1,3 +1,4 @@
+#include "childprocess.h"
 #include "libraryfile/libraryfile.h"
 #include "run/libraryidentity.h"
 #include "libraryfile/sha256.h"
@@ -6,6 +7,7 @@
 
 #include <elf.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +31,50 @@ LibraryIdentity described(const QByteArray &path, const std::function<bool()> &s
     readLibraryFile(identity, stop);
     ::close(identity.fd);
     return identity;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
+int findInterpreter(dl_phdr_info *info, std::size_t, void *interpreter)
+{
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        if (info->dlpi_phdr[i].p_type == PT_INTERP) {
+            *static_cast<QByteArray *>(interpreter) =
+                reinterpret_cast<const char *>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The subdirectories under a heading of `ld.so --help` that this machine's
+// loader searches ("x86-64-v2 (supported, searched)"), in its order.
+QStringList searchedSubdirectories(const QString &directory, const QString &heading)
+{
+    QByteArray interpreter;
+    dl_iterate_phdr(findInterpreter, &interpreter);
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    ChildProcess loader(directory);
+    if (interpreter.isEmpty() || !loader.start(command << interpreter << "--help", {})
+        || !loader.finish())
+        return {};
+    const QStringList lines = QString::fromUtf8(loader.out).split('\n');
+    QStringList searched;
+    for (int i = lines.indexOf(heading) + 1; i > 0 && i < lines.size(); ++i) {
+        if (lines[i].isEmpty())
+            break;
+        if (lines[i].endsWith("supported, searched)"))
+            searched << lines[i].trimmed().section(' ', 0, 0);
+    }
+    return searched;
 }
 
 } // namespace
@@ -140,12 +186,10 @@ private slots:
         const QByteArray in = m_root + "/search/";
         const QByteArray found = file(notUtf8 + '/' + lib, m_simulated);
         file("search/text/" + lib, "text");
-        file(lib, "text");
         file("search/other/" + lib, patched(m_simulated, EI_CLASS, {m_simulated[EI_CLASS] ^ 3}));
-        // An empty element is the working directory to the loader, never to this program.
-        QTest::newRow("the first that loads, past an empty element, an absent file and another "
-                      "word size; relative") << ":" + in + "absent:" + in + "other:./" + notUtf8
-            << QByteArray() << found << QString() << lib << allFunctions;
+        QTest::newRow("the first that loads, past an absent file and another word size; relative")
+            << in + "absent:" + in + "other:./" + notUtf8 << QByteArray() << found << QString()
+            << lib << allFunctions;
         QTest::newRow("a file that is not ELF ends the search")
             << in + "text:" + m_root + '/' + notUtf8 << QByteArray() << in + "text/" + lib
             << "not an ELF file" << QByteArray() << 0u;
@@ -207,12 +251,183 @@ private slots:
         QVERIFY2(timer.elapsed() < 1000, "a crafted file must not make work");
         QCOMPARE(identity.path, found);
         QCOMPARE(identity.unusable, unusable);
+        // With no window beside this test to ask the loader for, the search is
+        // cardreader-cli's own, and says so.
+        QCOMPARE(identity.foundBy.startsWith("cardreader-cli's own search, as the loader could not "
+                                             "be asked: cannot run "),
+                 option.isEmpty());
         QCOMPARE(identity.soname, soname);
         // The simulated reader's note and a build ID come with the rest, or not at all.
         QCOMPARE(identity.simulated.startsWith("simulated reader "), soname == lib);
         QCOMPARE(identity.buildId.size() >= 16, !soname.isEmpty());
         QCOMPARE(identity.exportsKnown, exported != 0);
         QCOMPARE(identity.exported, exported);
+    }
+
+    void loadersChoice_data()
+    {
+        QTest::addColumn<QByteArray>("libraryPath");     // ROOT: the row's folder
+        QTest::addColumn<QStringList>("copies");         // of the tiny library: in big/ of the
+                                                         // other byte order, in forged/ a hostile one
+        QTest::addColumn<QString>("workingDirectory");
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<QString>("unusable");           // how it starts
+        QTest::addColumn<bool>("ownSearchAgrees");       // where the loader cannot be asked
+
+        const auto row = [](const QString &name, const QByteArray &libraryPath,
+                            const QStringList &folders, const QString &workingDirectory,
+                            const QString &chosen, const QString &unusable, bool ownSearchAgrees) {
+            QStringList copies;
+            for (const QString &folder : folders)
+                copies << folder + "/libVrkReaderClient.so";
+            QTest::newRow(qPrintable(name))
+                << libraryPath << copies << workingDirectory
+                << (chosen.isEmpty() ? QByteArray() : (chosen + "/libVrkReaderClient.so").toUtf8())
+                << unusable << ownSearchAgrees;
+        };
+        const QStringList hwcaps = searchedSubdirectories(
+            m_dir.path(), "Subdirectories of glibc-hwcaps directories, in priority order:");
+        if (!hwcaps.isEmpty()) {
+            const QString lowest = "app/glibc-hwcaps/" + hwcaps.last();
+            row("glibc-hwcaps/" + hwcaps.last() + " beside the window", "", {"app", lowest}, "app",
+                lowest, "", false);
+        }
+        const QStringList legacy = searchedSubdirectories(
+            m_dir.path(), "Legacy HWCAP subdirectories under library search path directories:");
+        if (!legacy.isEmpty())
+            row("a legacy " + legacy.first() + " subdirectory of LD_LIBRARY_PATH's", "ROOT/dir",
+                {"dir", "dir/" + legacy.first(), "app"}, "app", "dir/" + legacy.first(), "", false);
+        row("';' separates LD_LIBRARY_PATH as ':' does", "/nonexistent;ROOT/dir", {"dir", "app"},
+            "app", "dir", "", true);
+        row("$ORIGIN in LD_LIBRARY_PATH is the window's folder", "$ORIGIN/../lib", {"lib", "app"},
+            "app", "app/../lib", "", false);
+        row("an empty element of LD_LIBRARY_PATH is the working directory", ":ROOT/dir",
+            {"work", "dir", "app"}, "work", "work", "", true);
+        row("a big-endian file first stops the loader", "ROOT/big:ROOT/dir", {"big", "dir"}, "app",
+            "big", "built for big-endian ", true);
+        row("a library that needs a name made to look like a line of the list", "ROOT/forged",
+            {"forged", "app"}, "app", "forged", "", true);
+        row("none where the loader looks", "ROOT/dir", {"elsewhere"}, "app", "",
+            "no libVrkReaderClient.so ", true);
+    }
+
+    // The file the loader chooses for a copy of the window, against copies
+    // of the tiny library where it looks; and, where cardreader-cli's own
+    // search claims to know the way, the same file without the loader.
+    void loadersChoice()
+    {
+        QFETCH(QByteArray, libraryPath);
+        QFETCH(QStringList, copies);
+        QFETCH(QString, workingDirectory);
+        QFETCH(QByteArray, chosen);
+        QFETCH(QString, unusable);
+        QFETCH(bool, ownSearchAgrees);
+
+        QTemporaryDir dir;
+        const QByteArray root = QFile::encodeName(QFileInfo(dir.path()).canonicalFilePath());
+        const QByteArray tiny = bytesOf(TINYREADER);
+        // The name of the library it needs made into a line that names
+        // another file.
+        const QByteArray needed = "libVrkCardNumberFromAnotherLibrary.so";
+        const QByteArray line = "z\n\tlibVrkReaderClient.so => /x (0x1)\n";
+        QCOMPARE(line.size(), needed.size());
+        const QByteArray forged = bytesOf(BORROWINGREADER).replace(needed, line);
+        QVERIFY(forged.contains(line));
+        for (const QString &copy : copies) {
+            const QString folder = copy.section('/', 0, 0);
+            QVERIFY(QDir(dir.path()).mkpath(QFileInfo(copy).path()));
+            QFile file(dir.filePath(copy));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(folder == "big" ? patched(tiny, EI_DATA, {ELFDATA2MSB})
+                                       : folder == "forged" ? forged : tiny);
+        }
+        QVERIFY(QDir(dir.path()).mkpath("app") && QDir(dir.path()).mkpath(workingDirectory));
+        QVERIFY(QFile::copy(TOOL, dir.filePath("app/cardreader-tool")));
+        qputenv("LD_LIBRARY_PATH", QByteArray(libraryPath).replace("ROOT", root));
+        QVERIFY(::chdir(QFile::encodeName(dir.filePath(workingDirectory)).constData()) == 0);
+
+        const LibraryIdentity asked = findLibrary(QByteArray(), root + "/app/cardreader-tool");
+        ::close(asked.fd);
+        if (qstrlen(EMULATOR) > 0 && !asked.foundBy.startsWith("the loader"))
+            QSKIP("the loader of an emulated machine cannot be started from its programs");
+        QCOMPARE(asked.foundBy, "the loader, as for " + dir.filePath("app/cardreader-tool"));
+        QCOMPARE(asked.path, chosen.isEmpty() ? chosen : root + '/' + chosen);
+        QVERIFY2(unusable.isEmpty() ? asked.unusable.isEmpty()
+                                    : asked.unusable.startsWith(unusable),
+                 qPrintable(asked.unusable));
+        if (ownSearchAgrees) {
+            const LibraryIdentity own = findLibrary(QByteArray(), root + "/app/absent");
+            ::close(own.fd);
+            QVERIFY(own.foundBy.startsWith("cardreader-cli's own search"));
+            QCOMPARE(own.path, asked.path);
+            QCOMPARE(own.unusable.isEmpty(), asked.unusable.isEmpty());
+        }
+    }
+
+    void namedAndCalled_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("variables");   // ROOT: the row's folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");            // on standard output or error
+
+        QTest::newRow("an empty element of LD_LIBRARY_PATH: the working directory's")
+            << QStringList{"--json", "library", "card-number"}
+            << QStringList{"LD_LIBRARY_PATH=:ROOT/vendor"} << 0
+            << "\"path\":\"ROOT/work/libVrkReaderClient.so\"";
+        QTest::newRow("a function that a library it needs defines is missing from it")
+            << QStringList{"--no-open", "--library", BORROWINGREADER, "card-number"}
+            << QStringList() << 3
+            << "lacks VRK_ReadCarNo (the loader finds it in " + QFileInfo(BORROWINGREADER).path()
+                + "/libVrkCardNumberFromAnotherLibrary.so); the functions it has are still checked";
+        QTest::newRow("a function whose name the library's symbol table has on data")
+            << QStringList{"--no-open", "--library", DATAREADER, "card-number"} << QStringList()
+            << 3
+            << "lacks VRK_ReadCarNo (the loader finds it in the library, whose symbol table has it "
+               "as no function)";
+        QTest::newRow("a preloaded library that defines reader functions")
+            << QStringList{"library"}
+            << QStringList{"LD_PRELOAD=ROOT/hook/libhook.so",
+                           "ASAN_OPTIONS=" + QString::fromLocal8Bit(qgetenv("ASAN_OPTIONS"))
+                               + ":verify_asan_link_order=0"}
+            << 0
+            << "  preloaded: " + readerFunctions(allFunctions, true).join(", ")
+                + " from ROOT/hook/libhook.so (LD_PRELOAD), which the window calls in its place\n";
+    }
+
+    // cardreader-cli beside a copy of the window and the tiny library, with
+    // the simulated reader in the working directory and the tiny library
+    // again in hook/: the file it names is the one its calls reach.
+    void namedAndCalled()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, variables);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+
+        QTemporaryDir dir;
+        const QString root = QFileInfo(dir.path()).canonicalFilePath();
+        for (const QString &folder : {"app", "work", "hook"})
+            QVERIFY(QDir(root).mkpath(folder));
+        QVERIFY(QFile::copy(CLI, root + "/app/cardreader-cli"));
+        QVERIFY(QFile::copy(TOOL, root + "/app/cardreader-tool"));
+        QVERIFY(QFile::copy(TINYREADER, root + "/app/libVrkReaderClient.so"));
+        QVERIFY(QFile::copy(SIMREADER, root + "/work/libVrkReaderClient.so"));
+        QVERIFY(QFile::copy(TINYREADER, root + "/hook/libhook.so"));
+        QMap<QString, QString> environment;
+        for (const QString &variable : variables)
+            environment.insert(variable.section('=', 0, 0),
+                               variable.section('=', 1).replace("ROOT", root));
+        QStringList command;
+        if (qstrlen(EMULATOR) > 0)
+            command << EMULATOR;
+        QVERIFY(::chdir(QFile::encodeName(root + "/work").constData()) == 0);
+        ChildProcess cli(root + "/work");
+        QVERIFY(cli.start(command << root + "/app/cardreader-cli" << arguments, environment));
+        QVERIFY(cli.finish());
+        const QString output = QString::fromUtf8(cli.out + cli.err);
+        QVERIFY2(output.contains(QString(said).replace("ROOT", root)), qPrintable(output));
+        QCOMPARE(cli.exitCode, exitCode);
     }
 };
 

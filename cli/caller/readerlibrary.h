@@ -6,11 +6,14 @@
 #include "vrkreaderclient.h"
 
 #include <QString>
+#include <QStringList>
 
 // The reader library, loaded by the process that makes the calls, never by
 // the program at start: a library that lacks a function, or whose loading
 // fails or crashes, is then a finding and not a loader error. Each function
-// it lacks stays null.
+// it lacks stays null, and so does one that the loader finds in another file
+// (one the library needs): the window would call that file's, not the
+// library's.
 struct ReaderLibrary
 {
     // Loads the file at path, which the watching process found and holds
@@ -18,7 +21,14 @@ struct ReaderLibrary
     // the identity the watcher reports is that of the bytes loaded.
     bool load(const QByteArray &path, int fd, QString &why);
 
-    unsigned exported = 0;  // bit i: readerFunctionNames[i]
+    // The functions it lacks, each with where the loader finds it instead,
+    // if anywhere: "VRK_ReadCarNo (the loader finds it in /lib/libdep.so)".
+    QStringList lacking() const;
+
+    unsigned exported = 0;  // bit i: readerFunctionNames[i], which the library itself defines
+    // Where the loader finds a function the library lacks, said for people
+    // ("in /lib/libdep.so"); empty where it finds none.
+    QString elsewhere[readerFunctionCount];
 
     decltype(&::VRK_OpenDev) VRK_OpenDev = nullptr;
     decltype(&::VRK_ReadCarNo) VRK_ReadCarNo = nullptr;

@@ -5,17 +5,25 @@
 
 #include "sha256.h"
 
+#include "run/librarytext.h"
+
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 
+#include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -25,6 +33,7 @@ static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
 namespace {
 
 const char libraryName[] = "libVrkReaderClient.so";
+const char windowName[] = "cardreader-tool";
 
 // Bounds on the work a crafted file can ask for. The largest library at hand,
 // LLVM's 105 MiB, has 32 sections, 64 bytes of notes, 1 MiB of .dynsym and
@@ -37,6 +46,15 @@ const quint64 maxBuildIdBytes = 64;        // linkers write 8 to 20
 const qint64 maxCacheBytes = 8 << 20;      // /etc/ld.so.cache, some 100 KiB
 const std::size_t blockSize = 64 * 1024;   // hashed as fast as 1 MiB blocks, in 1/16 the memory
 const quint64 stopPollBytes = 1 << 20;
+const int maxLoaderOutput = 1 << 20;       // the window's list is some 5 KiB
+const qint64 loaderWaitMs = 5000;          // it answers in milliseconds, unless a FIFO
+                                           // or a hung mount holds it, as it would the window
+
+// The loader's variables that make its list relocate the libraries, which
+// runs their IFUNC resolvers in older loaders, or print something else;
+// none changes where it looks.
+const char *const listingVariables[] = {"LD_WARN", "LD_BIND_NOW", "LD_VERBOSE",
+                                        "LD_TRACE_PRELINKING", "LD_DEBUG", "LD_DEBUG_OUTPUT"};
 
 // Fills what the file has of [offset, offset + size): pread may stop short.
 std::size_t readAt(int fd, void *buffer, std::size_t size, quint64 offset)
@@ -392,10 +410,14 @@ LibraryIdentity examine(const QByteArray &path, Verdict &verdict)
     identity.unusable = readMachine(fd, machine);
     if (identity.unusable.isEmpty()) {
         identity.unusable = mismatch(machine);
-        if (!identity.unusable.isEmpty())
+        if (identity.unusable.isEmpty()) {
+            if (machine.type != ET_DYN)
+                identity.unusable = QStringLiteral("not a shared library");
+        } else if (machine.elfClass != ownMachine().elfClass || machine.data == ownMachine().data) {
+            // The loader passes over another word size and another machine,
+            // but stops at the other byte order, which it checks in between.
             verdict = Verdict::PassedOver;
-        else if (machine.type != ET_DYN)
-            identity.unusable = QStringLiteral("not a shared library");
+        }
     }
     return identity;
 }
@@ -427,6 +449,8 @@ QByteArray absolute(QByteArray path)
 
 QByteArray inDirectory(const QByteArray &directory)
 {
+    if (directory.isEmpty())
+        return libraryName;
     return directory + (directory.endsWith('/') ? "" : "/") + libraryName;
 }
 
@@ -520,16 +544,13 @@ QList<QByteArray> systemDirectories()
     return directories;
 }
 
-} // namespace
-
-LibraryIdentity findLibrary(const QByteArray &libraryOption)
+// What cardreader-cli finds without the loader, where it cannot be asked:
+// the directory of the window stands for its $ORIGIN.
+LibraryIdentity ownSearch(const QByteArray &windowDirectory)
 {
-    Verdict verdict;
-    if (!libraryOption.isEmpty())
-        return examine(absolute(libraryOption), verdict);
-
     LibraryIdentity passedOver;
     LibraryIdentity found;
+    Verdict verdict;
     const auto decides = [&](const QByteArray &path) {
         LibraryIdentity candidate = examine(path, verdict);
         if (verdict == Verdict::Final)
@@ -541,15 +562,14 @@ LibraryIdentity findLibrary(const QByteArray &libraryOption)
         return verdict == Verdict::Final;
     };
     bool done = false;
-    for (const QByteArray &directory : qgetenv("LD_LIBRARY_PATH").split(':')) {
-        // An empty element is the working directory to the loader, but never
-        // to the window this program stands in for.
-        if (!directory.isEmpty())
+    // Either separator, and an empty element is the working directory.
+    QByteArray libraryPath = qgetenv("LD_LIBRARY_PATH");
+    if (!libraryPath.isEmpty()) {
+        for (const QByteArray &directory : libraryPath.replace(';', ':').split(':'))
             done = done || decides(inDirectory(absolute(directory)));
     }
-    const QByteArray program = programDirectory();
-    if (!program.isEmpty())
-        done = done || decides(inDirectory(program));
+    if (!windowDirectory.isEmpty())
+        done = done || decides(inDirectory(windowDirectory));
     // The cache is read only when it is needed, as it rarely is.
     if (!done) {
         for (const QByteArray &path : cachedLibraries())
@@ -570,7 +590,280 @@ LibraryIdentity findLibrary(const QByteArray &libraryOption)
     return passedOver;
 }
 
-void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
+// What the window's loader said when asked for its list.
+struct LoaderAnswer
+{
+    QByteArray out;
+    QByteArray err;
+    int status = -1;   // as waitpid() gives it
+    QString failure;   // why it gave no answer; empty when it ran to its end
+};
+
+void closeAll(std::initializer_list<int *> descriptors)
+{
+    for (int *descriptor : descriptors) {
+        if (*descriptor >= 0)
+            ::close(*descriptor);
+        *descriptor = -1;
+    }
+}
+
+// Starts the window with LD_TRACE_LOADED_OBJECTS set: its loader finds and
+// maps every library as it would for the window, prints where each lies,
+// and ends before any code of theirs, or the window's, runs. A fork and
+// exec, not QProcess, which starts nothing under qemu-user and would want
+// an event loop.
+LoaderAnswer askLoader(const QByteArray &window)
+{
+    LoaderAnswer answer;
+    std::vector<QByteArray> environment;
+    for (char **entry = environ; *entry; ++entry) {
+        const QByteArray variable(*entry);
+        const QByteArray name = variable.left(variable.indexOf('='));
+        if (std::none_of(std::begin(listingVariables), std::end(listingVariables),
+                         [&name](const char *listing) { return name == listing; }))
+            environment.push_back(variable);
+    }
+    environment.push_back("LD_TRACE_LOADED_OBJECTS=1");
+    std::vector<char *> variables;
+    for (QByteArray &variable : environment)
+        variables.push_back(variable.data());
+    variables.push_back(nullptr);
+    // A name of our choosing, so that the loader's words about it are known.
+    QByteArray name(windowName);
+    char *arguments[] = {name.data(), nullptr};
+
+    int out[2] = {-1, -1}, err[2] = {-1, -1}, execError[2] = {-1, -1};
+    int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t pid = input < 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0
+            || ::pipe2(execError, O_CLOEXEC) != 0
+        ? -1
+        : ::fork();
+    if (pid == 0) {
+        ::dup2(input, 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        ::execve(window.constData(), arguments, variables.data());
+        const int error = errno;
+        _exit(::write(execError[1], &error, sizeof error) == sizeof error ? 127 : 126);
+    }
+    const int forkError = errno;
+    closeAll({&input, &out[1], &err[1], &execError[1]});
+    if (pid < 0) {
+        closeAll({&out[0], &err[0], &execError[0]});
+        answer.failure = "cannot start it: " + QString::fromLocal8Bit(std::strerror(forkError));
+        return answer;
+    }
+
+    // Read whole within bounds: a library that needs a great many others
+    // lengthens the list only after its own line.
+    QByteArray error;
+    pollfd descriptors[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {execError[0], POLLIN, 0}};
+    QByteArray *into[3] = {&answer.out, &answer.err, &error};
+    QElapsedTimer timer;
+    timer.start();
+    for (int reading = 3; reading > 0;) {
+        const qint64 left = loaderWaitMs - timer.elapsed();
+        if (left <= 0) {
+            answer.failure =
+                QStringLiteral("it did not answer within %1 s").arg(loaderWaitMs / 1000);
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        if (::poll(descriptors, 3, int(left)) < 0 && errno != EINTR) {
+            answer.failure =
+                "cannot read its answer: " + QString::fromLocal8Bit(std::strerror(errno));
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        for (int i = 0; i < 3; ++i) {
+            if (descriptors[i].fd < 0 || descriptors[i].revents == 0)
+                continue;
+            char buffer[4096];
+            const ssize_t got = ::read(descriptors[i].fd, buffer, sizeof buffer);
+            const int room = maxLoaderOutput - into[i]->size();
+            if (got > 0)
+                into[i]->append(buffer, int(std::min<ssize_t>(got, room)));
+            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+                ::close(descriptors[i].fd);
+                descriptors[i].fd = -1;
+                --reading;
+            }
+        }
+    }
+    for (pollfd &descriptor : descriptors) {
+        if (descriptor.fd >= 0)
+            ::close(descriptor.fd);
+    }
+    while (::waitpid(pid, &answer.status, 0) < 0 && errno == EINTR) {
+    }
+    int execErrno = 0;
+    if (answer.failure.isEmpty() && error.size() == int(sizeof execErrno)) {
+        std::memcpy(&execErrno, error.constData(), sizeof execErrno);
+        answer.failure = "cannot run " + printable(window) + ": "
+            + QString::fromLocal8Bit(std::strerror(execErrno));
+    }
+    return answer;
+}
+
+// Where " (0xADDRESS)\n", which ends each line of the loader's list, begins
+// from index from on; -1 where it does not.
+int addressAt(const QByteArray &text, int from)
+{
+    for (int at = text.indexOf(" (0x", from); at >= 0; at = text.indexOf(" (0x", at + 1)) {
+        int end = at + 4;
+        while (end < text.size() && std::isxdigit(uchar(text[end])))
+            ++end;
+        if (end > at + 4 && text.mid(end, 2) == ")\n")
+            return at;
+    }
+    return -1;
+}
+
+enum class Listed { Path, NotFound, Absent };
+
+// The loader's list has a line per library: "\tNAME => PATH (0xADDRESS)",
+// "\tNAME (0xADDRESS)" when the path is the name itself (found in the
+// working directory), or "\tNAME => not found". The first line for our name
+// is the library that answers to it: the lines after it come from the
+// libraries it needs, whose names it chooses, and before it stand only the
+// window's other libraries and the user's preloads. Its path comes from
+// the search, never from the library's own bytes.
+Listed listedPath(const QByteArray &list, QByteArray &path)
+{
+    const QByteArray line = QByteArray("\t") + libraryName;
+    for (int at = 0; at < list.size();) {
+        if (list.mid(at, line.size()) == line) {
+            const QByteArray rest = list.mid(at + line.size());
+            if (rest.startsWith(" => not found\n"))
+                return Listed::NotFound;
+            const int from = rest.startsWith(" => ") ? 4 : 0;
+            const int end = addressAt(rest, from);
+            if (end < 0 || (from == 0 && end != 0) || (from > 0 && end == from))
+                return Listed::Absent;
+            path = from > 0 ? rest.mid(from, end - from) : QByteArray(libraryName);
+            return Listed::Path;
+        }
+        const int next = list.indexOf('\n', at);
+        if (next < 0)
+            break;
+        at = next + 1;
+    }
+    return Listed::Absent;
+}
+
+// The loader refuses a file it found with "cardreader-tool: error while
+// loading shared libraries: PATH: REASON"; PATH ends in our name when the
+// file is ours.
+bool refusedPath(const QByteArray &err, QByteArray &path, QByteArray &reason)
+{
+    const QByteArray prefix = QByteArray(windowName) + ": error while loading shared libraries: ";
+    int start = 0;
+    if (!err.startsWith(prefix)) {
+        start = err.indexOf('\n' + prefix);
+        if (start < 0)
+            return false;
+        ++start;
+    }
+    start += prefix.size();
+    const int end = err.indexOf('\n', start);
+    const QByteArray message = err.mid(start, end < 0 ? -1 : end - start);
+    const QByteArray ours = QByteArray(libraryName) + ": ";
+    for (int at = message.indexOf(ours); at >= 0; at = message.indexOf(ours, at + 1)) {
+        if (at == 0 || message[at - 1] == '/') {
+            path = message.left(at + ours.size() - 2);
+            reason = message.mid(at + ours.size());
+            return true;
+        }
+    }
+    return false;
+}
+
+LibraryIdentity loadersChoice(const QByteArray &window)
+{
+    const QByteArray windowDirectory = window.left(std::max(int(window.lastIndexOf('/')), 1));
+    const LoaderAnswer answer = askLoader(window);
+    const QString asked = "the loader, as for " + printable(window);
+    QString failure = answer.failure;
+    QByteArray path;
+    QByteArray reason;
+    Verdict verdict;
+    if (failure.isEmpty() && WIFEXITED(answer.status) && WEXITSTATUS(answer.status) == 0) {
+        switch (listedPath(answer.out, path)) {
+        case Listed::Path: {
+            LibraryIdentity found = examine(absolute(path), verdict);
+            found.foundBy = asked;
+            return found;
+        }
+        case Listed::NotFound: {
+            // A file it passed over says why, as it does not.
+            LibraryIdentity passedOver = ownSearch(windowDirectory);
+            if (passedOver.unusable.isEmpty() || passedOver.path.isEmpty()) {
+                if (passedOver.fd >= 0)
+                    ::close(passedOver.fd);
+                passedOver = LibraryIdentity();
+                passedOver.unusable = QStringLiteral("no libVrkReaderClient.so where the loader "
+                                                     "looks for the window");
+            }
+            passedOver.foundBy = asked;
+            return passedOver;
+        }
+        case Listed::Absent:
+            failure = QStringLiteral("it lists no libVrkReaderClient.so, which an object loaded "
+                                     "ahead of it (LD_PRELOAD) may have answered to");
+        }
+    } else if (failure.isEmpty() && refusedPath(answer.err, path, reason)) {
+        LibraryIdentity refused = examine(absolute(path), verdict);
+        if (refused.unusable.isEmpty())
+            refused.unusable = "the loader refuses it: " + printable(reason);
+        refused.foundBy = asked;
+        return refused;
+    } else if (failure.isEmpty()) {
+        const int end = answer.err.indexOf('\n');
+        failure = WIFEXITED(answer.status)
+            ? QStringLiteral("it ended with status %1").arg(WEXITSTATUS(answer.status))
+            : QStringLiteral("it ended by signal %1").arg(WTERMSIG(answer.status));
+        if (!answer.err.isEmpty())
+            failure += ": " + printable(answer.err.left(end));
+    }
+    LibraryIdentity own = ownSearch(windowDirectory);
+    own.foundBy = "cardreader-cli's own search, as the loader could not be asked: " + failure;
+    return own;
+}
+
+// Asked of the loader in this process, which has the window's preloads:
+// cardreader-cli itself defines no reader function.
+void notePreloaded(LibraryIdentity &identity)
+{
+    for (int i = 0; i < readerFunctionCount; ++i) {
+        const void *address = dlsym(RTLD_DEFAULT, readerFunctionNames[i]);
+        if (!address)
+            continue;
+        identity.preloadedFunctions |= 1u << i;
+        Dl_info info;
+        if (dladdr(address, &info) && info.dli_fname
+            && !identity.preloaded.contains(info.dli_fname))
+            identity.preloaded << QByteArray(info.dli_fname);
+    }
+}
+
+} // namespace
+
+LibraryIdentity findLibrary(const QByteArray &libraryOption)
+{
+    return findLibrary(libraryOption, programDirectory() + '/' + windowName);
+}
+
+LibraryIdentity findLibrary(const QByteArray &libraryOption, const QByteArray &window)
+{
+    Verdict verdict;
+    LibraryIdentity identity = libraryOption.isEmpty() ? loadersChoice(window)
+                                                       : examine(absolute(libraryOption), verdict);
+    notePreloaded(identity);
+    return identity;
+}
+
+void readLibraryElf(LibraryIdentity &identity)
 {
     struct stat status;
     if (identity.fd < 0 || ::fstat(identity.fd, &status) != 0)
@@ -587,5 +880,13 @@ void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &sto
         else if (ident[EI_CLASS] == ELFCLASS32)
             ElfReader<Elf32_Ehdr, Elf32_Shdr, Elf32_Sym, Elf32_Dyn>(file, block, identity).read();
     }
-    hash(file, block, identity, stop);
+}
+
+void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
+{
+    readLibraryElf(identity);
+    if (identity.size < 0)
+        return;
+    std::vector<unsigned char> block(blockSize);
+    hash(FileBytes(identity.fd, quint64(identity.size)), block, identity, stop);
 }

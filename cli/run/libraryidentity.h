@@ -2,6 +2,7 @@
 #define CLI_LIBRARYIDENTITY_H
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,8 @@ QStringList readerFunctions(unsigned exported, bool present);
 struct LibraryIdentity
 {
     QByteArray path;        // absolute, as bytes (file names need not be UTF-8); empty: none found
+    QString foundBy;        // how path was chosen, for people: the loader, or cardreader-cli's own
+                            // search and why the loader could not be asked; empty for --library
     int fd = -1;            // open O_RDONLY on that file, kept for the whole run; also open on a
                             // file the loader would refuse, so that it can still be described
     QString unusable;       // set when the loader could not load it, said as people say it:
@@ -31,6 +34,11 @@ struct LibraryIdentity
     bool exportsKnown = false;  // false: no .dynsym, or one past the bounds
     unsigned exported = 0;  // bit i: readerFunctionNames[i] is a defined global or weak FUNC or
                             // IFUNC symbol in .dynsym
+    // Objects loaded ahead of every program's own libraries (LD_PRELOAD,
+    // /etc/ld.so.preload) that define reader functions: a program linked
+    // with the library calls theirs in its place.
+    QList<QByteArray> preloaded;    // their paths, as the loader names them
+    unsigned preloadedFunctions = 0;  // bit i: readerFunctionNames[i] is one of those
 };
 
 #endif
