@@ -477,17 +477,25 @@ void tst_Cli::timeLimit_data()
     QTest::addColumn<bool>("json");
     QTest::addColumn<QString>("summaryHead");  // a pattern: the rounds, and how the run ended
     QTest::addColumn<bool>("timeUp");
+    QTest::addColumn<int>("callMs");
 
     const QStringList unbounded{"--duration", "2s", "card-number"};
     QTest::newRow("the time ends a run of rounds without number")
-        << unbounded << false << "^summary of [0-9]+ round\\(s\\), time up after 2s:$" << true;
-    QTest::newRow("the same for programs") << unbounded << true << "" << true;
+        << unbounded << false << "^summary of [0-9]+ round\\(s\\), time up after 2s:$" << true
+        << 20;
+    QTest::newRow("the same for programs") << unbounded << true << "" << true << 20;
     QTest::newRow("the time ends counted rounds")
         << QStringList{"--repeat", "100000", "--pause", "10", "--duration", "2s", "card-number"}
-        << false << "^summary of [0-9]+ round\\(s\\) of 100000, time up after 2s:$" << true;
+        << false << "^summary of [0-9]+ round\\(s\\) of 100000, time up after 2s:$" << true << 20;
     QTest::newRow("the rounds end first")
         << QStringList{"--repeat", "3", "--duration", "1h", "card-number"} << false
-        << "^summary of 3 round\\(s\\):$" << false;
+        << "^summary of 3 round\\(s\\):$" << false << 20;
+    QTest::newRow("the last round done as the time ran out")
+        << QStringList{"--repeat", "1", "--duration", "1s", "card-number"} << false
+        << "^summary of 1 round\\(s\\):$" << false << 1500;
+    QTest::newRow("nothing to call over and over: one round")
+        << QStringList{"--duration", "3s", "library"} << false << "^summary of 1 round\\(s\\):$"
+        << false << 20;
 }
 
 // A burn-in that the time ends ends with its summary, never before its time,
@@ -498,8 +506,9 @@ void tst_Cli::timeLimit()
     QFETCH(bool, json);
     QFETCH(QString, summaryHead);
     QFETCH(bool, timeUp);
+    QFETCH(int, callMs);
 
-    write("script.txt", "VRK_ReadCarNo 0 \"1\" delay=20\n");
+    write("script.txt", "VRK_ReadCarNo 0 \"1\" delay=" + QByteArray::number(callMs) + '\n');
     ChildProcess cli(directory->path());
     long long elapsedMs = 0;
     if (json) {
@@ -543,26 +552,30 @@ void tst_Cli::progressOnlyOnATerminal_data()
 {
     QTest::addColumn<bool>("terminal");       // standard error
     QTest::addColumn<bool>("outputThereToo"); // standard output on the same terminal
+    QTest::addColumn<bool>("interrupted");    // by Ctrl-C; else the rounds end it
 
-    QTest::newRow("on a terminal, cleared before every other line") << true << true;
-    QTest::newRow("on a terminal, the output elsewhere: cleared at the end") << true << false;
-    QTest::newRow("never in a pipe") << false << false;
+    QTest::newRow("on a terminal, cleared before every other line") << true << true << true;
+    QTest::newRow("on a terminal, the output elsewhere: cleared at the end")
+        << true << false << false;
+    QTest::newRow("never in a pipe") << false << false << true;
 }
 
-// A burn-in with failures, stopped by Ctrl-C: on a terminal its progress is
-// drawn in place, at most ten times a second, and no line is written after
-// it on the same row, whichever process writes it.
+// A burn-in with failures: on a terminal its progress is drawn in place, at
+// most ten times a second, and no line is written after it on the same row,
+// whichever process writes it, nor is it left behind.
 void tst_Cli::progressOnlyOnATerminal()
 {
     QFETCH(bool, terminal);
     QFETCH(bool, outputThereToo);
+    QFETCH(bool, interrupted);
 
     QByteArray script;
     for (int i = 0; i < 10; ++i)
         script += "VRK_ReadCarNo 0 \"1\" delay=20\nVRK_ReadCarNo -1 delay=20\n";
     write("script.txt", script + "VRK_ReadCarNo 0 \"1\" delay=20\n");
-    const QStringList arguments = command({"--repeat", "1000", "card-number"});
-    const int stopAtMs = 1500;
+    const QStringList arguments =
+        command({"--repeat", interrupted ? "1000" : "40", "card-number"});
+    const int stopAtMs = interrupted ? 1500 : 60000;
     QByteArray shown;  // on the terminal, or in the pipe
     int exitCode = -1;
     QElapsedTimer timer;
@@ -591,13 +604,13 @@ void tst_Cli::progressOnlyOnATerminal()
             execvp(argv[0], argv.data());
             _exit(127);
         }
-        bool interrupted = false;
+        bool stopped = false;
         for (;;) {
             pollfd ready = {master, POLLIN, 0};
             poll(&ready, 1, 50);
-            if (!interrupted && timer.elapsed() >= stopAtMs) {
+            if (!stopped && timer.elapsed() >= stopAtMs) {
                 kill(pid, SIGINT);
-                interrupted = true;
+                stopped = true;
             }
             if (!ready.revents)
                 continue;
@@ -621,10 +634,10 @@ void tst_Cli::progressOnlyOnATerminal()
         exitCode = cli.exitCode;
     }
     const qint64 elapsedMs = timer.elapsed();
-    QCOMPARE(exitCode, 130);
+    QCOMPARE(exitCode, interrupted ? 130 : 1);
 
     const QRegularExpression progress(
-        "\r\x1b\\[K[0-9]+/1000 rounds  0:00:0[0-9]  [0-9.]+ calls/s  [0-9]+ failed  0 findings  "
+        "\r\x1b\\[K[0-9]+/[0-9]+ rounds  0:00:0[0-9]  [0-9.]+ calls/s  [0-9]+ failed  0 findings  "
         "ETA [0-9]+:[0-9]{2}:[0-9]{2}");
     const int drawn = int(shown.count("rounds  0:00:"));
     QCOMPARE(QString::fromUtf8(shown).contains(progress), terminal);
@@ -632,7 +645,6 @@ void tst_Cli::progressOnlyOnATerminal()
                                                           .arg(drawn).arg(elapsedMs)));
     const QStringList screen = onScreen(shown);
     const QString notice = "cardreader-cli: stopping after the current call; Ctrl-C again stops now";
-    QVERIFY2(screen.contains(notice), qPrintable(screen.join('\n')));
     QVERIFY2(screen.filter("rounds").isEmpty(), qPrintable(screen.join('\n')));
     if (outputThereToo) {
         const QStringList failures = screen.filter("(VRK_ReadCarNo): failed");
@@ -642,9 +654,14 @@ void tst_Cli::progressOnlyOnATerminal()
                      qPrintable(line));
         QVERIFY2(screen.filter(QRegularExpression("^summary of [0-9]+ round")).size() == 1,
                  qPrintable(screen.join('\n')));
-    } else {
-        QCOMPARE(screen, (QStringList{notice, QString()}));
     }
+    QStringList said;
+    if (interrupted)
+        said << notice;
+    if (outputThereToo)
+        QVERIFY2(screen.contains(notice), qPrintable(screen.join('\n')));
+    else
+        QCOMPARE(screen, said << QString());
 }
 
 void tst_Cli::interrupts_data()
@@ -1184,6 +1201,14 @@ void tst_Cli::metricsMatchTheRun()
     QCOMPARE(values.value("cardreader_rounds_total{device=\"21\",region=\"3502\"}"),
              summary.value("rounds").toDouble());
     QCOMPARE(values.value("cardreader_run_finished"), 1.0);
+    // When it started and ended, and how long it took, as its summary says.
+    const auto time = [&](const char *key) {
+        return QDateTime::fromString(summary.value(key).toString(), Qt::ISODate).toMSecsSinceEpoch();
+    };
+    QCOMPARE(qRound64(values.value("cardreader_run_start_time_seconds") * 1000), time("start_time"));
+    QCOMPARE(qRound64(values.value("cardreader_run_end_time_seconds") * 1000), time("end_time"));
+    QCOMPARE(qRound64(values.value("cardreader_run_elapsed_seconds") * 1000),
+             qint64(summary.value("elapsed_ms").toDouble()));
     // The library as the summary names it, its path read back as a label is.
     const QJsonObject named = summary.value("library").toObject();
     QVERIFY(text.contains("sha256=\"" + named.value("sha256").toString().toLatin1() + '"'));

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -261,6 +262,58 @@ private slots:
         r.summary.exitStatus = exitStatus;
         const QString html = QString::fromUtf8(htmlReport(r.done()));
         QVERIFY2(html.contains("<header class=\"verdict " + verdict + "\">"), qPrintable(html.left(2000)));
+    }
+
+    void timesAndRounds_data()
+    {
+        QTest::addColumn<int>("roundsAsked");  // 0: the time limit alone was to end the run
+        QTest::addColumn<bool>("timeUp");
+        QTest::addColumn<QString>("rounds");   // as both reports give them
+
+        QTest::newRow("counted rounds") << 500 << false << "57 of 500";
+        QTest::newRow("rounds that the time ended") << 0 << true << "57";
+    }
+
+    // When the run started and ended and how long it took, by the clock that
+    // no clock change moves, and how many rounds it made of how many.
+    void timesAndRounds()
+    {
+        QFETCH(int, roundsAsked);
+        QFETCH(bool, timeUp);
+        QFETCH(QString, rounds);
+
+        Run r;
+        r.calls("ss");
+        RunSummary &summary = r.summary;
+        summary.rounds = 57;
+        summary.roundsAsked = roundsAsked;
+        summary.timeLimitMs = timeUp ? 8 * 3600 * 1000 : 0;
+        summary.timeUp = timeUp;
+        summary.startTimeMs = 1700000000000;
+        summary.endTimeMs = summary.startTimeMs + 8 * 3600 * 1000 + 1500;
+        summary.elapsedMs = 8 * 3600 * 1000 + 1234;
+        const QString timeLimit = timeUp ? QStringLiteral(", time up after 8h") : QString();
+
+        QMap<QString, QString> properties;
+        QXmlStreamReader xml(junitReport(r.done()));
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement
+                && xml.name() == QLatin1String("property"))
+                properties.insert(xml.attributes().value("name").toString(),
+                                  xml.attributes().value("value").toString());
+        }
+        QCOMPARE(properties.value("started"), localTime(summary.startTimeMs));
+        QCOMPARE(properties.value("ended"), localTime(summary.endTimeMs));
+        QCOMPARE(properties.value("elapsed_seconds"), QStringLiteral("28801.234"));
+        QCOMPARE(properties.value("rounds"), rounds);
+        QCOMPARE(properties.value("time_limit"), timeUp ? QStringLiteral("8h, time up") : QString());
+
+        const QString html = QString::fromUtf8(htmlReport(r.done()));
+        for (const QString &fact : {"Started</dt><dd>" + localTime(summary.startTimeMs),
+                                    "Ended</dt><dd>" + localTime(summary.endTimeMs),
+                                    QStringLiteral("Elapsed</dt><dd>8:00:01.234"),
+                                    "Rounds</dt><dd>" + rounds + timeLimit})
+            QVERIFY2(html.contains("<dt>" + fact + "</dd>"), qPrintable(fact));
     }
 
     void notesKeepTheFirst()
