@@ -19,8 +19,9 @@
 // the library's identity from the file before any of its code runs, turns
 // Ctrl-C, SIGTERM and SIGHUP into a stop after the current call (a second
 // one stops it now), names a signal that came from the library instead,
-// stops a call that overruns the watchdog, names the call the calling
-// process was in when it ended, writes the metrics, ends whatever processes
+// stops a call that overruns the watchdog, ends the run once its time is
+// up, shows a burn-in's progress, names the call the calling process was in
+// when it ended, writes the metrics, ends whatever processes
 // the library left behind, and closes the run with its summary and the exit
 // status that keeps the worst news. Nothing the library can write decides
 // which file it reports or how the calling process ended.
