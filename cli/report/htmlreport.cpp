@@ -178,6 +178,8 @@ QString facts(const RunSummary &summary)
         rounds += ", time up after " + durationText(summary.timeLimitMs);
     if (summary.stoppedBy)
         rounds += ", stopped by " + escaped(signalName(summary.stoppedBy));
+    if (!summary.stoppedCall.isEmpty())
+        rounds += " during " + escaped(stoppedCallText(summary));
     if (!summary.ending.isEmpty())
         rounds += ", ended early: " + escaped(summary.ending);
     fact(out, "Rounds", rounds);

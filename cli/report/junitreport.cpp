@@ -242,8 +242,11 @@ QByteArray junitReport(const RunSummary &summary)
 
     if (summary.stoppedBy) {
         xml.writeTextElement("system-err",
-                             QStringLiteral("Stopped by %1 after %2 rounds.\n")
-                                 .arg(signalName(summary.stoppedBy), roundsOf(summary)));
+                             QStringLiteral("Stopped by %1 after %2 rounds%3.\n")
+                                 .arg(signalName(summary.stoppedBy), roundsOf(summary),
+                                      summary.stoppedCall.isEmpty()
+                                          ? QString()
+                                          : " during " + markupSafe(stoppedCallText(summary))));
     }
     xml.writeEndElement();
     xml.writeEndElement();

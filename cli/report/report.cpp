@@ -71,6 +71,8 @@ QString status(const CallRecord &call)
         return QStringLiteral("outside any call");
     if (!call.called)
         return QStringLiteral("not called");
+    if (call.stopped)
+        return QStringLiteral("stopped by the operator");
     if (!call.returned)
         return QStringLiteral("did not return");
     return call.ok() ? QStringLiteral("ok") : QStringLiteral("failed with %1").arg(call.result);
@@ -254,7 +256,9 @@ QByteArray jsonLine(const CallRecord &call, bool showPin)
         object.insert("stderr_bytes", call.standardError.size);
     object.insert("duration_ms", microsecondsRounded(call.milliseconds));
     object.insert("findings", QJsonArray::fromStringList(call.findings));
-    if (!call.outside)
+    if (call.stopped)
+        object.insert("outcome", QStringLiteral("stopped"));
+    else if (!call.outside)
         object.insert("outcome", QString::fromLatin1(outcomeNames[call.outcome()]));
     if (call.compared)
         object.insert("expected", expectedJson(call, showPin));
@@ -345,6 +349,12 @@ QString durationText(long long milliseconds)
     return out.isEmpty() ? QStringLiteral("0s") : out;
 }
 
+QString stoppedCallText(const RunSummary &summary)
+{
+    return summary.stoppedCall
+        + QString::asprintf(", stopped by the operator after %.3f ms", summary.stoppedCallMs);
+}
+
 QString summaryTable(const RunSummary &summary)
 {
     QString out = QStringLiteral("summary of %1 round(s)").arg(summary.rounds);
@@ -355,6 +365,8 @@ QString summaryTable(const RunSummary &summary)
         out += ", time up after " + durationText(summary.timeLimitMs);
     if (summary.stoppedBy)
         out += ", stopped by " + signalName(summary.stoppedBy);
+    if (!summary.stoppedCall.isEmpty())
+        out += " during " + stoppedCallText(summary);
     if (!summary.ending.isEmpty())
         out += ", ended early: " + summary.ending;
     if (summary.stoppedInRound)
@@ -423,6 +435,10 @@ QByteArray summaryJson(const RunSummary &summary)
     result.insert("elapsed_ms", double(summary.elapsedMs));
     if (summary.stoppedBy)
         result.insert("stopped_by", signalName(summary.stoppedBy));
+    if (!summary.stoppedCall.isEmpty()) {
+        result.insert("stopped_call", summary.stoppedCall);
+        result.insert("stopped_call_ms", microsecondsRounded(summary.stoppedCallMs));
+    }
     if (!summary.ending.isEmpty())
         result.insert("ended_early", summary.ending);
     if (summary.stoppedInRound)

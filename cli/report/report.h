@@ -39,6 +39,8 @@ struct RunSummary
     int stoppedBy = 0;        // the signal that stopped the run, or 0
     int stoppedInRound = 0;   // the round it cut short, or 0
     QString ending;           // what ended the run early, if anything else did
+    QString stoppedCall;      // the call the operator stopped, which counts in no figure
+    double stoppedCallMs = 0; // how long it had run
     QStringList findings;     // what the library did that no call's report shows
     RunState::Usage atStart;
     RunState::Usage atEnd;
@@ -73,6 +75,10 @@ QString durationText(long long milliseconds);
 
 // What an exit status of cardreader-cli means, in a few words.
 QString exitStatusMeaning(int status);
+
+// The call the operator stopped, with how long it had run: shown apart,
+// as it counts in no figure.
+QString stoppedCallText(const RunSummary &summary);
 
 QString summaryTable(const RunSummary &summary);
 QByteArray summaryJson(const RunSummary &summary);

@@ -58,6 +58,7 @@ struct CallRecord
     bool called = false;
     bool outside = false;   // a record of what happened outside any call
     bool returned = false;  // false after a crash, an exit or the watchdog
+    bool stopped = false;   // the operator stopped it before it returned: no breach
     int result = 0;
     QVarLengthArray<Value, 13> values;
     QVarLengthArray<Number, 1> outputs;

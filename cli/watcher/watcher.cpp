@@ -448,15 +448,14 @@ bool Watcher::reportLostCall(int how)
     call.milliseconds = inCall ? (monotonicNs() - state.callStartNs) / 1e6 : 0;
     const QString who = inCall ? QString::fromUtf8(function)
                                : QStringLiteral("the library, outside any call,");
-    QString ending;
     // The operator's stop may end the calling process itself, through a
-    // handler of the library's own: that is no breach of its contract.
+    // handler of the library's own: that is no breach of its contract. The
+    // call counts in no figure, as it never ended: its time is shown apart.
     const bool stopped = m_stoppedNow
         || (m_stopSignal && !m_timedOut
             && (WIFEXITED(how) || (WIFSIGNALED(how) && WTERMSIG(how) == m_stopSignal)));
     if (stopped)
-        ending = inCall ? who + " was stopped before it returned"
-                        : "the calling process was stopped between calls";
+        call.stopped = inCall;
     else if (m_timedOut)
         call.findings << who + " did not return within " + seconds(m_timedOutMs) + " s";
     else if (WIFEXITED(how))
@@ -465,11 +464,16 @@ bool Watcher::reportLostCall(int how)
     else if (WIFSIGNALED(how))
         call.findings << who + " crashed: " + signalName(WTERMSIG(how));
     m_strayOutput.takeAfterEnd(call.standardOutput, call.standardError);
-    recordCall(call);
+    if (call.stopped) {
+        m_stoppedCall = QString::fromUtf8(operation) + " (" + who + ')';
+        m_stoppedCallMs = call.milliseconds;
+    } else {
+        recordCall(call);
+    }
     if (call.called || !call.findings.isEmpty() || call.standardError.size > 0)
         m_output.write(m_options.json ? jsonLine(call, m_options.showPin)
                                       : describe(call, m_options.showPin).toUtf8());
-    m_ending = ending.isEmpty() ? call.findings.value(0) : ending;
+    m_ending = call.findings.value(0);
     return !call.findings.isEmpty();
 }
 
@@ -484,6 +488,8 @@ RunSummary Watcher::summaryOfRun() const
     summary.timeUp = m_timeUp && (summary.roundsAsked == 0 || summary.rounds < summary.roundsAsked);
     summary.stoppedBy = m_stopSignal;
     summary.ending = m_ending;
+    summary.stoppedCall = m_stoppedCall;
+    summary.stoppedCallMs = m_stoppedCallMs;
     summary.findings = m_findings;
     if (state.roundStarted > state.roundsDone)
         summary.stoppedInRound = state.roundStarted;

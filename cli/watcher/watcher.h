@@ -81,6 +81,8 @@ private:
     unsigned m_metricsChanges = ~0u;
     struct stat m_atStart;        // the library file before its code ran
     QString m_ending;
+    QString m_stoppedCall;
+    double m_stoppedCallMs = 0;
     QStringList m_findings;
 };
 
