@@ -348,14 +348,18 @@ private slots:
 
         const LibraryIdentity asked = findLibrary(QByteArray(), root + "/app/cardreader-tool");
         ::close(asked.fd);
-        if (qstrlen(EMULATOR) > 0 && !asked.foundBy.startsWith("the loader"))
+        // An emulated machine's loader cannot be started from its programs:
+        // cardreader-cli's own search answers, where it knows the way.
+        const bool emulated = qstrlen(EMULATOR) > 0 && !asked.foundBy.startsWith("the loader");
+        if (emulated && !ownSearchAgrees)
             QSKIP("the loader of an emulated machine cannot be started from its programs");
-        QCOMPARE(asked.foundBy, "the loader, as for " + dir.filePath("app/cardreader-tool"));
+        if (!emulated)
+            QCOMPARE(asked.foundBy, "the loader, as for " + dir.filePath("app/cardreader-tool"));
         QCOMPARE(asked.path, chosen.isEmpty() ? chosen : root + '/' + chosen);
         QVERIFY2(unusable.isEmpty() ? asked.unusable.isEmpty()
                                     : asked.unusable.startsWith(unusable),
                  qPrintable(asked.unusable));
-        if (ownSearchAgrees) {
+        if (ownSearchAgrees && !emulated) {
             const LibraryIdentity own = findLibrary(QByteArray(), root + "/app/absent");
             ::close(own.fd);
             QVERIFY(own.foundBy.startsWith("cardreader-cli's own search"));
