@@ -150,15 +150,46 @@ QString outputPath(const QCommandLineParser &parser, int argc, char **argv, cons
     return QFileInfo(value).absoluteFilePath();
 }
 
+// A file as the system knows it, whatever path leads there: its device and
+// inode, or for one not made yet, its folder's and its name. A link to the
+// file or to a folder on the way, "..", another spelling: one file.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    QByteArray name;
+
+    bool operator==(const FileIdentity &other) const
+    {
+        return device == other.device && inode == other.inode && name == other.name;
+    }
+};
+
+FileIdentity identityOf(const QByteArray &path)
+{
+    FileIdentity identity;
+    struct stat status;
+    if (stat(path.constData(), &status) == 0) {
+        identity.device = status.st_dev;
+        identity.inode = status.st_ino;
+        return identity;
+    }
+    const int slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    identity.name = path.mid(slash + 1);
+    if (stat(folder.constData(), &status) == 0) {
+        identity.device = status.st_dev;
+        identity.inode = status.st_ino;
+    } else {
+        identity.name = QFile::encodeName(
+            QDir::cleanPath(QFileInfo(QFile::decodeName(path)).absoluteFilePath()));
+    }
+    return identity;
+}
+
 bool sameFile(const QByteArray &a, const QByteArray &b)
 {
-    struct stat first, second;
-    if (stat(a.constData(), &first) == 0 && stat(b.constData(), &second) == 0)
-        return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-    const auto absolute = [](const QByteArray &path) {
-        return QDir::cleanPath(QFileInfo(QFile::decodeName(path)).absoluteFilePath());
-    };
-    return absolute(a) == absolute(b);
+    return identityOf(a) == identityOf(b);
 }
 
 // A report that cannot be written would be found missing only after a
@@ -310,6 +341,13 @@ QString clashingFiles(const Options &options, const QByteArray &libraryPath)
         read << Named{"--expect", options.expectPath};
     if (!libraryPath.isEmpty())
         read << Named{"the reader library", libraryPath};
+    // The files the simulated reader reads or writes in the calling process.
+    for (const char *variable : {"VRK_SIM_SCRIPT", "VRK_SIM_RECORD", "VRK_SIM_LOG",
+                                 "VRK_SIM_MAKER_LIBRARY"}) {
+        const QByteArray path = qgetenv(variable);
+        if (!path.isEmpty())
+            read << Named{QString::fromLatin1(variable), path};
+    }
     for (int i = 0; i < written.size(); ++i) {
         for (int j = i + 1; j < written.size(); ++j) {
             if (sameFile(written[i].path, written[j].path))

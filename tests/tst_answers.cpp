@@ -312,6 +312,10 @@ void tst_Answers::refusedBeforeAnyCall_data()
     const QByteArray good("VRK_ReadCarNo 0 \"SIM350000001\"\n");
     QTest::newRow("both reports one file")
         << good << QStringList{"--junit", "run.txt", "--html", "./run.txt"} << "same file";
+    QTest::newRow("both reports one file, one through a link to its folder")
+        << good << QStringList{"--junit", "dl/run.txt", "--html", "run.txt"} << "same file";
+    QTest::newRow("a report over the simulated reader's call log")
+        << good << QStringList{"--html", "calls.log"} << "--html names the file of VRK_SIM_LOG";
     QTest::newRow("a report over the expected answers")
         << good << QStringList{"--expect", "expected.txt", "--junit", "expected.txt"}
         << "--junit names the file of --expect";
@@ -341,8 +345,9 @@ void tst_Answers::refusedBeforeAnyCall()
         write("expected.txt", expected);
     }
     QVERIFY(QFile::copy(QFileInfo(QStringLiteral(MAKER)).absoluteFilePath(), path("copy.so")));
+    QVERIFY(QFile::link(directory->path(), path("dl")));
     for (QString &argument : arguments) {
-        if (argument.endsWith(".txt") || argument.endsWith(".so"))
+        if (argument.endsWith(".txt") || argument.endsWith(".so") || argument.endsWith(".log"))
             argument = path(argument);
     }
     const ChildProcess cli = run(arguments << "card-number", {{"VRK_SIM_LOG", path("calls.log")}});
