@@ -698,6 +698,9 @@ void tst_Cli::interrupts_data()
         << QStringList{"--repeat", "3", "card-number", "bank-chip"} << QList<int>{300} << SIGINT
         << "summary of 0 round(s) of 3, stopped by Ctrl-C (SIGINT) (round 1 cut short)" << 1
         << 130;
+    QTest::newRow("two Ctrl-C 3 ms apart in a pause stop it cleanly")
+        << quick << QStringList{"--repeat", "3", "--pause", "10000", "card-number"}
+        << QList<int>{500, 503} << SIGINT << "summary of 1 round(s) of 3" << 1 << 130;
     QTest::newRow("a pause is cut short")
         << quick << QStringList{"--repeat", "3", "--pause", "10000", "card-number"}
         << QList<int>{500} << SIGINT << "summary of 1 round(s) of 3" << 1 << 130;
