@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The fleet report: one row per terminal from what cardreader-cli --json
-printed there (HOST.jsonl), its exit status (HOST.status) and what the
-playbook had to say about it (HOST.note), gathered into one folder. A
-terminal with none of these was not reached.
+printed there (HOST.jsonl), its exit status (HOST.status), what it said on
+standard error (HOST.stderr) and what the playbook had to say about it
+(HOST.note), gathered into one folder. A terminal with none of these was
+not reached.
 
     report.py FOLDER HOST...
 
@@ -39,9 +40,18 @@ def outcome(row):
     return next((shown for number, shown in counts if number > 0), "ok")
 
 
-def summarised(summary, operations):
+def texts(summary, name):
+    value = summary.get(name, [])
+    if not isinstance(value, list) or not all(isinstance(text, str) for text in value):
+        raise ValueError('"%s" is not a list of texts' % name)
+    return value
+
+
+def summarised(summary, operations, functions, findings):
     """The library's SHA-256 from a summary, its operations put in
-    operations; ValueError says what in it is not as cardreader-cli writes."""
+    operations and the run's own findings in findings; functions holds the
+    functions each operation called, from the calls' lines. ValueError says
+    what in it is not as cardreader-cli writes."""
     if not isinstance(summary, dict):
         raise ValueError("a summary that is not an object")
     library = summary.get("library", {})
@@ -53,13 +63,22 @@ def summarised(summary, operations):
     rows = summary.get("operations", [])
     if not isinstance(rows, list) or not all(isinstance(row, dict) for row in rows):
         raise ValueError('"operations" is not a list of objects')
+    # Answers with nothing to be compared with match nothing: "ok" there
+    # would read as checked.
+    uncompared = set(texts(summary, "not_compared"))
+    # A breach of the run's own (output at load, a signal from outside any
+    # call, the library file changed) is in no operation's row.
+    own = ["contract: " + text for text in texts(summary, "findings")]
     found = {}
     for row in rows:
         name = row.get("operation")
         if not isinstance(name, str) or not name.isprintable() or name in FIELDS + ["note", ""]:
             raise ValueError('an operation row without a usable "operation"')
         found[name] = outcome(row)
+        if found[name] == "ok" and functions.get(name) and functions[name] <= uncompared:
+            found[name] = "not compared"
     operations.update(found)
+    findings.extend(own)
     return sha256
 
 
@@ -82,7 +101,8 @@ def terminal(folder, host):
     status = read(folder, host, "status", problems)
     lines = read(folder, host, "jsonl", problems)
     note = read(folder, host, "note", problems)
-    if status is None and lines is None and note is None and not problems:
+    said = read(folder, host, "stderr", problems)
+    if status is None and lines is None and note is None and said is None and not problems:
         return {"host": host, "reached": "unreachable"}, {}
     fields = {"host": host, "reached": "yes", "library_sha256": ""}
     if note is not None:
@@ -92,7 +112,7 @@ def terminal(folder, host):
             fields["exit_status"] = status.strip()
         else:
             problems.append(host + ".status: not an exit status")
-    operations = {}
+    operations, functions, findings = {}, {}, []
     summaries = 0
     for number, line in enumerate((lines or "").splitlines(), 1):
         where = "%s.jsonl line %d: " % (host, number)
@@ -106,7 +126,9 @@ def terminal(folder, host):
             # opened before any of the library's code ran.
             if "summary" in record:
                 summaries += 1
-                fields["library_sha256"] = summarised(record["summary"], operations)
+                fields["library_sha256"] = summarised(record["summary"], operations, functions, findings)
+            elif isinstance(record.get("operation"), str) and isinstance(record.get("function"), str):
+                functions.setdefault(record["operation"], set()).add(record["function"])
         except UnicodeEncodeError:
             problems.append(where + "not UTF-8")
         except RecursionError:
@@ -118,7 +140,10 @@ def terminal(folder, host):
     if lines is not None and status is None and note is None:
         problems.append("no " + host + ".status")
     if lines is not None and not summaries:
-        problems.append(host + ".jsonl: no summary, the run did not end")
+        # Its own last word is on standard error: a usage error, say.
+        reason = next((line.strip() for line in (said or "").splitlines() if line.strip()), "")
+        problems.append(host + ".jsonl: no summary, the run did not end" + (": " + reason if reason else ""))
+    problems += findings
     if problems:
         # One file can be wrong on every line: the first says what, and how
         # many more there are.
