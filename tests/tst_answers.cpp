@@ -31,6 +31,7 @@ private slots:
     void countedEverywhere();
     void reportsHoweverTheRunEnds_data();
     void reportsHoweverTheRunEnds();
+    void reportThatCannotBeWrittenSaidOnce();
 
 private:
     // stopAfterMs: SIGTERM then; outputPath: where standard output goes.
@@ -506,6 +507,27 @@ void tst_Answers::reportsHoweverTheRunEnds()
     QVERIFY2(page.contains(QRegularExpression(">" + rows.last().toObject().value("operation")
                                                   .toString() + "<.*>" + calls + "<")),
              qPrintable(calls));
+}
+
+// A report whose place became a folder during the run: said once, the
+// other report written with the exit status that says so.
+void tst_Answers::reportThatCannotBeWrittenSaidOnce()
+{
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    ChildProcess cli(directory->path());
+    QVERIFY(cli.start(command << CLI << "--repeat" << "3" << "--pause" << "300" << "--junit"
+                              << path("run.xml") << "--html" << path("run.html") << "card-number",
+                      {}));
+    QTest::qWait(150);
+    QVERIFY(QDir(directory->path()).mkdir("run.html"));
+    QVERIFY(cli.finish());
+    QCOMPARE(cli.exitCode, 4);
+    QCOMPARE(cli.err.count("cannot write the report"), 1);
+    QFile junit(path("run.xml"));
+    QVERIFY(junit.open(QIODevice::ReadOnly));
+    QVERIFY(junit.readAll().contains("value=\"4: "));
 }
 
 QTEST_MAIN(tst_Answers)
