@@ -359,6 +359,14 @@ private slots:
         QVERIFY2(unusable.isEmpty() ? asked.unusable.isEmpty()
                                     : asked.unusable.startsWith(unusable),
                  qPrintable(asked.unusable));
+        // The program linked as the window is, and to nothing else, which
+        // cardreader-cli has the loader list: the same answer.
+        QVERIFY(QFile::copy(LINKPROBE, dir.filePath("app/cardreader-linkprobe")));
+        const LibraryIdentity probed = findLibrary(QByteArray(), root + "/app/cardreader-linkprobe");
+        ::close(probed.fd);
+        QCOMPARE(probed.foundBy, asked.foundBy);
+        QCOMPARE(probed.path, asked.path);
+        QCOMPARE(probed.unusable, asked.unusable);
         if (ownSearchAgrees && !emulated) {
             const LibraryIdentity own = findLibrary(QByteArray(), root + "/app/absent");
             ::close(own.fd);
