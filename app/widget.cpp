@@ -1,6 +1,7 @@
 #include "widget.h"
 #include "ui_widget.h"
 
+#include "simulatedmark.h"
 #include "vrkreaderclient.h"
 
 #include <QMessageBox>
@@ -42,6 +43,10 @@ Widget::Widget(QWidget *parent)
     , ui(new Ui::Widget)
 {
     ui->setupUi(this);
+    // The simulated reader's answers are demo data: while it answers, the
+    // footer says that no terminal is being checked.
+    if (carriesSimulatedMark(reinterpret_cast<const void *>(&VRK_OpenDev)))
+        ui->label_3->setText(QStringLiteral("模拟读卡器 · 演示数据，未检查任何终端"));
 }
 
 Widget::~Widget()
