@@ -6,6 +6,7 @@
 #include "readertext.h"
 
 #include <QCommandLineParser>
+#include <QCryptographicHash>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -273,10 +274,17 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     if (parser.isSet("expect")) {
         options.expectPath = rawValue(argc, argv, "expect");
         std::string why;
+        const QString named =
+            "expected answers " + QString::fromStdString(quoted(options.expectPath.toStdString()));
         if (!options.expected.load(options.expectPath.toStdString(), why,
                                    Script::AsTheReaderGivesThem))
-            return "expected answers " + QString::fromStdString(quoted(options.expectPath.toStdString()))
-                + ' ' + QString::fromStdString(why);
+            return named + ' ' + QString::fromStdString(why);
+        // A run checked against nothing would pass as if it had been.
+        if (options.expected.isEmpty())
+            return named + " hold no answer, so nothing would be compared";
+        const std::string &content = options.expected.content();
+        options.expectSha256 = QCryptographicHash::hash(
+            QByteArray::fromRawData(content.data(), int(content.size())), QCryptographicHash::Sha256).toHex();
     }
     options.plausibility = !parser.isSet("no-plausibility");
     QString problem;

@@ -241,6 +241,15 @@ bool Script::next(const std::string &function, Answer &answer)
     return true;
 }
 
+bool Script::isEmpty() const
+{
+    for (const auto &lines : m_lines) {
+        if (!lines.empty())
+            return false;
+    }
+    return true;
+}
+
 bool Script::names(const std::string &function) const
 {
     const int index = indexOf(function);

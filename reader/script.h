@@ -62,6 +62,10 @@ public:
     // name it.
     bool next(const std::string &function, Answer &answer);
     bool names(const std::string &function) const;
+    // No line answers any function: a file of comments, or empty.
+    bool isEmpty() const;
+    // The file's bytes as they were read.
+    const std::string &content() const { return m_content; }
 
 private:
     static const std::size_t functions = 13;

@@ -6,7 +6,7 @@ test cases, its properties, and each test case with its results."""
 import json
 import sys
 
-from junitparser import Error, Failure, JUnitXml, TestSuite
+from junitparser import Error, Failure, JUnitXml, Skipped, TestSuite
 from junitparser.junitparser import SystemErr
 
 xml = JUnitXml.fromfile(sys.argv[1])
@@ -15,14 +15,14 @@ out = {"totals": {"tests": xml.tests, "failures": xml.failures, "errors": xml.er
        "suites": []}
 for suite in suites:
     written = {"tests": suite.tests, "failures": suite.failures, "errors": suite.errors,
-               "time": suite.time}
+               "skipped": suite.skipped, "time": suite.time}
     suite.update_statistics()
     out["suites"].append({
         "name": suite.name,
         "timestamp": suite.timestamp,
         "written": written,
         "recounted": {"tests": suite.tests, "failures": suite.failures, "errors": suite.errors,
-                      "time": suite.time},
+                      "skipped": suite.skipped, "time": suite.time},
         "properties": {p.name: p.value for p in suite.properties()},
         "system_err": [e.text for e in suite.iterchildren(SystemErr)],
         "cases": [{
@@ -30,7 +30,8 @@ for suite in suites:
             "classname": case.classname,
             "time": case.time,
             "results": [{"kind": "error" if isinstance(r, Error) else
-                         "failure" if isinstance(r, Failure) else "other",
+                         "failure" if isinstance(r, Failure) else
+                         "skipped" if isinstance(r, Skipped) else "other",
                          "type": r.type, "message": r.message, "text": r.text}
                         for r in case.result],
         } for case in suite],

@@ -25,6 +25,8 @@ private slots:
 
     void wrongAnswers_data();
     void wrongAnswers();
+    void verdicts_data();
+    void verdicts();
     void recordingCheckedAgainstItself();
     void refusedBeforeAnyCall_data();
     void refusedBeforeAnyCall();
@@ -260,6 +262,60 @@ void tst_Answers::wrongAnswers()
     QCOMPARE(cli.exitCode, exitCode);
 }
 
+void tst_Answers::verdicts_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("simulated");      // else the same answers from a maker's library
+    QTest::addColumn<QString>("status");      // the call's status word
+    QTest::addColumn<QString>("verdict");     // the last line
+    QTest::addColumn<int>("exitCode");
+
+    const QByteArray card("VRK_ReadCarNo 0 \"A1\"\n");
+    QTest::newRow("as expected, on a terminal") << card << card << false << "ok"
+        << "PASSED: 1 of 1 answers as expected" << 0;
+    QTest::newRow("as expected, on the simulated reader") << card << card << true << "ok"
+        << "PASSED on the simulated reader: no terminal was checked; 1 of 1 answers as expected"
+        << 0;
+    QTest::newRow("a difference") << card << QByteArray("VRK_ReadCarNo 0 \"A2\"\n") << false
+        << "differs" << "FAILED: 1 answer differs (card-number)" << 5;
+    QTest::newRow("an implausible answer")
+        << QByteArray("VRK_ICBankCard_ReadNO 0 \"6222021234567890129\"\n") << QByteArray()
+        << false << "implausible" << "FAILED: 1 implausible (bank-chip)" << 5;
+    QTest::newRow("nothing compared")
+        << card << QByteArray("VRK_IDCard_Read 0 \"A\"\n") << false << "ok"
+        << "NOT CHECKED: no answer was compared; not compared, as the expected answers name "
+           "none: VRK_ReadCarNo" << 0;
+}
+
+// A run closes with one line that a person can act on: the worst news, and
+// what the terminal was checked against, or that none was.
+void tst_Answers::verdicts()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, simulated);
+    QFETCH(QString, status);
+    QFETCH(QString, verdict);
+    QFETCH(int, exitCode);
+
+    write("script.txt", script);
+    QStringList arguments{"--no-open", script.startsWith("VRK_IC") ? "bank-chip" : "card-number"};
+    if (!expected.isEmpty()) {
+        write("expected.txt", expected);
+        arguments.prepend("--expect=" + path("expected.txt"));
+    }
+    // The maker's library here is the simulated reader without its mark, as
+    // a maker's build of it would be.
+    if (!simulated)
+        arguments.prepend("--library=" + QFileInfo(QStringLiteral(MAKER)).absoluteFilePath());
+    const ChildProcess cli = run(arguments, {{"VRK_SIM_SCRIPT", path("script.txt")}});
+    const QStringList lines = QString::fromUtf8(cli.out).trimmed().split('\n');
+    QVERIFY2(lines.first().contains("): " + status + ", "), qPrintable(lines.first()));
+    QCOMPARE(lines.last(), verdict);
+    QCOMPARE(cli.exitCode, exitCode);
+}
+
 // A session recorded from a reader replays and checks against its own
 // recording with no difference; one value edited in the replay gives
 // exactly one difference, named by its field.
@@ -298,6 +354,11 @@ void tst_Answers::refusedBeforeAnyCall_data()
     QTest::newRow("a malformed line, by its number")
         << QByteArray("VRK_ReadCarNo 0 \"A\"\nVRK_ReadCarNo 0 \"B\" colour=red\n") << expect
         << " line 2: ";
+    QTest::newRow("an empty file, against which nothing is compared")
+        << QByteArray("") << expect << "hold no answer, so nothing would be compared";
+    QTest::newRow("a recording's header alone")
+        << QByteArray("# cardreader simulated reader recording, made 2026-01-02T03:04:05Z with \"/x.so\"\n")
+        << expect << "hold no answer, so nothing would be compared";
     QTest::newRow("a FIFO, which would hold the run") << QByteArray("fifo") << expect
                                                       << "not a regular file";
     QTest::newRow("beyond 16 MiB") << QByteArray("large") << expect << "larger than 16 MiB";

@@ -1,6 +1,7 @@
 #include "junitreport.h"
 
 #include "markup.h"
+#include "verdict.h"
 
 #include "run/librarytext.h"
 
@@ -156,6 +157,12 @@ QByteArray junitReport(const RunSummary &summary)
     for (const Tally::Figures &f : summary.figures) {
         cases.push_back(operationCase(f, summary.notes));
         othersFail = othersFail || !cases.back().results.empty();
+        // Skipped, not passed: nothing said what its answers should be.
+        const QString function = printable(f.function);
+        if (cases.back().results.empty() && summary.notCompared.contains(function))
+            cases.back().results.push_back(
+                {"skipped", "not compared",
+                 "not compared: the expected answers name no answer for " + function, QString()});
     }
     const Case run = runCase(summary, othersFail);
     if (!run.results.empty())
@@ -163,12 +170,15 @@ QByteArray junitReport(const RunSummary &summary)
 
     int failures = 0;
     int errors = 0;
+    int skipped = 0;
     double milliseconds = 0;
     for (const Case &c : cases) {
         milliseconds += c.milliseconds;
         for (const Result &r : c.results) {
             if (qstrcmp(r.element, "error") == 0)
                 ++errors;
+            else if (qstrcmp(r.element, "skipped") == 0)
+                ++skipped;
             else
                 ++failures;
         }
@@ -193,7 +203,7 @@ QByteArray junitReport(const RunSummary &summary)
     xml.writeAttribute("tests", tests);
     xml.writeAttribute("failures", QString::number(failures));
     xml.writeAttribute("errors", QString::number(errors));
-    xml.writeAttribute("skipped", "0");
+    xml.writeAttribute("skipped", QString::number(skipped));
     xml.writeAttribute("time", seconds(milliseconds));
     // Local time without a zone, as the JUnit schema has it.
     xml.writeAttribute("timestamp", QDateTime::fromMSecsSinceEpoch(summary.startTimeMs)
@@ -205,11 +215,14 @@ QByteArray junitReport(const RunSummary &summary)
         property(xml, "library.size", QString::number(summary.library.size));
     property(xml, "library.sha256", QString::fromLatin1(summary.library.sha256));
     property(xml, "library.build_id", QString::fromLatin1(summary.library.buildId));
-    property(xml, "library.simulated_reader", summary.library.simulated.isEmpty() ? "no" : "yes");
+    property(xml, "library.simulated_reader", summary.library.simulated.isEmpty()
+                                                  ? "no"
+                                                  : "yes: no terminal was checked");
     property(xml, "device", QString::number(summary.deviceType));
     property(xml, "region", printable(summary.regionCode));
     if (!summary.expectPath.isEmpty()) {
         property(xml, "expected_answers", summary.expectPath);
+        property(xml, "expected_answers.sha256", QString::fromLatin1(summary.expectSha256));
         property(xml, "not_compared", summary.notCompared.join(' '));
     }
     property(xml, "plausibility_checks", summary.plausibility ? "on" : "off");
@@ -220,6 +233,7 @@ QByteArray junitReport(const RunSummary &summary)
     property(xml, "started", localTime(summary.startTimeMs));
     property(xml, "ended", localTime(summary.endTimeMs));
     property(xml, "elapsed_seconds", QString::number(summary.elapsedMs / 1000.0, 'f', 3));
+    property(xml, "verdict", verdictOf(summary).line);
     property(xml, "exit_status", QStringLiteral("%1: %2")
                                      .arg(summary.exitStatus)
                                      .arg(exitStatusMeaning(summary.exitStatus)));

@@ -1,4 +1,5 @@
 #include "report.h"
+#include "verdict.h"
 
 #include "run/libraryidentity.h"
 #include "run/librarytext.h"
@@ -75,7 +76,16 @@ QString status(const CallRecord &call)
         return QStringLiteral("stopped by the operator");
     if (!call.returned)
         return QStringLiteral("did not return");
-    return call.ok() ? QStringLiteral("ok") : QStringLiteral("failed with %1").arg(call.result);
+    if (!call.ok())
+        return QStringLiteral("failed with %1").arg(call.result);
+    // A successful call is "ok" only when nothing was found wrong with it.
+    if (!call.findings.isEmpty())
+        return QStringLiteral("broke the contract");
+    if (!call.differences.isEmpty())
+        return QStringLiteral("differs");
+    if (!call.doubts.isEmpty())
+        return QStringLiteral("implausible");
+    return QStringLiteral("ok");
 }
 
 QString usage(const RunState::Usage &usage)
@@ -387,6 +397,9 @@ QString summaryTable(const RunSummary &summary)
                                  f.p95Ms, f.p99Ms, f.maxMs);
     for (const QString &finding : summary.findings)
         out += "  contract: " + finding + '\n';
+    if (!summary.expectPath.isEmpty())
+        out += "  expected answers: " + summary.expectPath + " (sha256 "
+            + QString::fromLatin1(summary.expectSha256) + ")\n";
     if (!summary.notCompared.isEmpty())
         out += "  not compared, as " + summary.expectPath + " names no answer for them: "
             + summary.notCompared.join(", ") + '\n';
@@ -409,6 +422,7 @@ QByteArray summaryJson(const RunSummary &summary)
     for (const Tally::Figures &f : summary.figures) {
         QJsonObject row;
         row.insert("operation", QString::fromLatin1(f.operation));
+        row.insert("function", printable(f.function));
         row.insert("calls", double(f.calls));
         row.insert("succeeded", double(f.succeeded));
         row.insert("failed", double(f.failed));
@@ -433,6 +447,7 @@ QByteArray summaryJson(const RunSummary &summary)
     result.insert("start_time", utcTime(summary.startTimeMs));
     result.insert("end_time", utcTime(summary.endTimeMs));
     result.insert("elapsed_ms", double(summary.elapsedMs));
+    result.insert("verdict", verdictOf(summary).line);
     if (summary.stoppedBy)
         result.insert("stopped_by", signalName(summary.stoppedBy));
     if (!summary.stoppedCall.isEmpty()) {
@@ -448,6 +463,7 @@ QByteArray summaryJson(const RunSummary &summary)
         result.insert("findings", QJsonArray::fromStringList(summary.findings));
     if (!summary.expectPath.isEmpty()) {
         result.insert("expected_answers", summary.expectPath);
+        result.insert("expected_answers_sha256", QString::fromLatin1(summary.expectSha256));
         result.insert("not_compared", QJsonArray::fromStringList(summary.notCompared));
     }
     result.insert("calling_process_at_start", usageJson(summary.atStart));

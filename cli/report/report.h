@@ -56,6 +56,7 @@ struct RunSummary
     int deviceType = 0;
     QByteArray regionCode;
     QString expectPath;       // the expected answers, or empty
+    QByteArray expectSha256;  // their SHA-256 as they were read, hex
     QStringList notCompared;  // functions called that the expected answers do not name
     bool plausibility = true;
     const Notes *notes = nullptr;

@@ -30,6 +30,7 @@ struct Options
     QString htmlPath;     // the same
     QByteArray expectPath;  // as given, in bytes; empty: no answers expected
     Script expected;
+    QByteArray expectSha256;  // of the bytes read, hex
     bool plausibility = true;
     bool open = true;
     bool json = false;

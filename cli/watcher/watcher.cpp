@@ -7,6 +7,7 @@
 #include "report/privatefile.h"
 #include "report/record.h"
 #include "report/report.h"
+#include "report/verdict.h"
 #include "run/librarytext.h"
 #include "run/runstate.h"
 
@@ -184,8 +185,12 @@ bool Watcher::prepare()
     // library may be many megabytes, and a terminal hashes slowly.
     const bool shown = m_options.describeLibrary || m_options.json
         || !m_options.metricsPath.isEmpty() || !m_library.unusable.isEmpty();
+    // Its identity is read before any of its code runs, the simulated
+    // reader's mark with it, which every verdict names.
     if (shown)
         readLibraryFile(m_library, [] { return signalsCaught > 0; });
+    else
+        readLibraryElf(m_library);
     if (m_library.fd < 0 || fstat(m_library.fd, &m_atStart) != 0)
         std::memset(&m_atStart, 0, sizeof m_atStart);
     if (m_options.describeLibrary)
@@ -249,19 +254,30 @@ int Watcher::run(pid_t caller)
     // A stored JSON result and a report always say what they were run
     // against.
     const bool reported = !m_options.junitPath.isEmpty() || !m_options.htmlPath.isEmpty();
-    const bool summarised = m_options.json || m_options.repeat > 1 || m_options.durationMs > 0
+    const bool hashed = m_options.json || m_options.repeat > 1 || m_options.durationMs > 0
         || !m_ending.isEmpty()
         || m_stopSignal || !m_findings.isEmpty() || !m_options.expectPath.isEmpty();
-    if (summarised || reported)
+    if (hashed || reported)
         hashIfUnchanged();
+    // Every run that made calls closes with its summary and verdict, a single
+    // read as a burn-in; its library is hashed only where it was before, as
+    // a large one takes a while.
+    const bool summarised = hashed || !m_options.operations.isEmpty();
     if (!m_findings.isEmpty())
         status = worse(status, ContractBroken);
     if (m_stopSignal)
         status = worse(status, StoppedBySignal + m_stopSignal);
     updateMetrics(true);
     RunSummary summary = summaryOfRun();
-    if (summarised)
-        m_output.write(m_options.json ? summaryJson(summary) : summaryTable(summary).toUtf8());
+    if (summarised && m_options.json) {
+        m_output.write(summaryJson(summary));
+    } else if (summarised) {
+        // Coloured for a person at a terminal who has not asked otherwise.
+        const bool colour = isatty(STDOUT_FILENO) && qEnvironmentVariableIsEmpty("NO_COLOR")
+            && qgetenv("TERM") != "dumb";
+        m_output.write((summaryTable(summary) + verdictLine(verdictOf(summary), colour) + '\n')
+                           .toUtf8());
+    }
     if (state.outputFailed || m_output.failed() || m_metricsFailed)
         status = worse(status, OutputFailed);
     // The reports say the status the run ends with: a reader of the output
@@ -508,6 +524,7 @@ RunSummary Watcher::summaryOfRun() const
     summary.timeline = &state.timeline;
     if (!m_options.expectPath.isEmpty()) {
         summary.expectPath = printable(m_options.expectPath);
+        summary.expectSha256 = m_options.expectSha256;
         for (const Tally::Figures &f : summary.figures) {
             const QString function = printable(f.function);
             if (!m_options.expected.names(f.function) && !summary.notCompared.contains(function))

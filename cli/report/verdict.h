@@ -1,0 +1,25 @@
+#ifndef CLI_VERDICT_H
+#define CLI_VERDICT_H
+
+#include "report.h"
+
+#include <QString>
+
+// The one line a person acts on, closing every run that made calls: how it
+// went, the worst news first, against what it was checked, and never a pass
+// where nothing was checked. "PASSED: 11 of 11 answers as expected",
+// "FAILED: 2 answers differ (id-card, bank-chip), 1 implausible (bank-stripe)".
+struct Verdict
+{
+    enum Kind { Passed, Failed, Stopped, NotChecked };
+    Kind kind;
+    QString word;  // "PASSED", "PASSED on the simulated reader", "FAILED", ...
+    QString line;  // the word, then what it rests on
+};
+
+Verdict verdictOf(const RunSummary &summary);
+
+// The line for a terminal: the word in colour where colour is wanted.
+QString verdictLine(const Verdict &verdict, bool colour);
+
+#endif
