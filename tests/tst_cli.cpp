@@ -565,11 +565,15 @@ void tst_Cli::progressOnlyOnATerminal_data()
     QTest::addColumn<bool>("terminal");       // standard error
     QTest::addColumn<bool>("outputThereToo"); // standard output on the same terminal
     QTest::addColumn<bool>("interrupted");    // by Ctrl-C; else the rounds end it
+    QTest::addColumn<bool>("noColour");       // NO_COLOR set
 
-    QTest::newRow("on a terminal, cleared before every other line") << true << true << true;
+    QTest::newRow("on a terminal, cleared before every other line")
+        << true << true << true << false;
+    QTest::newRow("on a terminal, the verdict without colour as NO_COLOR asks")
+        << true << true << true << true;
     QTest::newRow("on a terminal, the output elsewhere: cleared at the end")
-        << true << false << false;
-    QTest::newRow("never in a pipe") << false << false << true;
+        << true << false << false << false;
+    QTest::newRow("never in a pipe") << false << false << true << false;
 }
 
 // A burn-in with failures: on a terminal its progress is drawn in place, at
@@ -580,6 +584,7 @@ void tst_Cli::progressOnlyOnATerminal()
     QFETCH(bool, terminal);
     QFETCH(bool, outputThereToo);
     QFETCH(bool, interrupted);
+    QFETCH(bool, noColour);
 
     QByteArray script;
     for (int i = 0; i < 10; ++i)
@@ -613,6 +618,8 @@ void tst_Cli::progressOnlyOnATerminal()
                 dup2(open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
             setenv("VRK_SIM_SCRIPT", scriptPath.constData(), 1);
             setenv("TERM", "xterm", 1);
+            if (noColour)
+                setenv("NO_COLOR", "1", 1);
             execvp(argv[0], argv.data());
             _exit(127);
         }
@@ -666,6 +673,9 @@ void tst_Cli::progressOnlyOnATerminal()
                      qPrintable(line));
         QVERIFY2(screen.filter(QRegularExpression("^summary of [0-9]+ round")).size() == 1,
                  qPrintable(screen.join('\n')));
+        // The verdict in red for a person at a terminal, unless asked not to.
+        QCOMPARE(shown.contains("\x1b[1;31mFAILED on the simulated reader\x1b[0m: "), !noColour);
+        QCOMPARE(shown.contains("\nFAILED on the simulated reader: "), noColour);
     }
     QStringList said;
     if (interrupted)
