@@ -198,7 +198,7 @@ bool sameFile(const QByteArray &a, const QByteArray &b)
 QString unwritableReport(const Options &options)
 {
     QString why;
-    for (const QString &path : {options.junitPath, options.htmlPath}) {
+    for (const QString &path : {options.junitPath, options.htmlPath, options.saveAnswersPath}) {
         if (!path.isEmpty() && !canWritePrivateFile(path, why))
             return "cannot write the report " + path + ": " + why;
     }
@@ -290,6 +290,7 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     QString problem;
     options.junitPath = outputPath(parser, argc, argv, "junit", problem);
     options.htmlPath = outputPath(parser, argc, argv, "html", problem);
+    options.saveAnswersPath = outputPath(parser, argc, argv, "save-answers", problem);
     if (!problem.isEmpty())
         return problem;
 
@@ -340,7 +341,8 @@ QString clashingFiles(const Options &options, const QByteArray &libraryPath)
     QVector<Named> written;
     for (const Named &output : {Named{"--metrics", QFile::encodeName(options.metricsPath)},
                                 Named{"--junit", QFile::encodeName(options.junitPath)},
-                                Named{"--html", QFile::encodeName(options.htmlPath)}}) {
+                                Named{"--html", QFile::encodeName(options.htmlPath)},
+                                Named{"--save-answers", QFile::encodeName(options.saveAnswersPath)}}) {
         if (!output.path.isEmpty())
             written << output;
     }
@@ -427,6 +429,10 @@ int readOptions(int argc, char **argv, Options &options)
                   "servers.", "file"},
         {"html", "Write a self-contained HTML report of the run to this file at its end, "
                  "for people.", "file"},
+        {"save-answers", "Write every answer of the run to this file, in the script format "
+                         "that --expect reads (the PIN as ******): the known-good set of a "
+                         "terminal, when every call succeeded and nothing was found wrong.",
+         "file"},
         {"metrics", "Write the run's figures in Prometheus's text format to this file "
                     "after every round and at the end, replacing it whole each time.",
          "file"},

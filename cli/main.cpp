@@ -10,6 +10,8 @@
 #include "commandline.h"
 
 #include "caller/caller.h"
+#include "report/privatefile.h"
+#include "report/savedanswers.h"
 #include "run/runstate.h"
 #include "watcher/watcher.h"
 
@@ -38,6 +40,18 @@ int main(int argc, char *argv[])
     const QString clash = clashingFiles(options, library.path);
     if (!clash.isEmpty())
         return usageError(clash);
+    if (!options.saveAnswersPath.isEmpty()) {
+        QString why;
+        options.saveAnswersFd =
+            beginPrivateFile(options.saveAnswersPath, options.saveAnswersTemporary, why);
+        const QByteArray header = savedAnswersHeader(library.path);
+        if (options.saveAnswersFd < 0
+            || !writeWhole(options.saveAnswersFd, header.constData(), std::size_t(header.size()))) {
+            std::fputs(("cardreader-cli: cannot write the answers to " + options.saveAnswersPath
+                        + ": " + why + '\n').toUtf8().constData(), stderr);
+            return OutputFailed;
+        }
+    }
     StrayOutput strayOutput;
     if (!createRunState(options.timeoutSeconds) || !strayOutput.create()) {
         std::perror("cardreader-cli: cannot prepare the calls");

@@ -28,6 +28,7 @@ private slots:
     void verdicts_data();
     void verdicts();
     void recordingCheckedAgainstItself();
+    void savedAnswersServeAsExpected();
     void refusedBeforeAnyCall_data();
     void refusedBeforeAnyCall();
     void countedEverywhere();
@@ -342,6 +343,40 @@ void tst_Answers::recordingCheckedAgainstItself()
     QVERIFY2(changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\"\n"),
              changed.out.constData());
     QCOMPARE(changed.exitCode, 5);
+}
+
+// The answers of a run saved, with no VRK_SIM_ variable, check the same
+// reader with no difference; one value edited gives exactly one difference,
+// named by its field. A run with a failed call says its answers are no
+// known-good set.
+void tst_Answers::savedAnswersServeAsExpected()
+{
+    const ChildProcess saving = run({"--save-answers", path("saved.txt"), "all"});
+    QCOMPARE(saving.exitCode, 0);
+    QVERIFY2(saving.out.contains("answers saved to " + path("saved.txt").toUtf8()
+                                 + ": a known-good set for --expect\n"),
+             saving.out.constData());
+    QFile saved(path("saved.txt"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.permissions() & 0x7777,
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    const QByteArray answers = saved.readAll();
+    QVERIFY2(answers.contains("VRK_KeyBoard_InputKey 0 \"******\""), answers.constData());
+
+    const ChildProcess same = run({"--expect", path("saved.txt"), "all"});
+    QCOMPARE(same.exitCode, 0);
+    QVERIFY2(same.out.endsWith("11 of 11 answers as expected\n"), same.out.constData());
+
+    write("edited.txt", QByteArray(answers).replace("\"张演示\"", "\"王演示\""));
+    const ChildProcess edited = run({"--expect", path("edited.txt"), "all"});
+    QCOMPARE(edited.exitCode, 5);
+    QCOMPARE(edited.out.count("  differs: "), 1);
+    QVERIFY2(edited.out.contains("  differs: name: expected \"王演示\", got \"张演示\"\n"),
+             edited.out.constData());
+
+    const ChildProcess failing = run({"--no-open", "--save-answers", path("failed.txt"), "card-number"});
+    QCOMPARE(failing.exitCode, 1);
+    QVERIFY2(failing.out.contains(": NOT a known-good set"), failing.out.constData());
 }
 
 void tst_Answers::refusedBeforeAnyCall_data()

@@ -6,8 +6,10 @@
 
 #include "judge/answers.h"
 #include "report/output.h"
+#include "report/privatefile.h"
 #include "report/record.h"
 #include "report/report.h"
+#include "report/savedanswers.h"
 #include "run/librarytext.h"
 #include "run/runstate.h"
 
@@ -66,6 +68,22 @@ void report(const CallRecord &call, const Options &options, Output &output)
                + " closed or replaced the calling process's descriptors");
     else if (!written && !output.lost().isEmpty())
         endRun(QString::fromLatin1(call.function) + ' ' + output.lost());
+}
+
+// The call's answer, saved as a line of the script --expect reads, as long
+// as the file stays within what --expect reads.
+void save(const CallRecord &call, const Options &options)
+{
+    static std::size_t saved = 0;
+    const QByteArray line = savedAnswerLine(call);
+    if (options.saveAnswersFd < 0 || line.isEmpty() || runState().answersCut)
+        return;
+    if (saved + std::size_t(line.size()) > scriptLimit) {
+        runState().answersCut = 1;
+        return;
+    }
+    if (writeWhole(options.saveAnswersFd, line.constData(), std::size_t(line.size())))
+        saved += std::size_t(line.size());
 }
 
 // Judges what the call's answers say, once it has kept its contract. A call
@@ -170,6 +188,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
             GuardedCall open = openDevice(library, options.settings);
             judge(open, expected, options);
             report(open, options, output);
+            save(open, options);
             opened = open.ok() || !open.called;
         }
         for (int round = 1; opened && round <= options.repeat && !stopping(); ++round) {
@@ -183,6 +202,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
                 GuardedCall call = operation->run(library, options.settings);
                 judge(call, expected, options);
                 report(call, options, output);
+                save(call, options);
             }
             if (whole)
                 state.roundsDone = round;

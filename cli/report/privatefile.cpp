@@ -50,24 +50,49 @@ int temporaryBeside(const QByteArray &target, QByteArray &name, QString &why)
 
 } // namespace
 
-bool writePrivateFile(const QString &path, const QByteArray &bytes, QString &why)
+int beginPrivateFile(const QString &path, QByteArray &temporary, QString &why)
 {
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray name;
-    const int fd = temporaryBeside(target, name, why);
-    if (fd < 0)
-        return false;
+    const int fd = temporaryBeside(QFile::encodeName(path), temporary, why);
     // Exactly 0600, whatever the umask took away: the owner rewrites it.
-    bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-    for (qint64 done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+    if (fd >= 0 && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+        why = "cannot write it: " + reason();
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return -1;
+    }
+    return fd;
+}
+
+bool writeWhole(int fd, const char *bytes, std::size_t size)
+{
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0;
-        done += n;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
     }
+    return true;
+}
+
+bool writePrivateFile(const QString &path, const QByteArray &bytes, QString &why)
+{
+    QByteArray name;
+    const int fd = beginPrivateFile(path, name, why);
+    if (fd < 0)
+        return false;
+    const bool written = writeWhole(fd, bytes.constData(), std::size_t(bytes.size()));
+    if (!written)
+        why = "cannot write it: " + reason();
+    return finishPrivateFile(path, fd, name, written, why);
+}
+
+bool finishPrivateFile(const QString &path, int fd, const QByteArray &name, bool ok, QString &why)
+{
+    const QByteArray target = QFile::encodeName(path);
     ok = ok && ::fsync(fd) == 0;
-    if (!ok)
+    if (!ok && why.isEmpty())
         why = "cannot write it: " + reason();
     if (::close(fd) != 0 && ok) {
         why = "cannot write it: " + reason();

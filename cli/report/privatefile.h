@@ -2,6 +2,8 @@
 #define CLI_PRIVATEFILE_H
 
 #include <QByteArray>
+
+#include <cstddef>
 #include <QString>
 
 // Reports hold card data: they are written readable by their owner alone
@@ -12,6 +14,15 @@
 // follow the path, such as "cannot create a file in /var/lib/x: Permission
 // denied"), when it cannot be written.
 bool writePrivateFile(const QString &path, const QByteArray &bytes, QString &why);
+
+// The same for a file written a piece at a time: the temporary file beside
+// the target, private from its creation (-1, with why, when it cannot be
+// made), then made the target, or removed when ok is false or it cannot be.
+int beginPrivateFile(const QString &path, QByteArray &temporary, QString &why);
+bool finishPrivateFile(const QString &path, int fd, const QByteArray &temporary, bool ok,
+                       QString &why);
+// Every byte, or false.
+bool writeWhole(int fd, const char *bytes, std::size_t size);
 
 // For the start of a run, before any call: whether a file can be made beside
 // the target and the target is one that may be replaced.

@@ -365,6 +365,19 @@ QString stoppedCallText(const RunSummary &summary)
         + QString::asprintf(", stopped by the operator after %.3f ms", summary.stoppedCallMs);
 }
 
+bool knownGoodSet(const RunSummary &summary)
+{
+    return verdictOf(summary).kind == Verdict::Passed && !summary.savedAnswersCut;
+}
+
+QString savedAnswersNote(const RunSummary &summary)
+{
+    if (summary.savedAnswersCut)
+        return QStringLiteral(", only as far as --expect reads (16 MiB): not a known-good set");
+    return knownGoodSet(summary) ? QStringLiteral(": a known-good set for --expect")
+                                 : QStringLiteral(": NOT a known-good set, as the verdict says");
+}
+
 QString summaryTable(const RunSummary &summary)
 {
     QString out = QStringLiteral("summary of %1 round(s)").arg(summary.rounds);
@@ -403,6 +416,8 @@ QString summaryTable(const RunSummary &summary)
     if (!summary.notCompared.isEmpty())
         out += "  not compared, as " + summary.expectPath + " names no answer for them: "
             + summary.notCompared.join(", ") + '\n';
+    if (!summary.savedAnswers.isEmpty())
+        out += "  answers saved to " + summary.savedAnswers + savedAnswersNote(summary) + '\n';
     out += "  calling process at start: " + usage(summary.atStart) + '\n';
     out += "  calling process at end:   " + usage(summary.atEnd) + '\n';
     out += "  started: " + localTime(summary.startTimeMs) + '\n';
@@ -448,6 +463,10 @@ QByteArray summaryJson(const RunSummary &summary)
     result.insert("end_time", utcTime(summary.endTimeMs));
     result.insert("elapsed_ms", double(summary.elapsedMs));
     result.insert("verdict", verdictOf(summary).line);
+    if (!summary.savedAnswers.isEmpty()) {
+        result.insert("answers_saved", summary.savedAnswers);
+        result.insert("known_good_set", knownGoodSet(summary));
+    }
     if (summary.stoppedBy)
         result.insert("stopped_by", signalName(summary.stoppedBy));
     if (!summary.stoppedCall.isEmpty()) {

@@ -57,6 +57,8 @@ struct RunSummary
     QByteArray regionCode;
     QString expectPath;       // the expected answers, or empty
     QByteArray expectSha256;  // their SHA-256 as they were read, hex
+    QString savedAnswers;     // where the run's answers were saved, or empty
+    bool savedAnswersCut = false;  // at what --expect reads
     QStringList notCompared;  // functions called that the expected answers do not name
     bool plausibility = true;
     const Notes *notes = nullptr;
@@ -80,6 +82,11 @@ QString exitStatusMeaning(int status);
 // The call the operator stopped, with how long it had run: shown apart,
 // as it counts in no figure.
 QString stoppedCallText(const RunSummary &summary);
+
+// Whether the answers the run saved can serve as expected answers: every
+// call succeeded and nothing was found wrong, and all of them fit.
+bool knownGoodSet(const RunSummary &summary);
+QString savedAnswersNote(const RunSummary &summary);
 
 QString summaryTable(const RunSummary &summary);
 QByteArray summaryJson(const RunSummary &summary);

@@ -28,6 +28,11 @@ struct Options
     QString metricsPath;  // absolute, resolved once at start
     QString junitPath;    // the same
     QString htmlPath;     // the same
+    QString saveAnswersPath;  // the same
+    // Where the calling process writes the answers, a private file beside
+    // saveAnswersPath that the watcher puts in its place at the end.
+    int saveAnswersFd = -1;
+    QByteArray saveAnswersTemporary;
     QByteArray expectPath;  // as given, in bytes; empty: no answers expected
     Script expected;
     QByteArray expectSha256;  // of the bytes read, hex

@@ -41,6 +41,7 @@ struct RunState
     std::atomic<int> roundStarted{0};
     std::atomic<int> finished{0};
     std::atomic<int> outputFailed{0};  // the errno of the failed write
+    std::atomic<int> answersCut{0};    // the saved answers reached what --expect reads
     // Started with SIGPIPE as the shell leaves it: a reader that goes away
     // (cardreader-cli all | head) ends the run quietly, as it ends any
     // program. Where SIGPIPE is ignored, as under systemd, it is said.

@@ -269,6 +269,8 @@ int Watcher::run(pid_t caller)
         status = worse(status, StoppedBySignal + m_stopSignal);
     updateMetrics(true);
     RunSummary summary = summaryOfRun();
+    if (!saveAnswers(summary))
+        status = worse(status, OutputFailed);
     if (summarised && m_options.json) {
         m_output.write(summaryJson(summary));
     } else if (summarised) {
@@ -491,6 +493,23 @@ bool Watcher::reportLostCall(int how)
                                       : describe(call, m_options.showPin).toUtf8());
     m_ending = call.findings.value(0);
     return !call.findings.isEmpty();
+}
+
+// The answers the calling process wrote, put in their place, whatever became
+// of it: a run cut short keeps what it saved, and says it is no known-good set.
+bool Watcher::saveAnswers(RunSummary &summary)
+{
+    if (m_options.saveAnswersFd < 0)
+        return true;
+    QString why;
+    if (!finishPrivateFile(m_options.saveAnswersPath, m_options.saveAnswersFd,
+                           m_options.saveAnswersTemporary, true, why)) {
+        m_output.error("cannot write the answers to " + m_options.saveAnswersPath + ": " + why);
+        return false;
+    }
+    summary.savedAnswers = m_options.saveAnswersPath;
+    summary.savedAnswersCut = runState().answersCut != 0;
+    return true;
 }
 
 RunSummary Watcher::summaryOfRun() const

@@ -49,6 +49,7 @@ private:
     void hashIfUnchanged();
     bool reportLostCall(int how);
     RunSummary summaryOfRun() const;
+    bool saveAnswers(RunSummary &summary);
     bool writeReports(RunSummary &summary);
 
     const Options &m_options;
