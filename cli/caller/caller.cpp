@@ -75,9 +75,9 @@ void report(const CallRecord &call, const Options &options, Output &output)
 void save(const CallRecord &call, const Options &options)
 {
     static std::size_t saved = 0;
-    const QByteArray line = savedAnswerLine(call);
-    if (options.saveAnswersFd < 0 || line.isEmpty() || runState().answersCut)
+    if (options.saveAnswersFd < 0 || runState().answersCut)
         return;
+    const QByteArray line = savedAnswerLine(call);
     if (saved + std::size_t(line.size()) > scriptLimit) {
         runState().answersCut = 1;
         return;

@@ -142,7 +142,8 @@ void GuardedCall::finish(int result)
         std::strncpy(runState().copied, function, sizeof runState().copied - 1);
         _exit(0);
     }
-    milliseconds = (monotonicNs() - m_startNs) / 1e6;
+    endNs = monotonicNs();
+    milliseconds = (endNs - m_startNs) / 1e6;
     endCall();
     returned = true;
     this->result = result;
@@ -181,7 +182,7 @@ void GuardedCall::checkProcess(const char *who, const char *when)
         strayOutput->take(standardOutput, standardError);
     const bool set = HandlerWatch::segvHandlerSet();
     bool replacedHandler = false;
-    const long long now = monotonicNs();
+    const long long now = endNs ? endNs : monotonicNs();
     if (set || when || now - handlerReadNs >= readBackEveryNs) {
         handlerReadNs = now;
         replacedHandler = !GuardPages::handlerKept();

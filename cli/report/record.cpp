@@ -12,7 +12,8 @@ void recordCall(const CallRecord &call)
     const Tally::Outcome outcome = call.outcome();
     if (!call.outside) {
         state.tally.add(call.operation, call.function, outcome, call.milliseconds);
-        state.timeline.add((monotonicNs() - state.startNs) / 1000000, outcome, call.milliseconds);
+        state.timeline.add(((call.endNs ? call.endNs : monotonicNs()) - state.startNs) / 1000000,
+                           outcome, call.milliseconds);
     }
     if (outcome == Tally::Succeeded)
         return;

@@ -64,6 +64,7 @@ struct CallRecord
     QVarLengthArray<Number, 1> outputs;
     QByteArray message;
     double milliseconds = 0;
+    long long endNs = 0;  // monotonic, when it came back: read once, for every use
     CaughtOutput standardOutput;
     CaughtOutput standardError;
     QStringList findings;
