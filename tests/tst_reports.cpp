@@ -36,6 +36,7 @@ struct Run
         static const Notes::Kind kinds[] = {Notes::Failure, Notes::Failure, Notes::Doubt,
                                             Notes::Difference, Notes::Breach};
         tally->add(operation, function, outcome, 3);
+        timeline->add(clockMs += 50, outcome, 3);
         if (outcome != Tally::Succeeded)
             notes->add(kinds[outcome], 1, operation, message);
     }
@@ -51,14 +52,56 @@ struct Run
     {
         summary.figures = tally->figures();
         summary.notes = notes.get();
+        summary.timeline = timeline.get();
         return summary;
     }
 
     // Too large for the stack: their size is fixed for a burn-in of days.
     std::unique_ptr<Tally> tally{new Tally()};
     std::unique_ptr<Notes> notes{new Notes()};
+    std::unique_ptr<Timeline> timeline{new Timeline()};
+    long long clockMs = 0;
     RunSummary summary;
 };
+
+// A burn-in on the simulated reader, checked against expected answers, with
+// every outcome and finding, text from the library in every place it shows,
+// and counts and durations as wide as those of a run of days.
+QByteArray burnInPage()
+{
+    Run r;
+    for (int i = 0; i < 40; ++i)
+        r.call(i % 13 == 1 ? Tally::Failed : i % 17 == 2 ? Tally::Differs : Tally::Succeeded,
+               QString::fromUtf8("failed with -1: 未检测到卡片"));
+    for (int i = 0; i < 30; ++i)
+        r.call(i % 11 == 3 ? Tally::Implausible : i == 20 ? Tally::BrokeContract : Tally::Succeeded,
+               "card number 6200000000000000092: fails the Luhn check", "bank-stripe",
+               "VRK_MagicBankCard_ReadNO");
+    r.call(Tally::Succeeded, QString(), "open", "VRK_OpenDev");
+    RunSummary &summary = r.summary;
+    summary.exitStatus = 3;
+    summary.rounds = summary.roundsAsked = 40;
+    summary.host = "terminal-<b>7</b>";
+    summary.findings << "VRK_ReadCardCity wrote text that is not UTF-8 into its 36-byte region code buffer";
+    summary.expectPath = "/home/technician/expected answers.txt";
+    summary.expectSha256 = QByteArray(64, 'e');
+    summary.library.path = "/usr/lib/libVrkReaderClient.so";
+    summary.library.size = 915712;
+    summary.library.sha256 = QByteArray(64, 'a');
+    summary.library.simulated = "simulated reader 1.0 <i>";
+    r.done();
+    for (Tally::Figures &f : summary.figures) {
+        const std::uint64_t scale = 100003;
+        f.calls *= scale;
+        f.succeeded *= scale;
+        f.failed *= scale;
+        f.implausible *= scale;
+        f.differs *= scale;
+        f.brokeContract *= scale;
+        f.maxMs = 12345.678;
+    }
+    return htmlReport(summary);
+}
 
 } // namespace
 
@@ -79,10 +122,46 @@ class tst_Reports : public QObject
         if (!file.open(QIODevice::WriteOnly) || file.write(report) != report.size())
             return QByteArray();
         file.close();
+        return outputOf(command << file.fileName());
+    }
+
+    QByteArray outputOf(const QStringList &command)
+    {
         ChildProcess child(m_dir.path());
-        if (!child.start(command << file.fileName(), {}) || !child.finish() || child.exitCode != 0)
+        if (!child.start(command, {}) || !child.finish() || child.exitCode != 0)
             qWarning("%s: %s", qPrintable(command.first()), child.err.constData());
         return child.out;
+    }
+
+    // What Chromium makes of a page given as a file: its DOM, a PDF. Run as
+    // root on a machine whose only network is a package registry.
+    QByteArray chromium(const QStringList &arguments, const QString &name, const QByteArray &page)
+    {
+        static int profiles = 0;
+        return readWith(QStringList{"timeout", "120", QStandardPaths::findExecutable("chromium"),
+                                    "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                                    "--no-first-run", "--disable-background-networking",
+                                    "--disable-component-update", "--disable-sync",
+                                    "--user-data-dir=" + m_dir.filePath(QStringLiteral("profile%1").arg(++profiles))}
+                            + arguments,
+                        name, page);
+    }
+
+    // axe-core, installed from npm beside the test on its first run, or
+    // empty where it cannot be.
+    QByteArray axeCore()
+    {
+        const QString prefix = QCoreApplication::applicationDirPath() + "/axe";
+        QFile axe(prefix + "/node_modules/axe-core/axe.min.js");
+        if (!axe.exists() && !QStandardPaths::findExecutable("npm").isEmpty()) {
+            ChildProcess npm(m_dir.path());
+            if (!npm.start({"timeout", "300", "npm", "install", "--prefix", prefix, "--no-audit", "--no-fund",
+                            "--no-save", "axe-core@4.14.1"},
+                           {})
+                || !npm.finish() || npm.exitCode != 0)
+                qWarning("npm install axe-core: %s", npm.err.constData());
+        }
+        return axe.open(QIODevice::ReadOnly) ? axe.readAll() : QByteArray();
     }
 
     QJsonObject junitparserSuite(const QByteArray &xml)
@@ -205,8 +284,7 @@ private slots:
     // shown, left text that makes no element.
     void htmlInBrowser()
     {
-        const QString chromium = QStandardPaths::findExecutable("chromium");
-        if (chromium.isEmpty())
+        if (QStandardPaths::findExecutable("chromium").isEmpty())
             QSKIP("chromium is not installed");
         const QString hostile = "<img src=x onerror=alert(1)>";
         Run r;
@@ -224,20 +302,24 @@ private slots:
         // Nowhere as it came, not even where a browser would show it as text.
         QVERIFY(!html.contains(hostile.toUtf8()));
         // A script that ran would show a dialog, which holds Chromium for good.
-        const QString dom = QString::fromUtf8(
-            readWith({"timeout", "60", chromium, "--headless", "--no-sandbox", "--disable-gpu",
-                      "--user-data-dir=" + m_dir.filePath("profile"), "--dump-dom"},
-                     "report.html", html));
-        QVERIFY2(dom.contains("</table>"), "no page from Chromium within a minute");
+        const QString dom = QString::fromUtf8(chromium({"--dump-dom"}, "report.html", html));
+        QVERIFY2(dom.contains("</table>"), "no page from Chromium within two minutes");
 
         // Each row's operation, function, outcome bar, calls, succeeded,
-        // failed, differs, implausible, contract, then the durations.
-        const int body = dom.indexOf("<tbody>");
-        const QStringList rows = dom.mid(body, dom.indexOf("</tbody>") - body).replace("</td>", "|")
-                                     .remove(QRegularExpression("<[^>]*>")).trimmed().split('\n');
-        QCOMPARE(rows.size(), 2);
-        QVERIFY2(rows[0].startsWith("card-number|VRK_ReadCarNo||13|7|3|2|1|0|3.000|"), qPrintable(rows[0]));
-        QVERIFY2(rows[1].startsWith("id-card|VRK_IDCard_Read||5|4|0|0|0|1|3.000|"), qPrintable(rows[1]));
+        // failed, differs, implausible and contract; then in a table of
+        // their own the durations.
+        const auto rowsOf = [&dom](const QString &table) {
+            const int body = dom.indexOf("<tbody>", dom.indexOf(table));
+            return dom.mid(body, dom.indexOf("</tbody>", body) - body)
+                .replace(QRegularExpression("</t[dh]>"), "|")
+                .remove(QRegularExpression("<[^>]*>"))
+                .trimmed()
+                .split('\n');
+        };
+        QCOMPARE(rowsOf("<h2 id=\"operations\">"),
+                 (QStringList{"card-number|VRK_ReadCarNo||13|7|3|2|1|0|", "id-card|VRK_IDCard_Read||5|4|0|0|0|1|"}));
+        QCOMPARE(rowsOf("<h2 id=\"latency\">"),
+                 (QStringList{"card-number|3.000|3.000|3.000|3.000|3.000|", "id-card|3.000|3.000|3.000|3.000|3.000|"}));
         QVERIFY2(!dom.contains("<img"), qPrintable(dom));
         QVERIFY(dom.contains("&lt;img src=x onerror=alert(1)&gt;"));
         // The library's own "&lt;" shows as those four characters.
@@ -249,26 +331,152 @@ private slots:
     void htmlVerdict_data()
     {
         QTest::addColumn<QByteArray>("outcomes");  // a letter a call, "sfidc"
-        QTest::addColumn<int>("exitStatus");
-        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<int>("stoppedBy");        // a signal, or 0
+        QTest::addColumn<bool>("simulated");       // the simulated reader answered
+        QTest::addColumn<QString>("verdict");      // the banner's class
+        QTest::addColumn<QString>("word");
 
-        QTest::newRow("every call succeeded") << QByteArray("ss") << 0 << "pass";
-        QTest::newRow("stopped by the operator, nothing wrong") << QByteArray("ss") << 130 << "stopped";
-        QTest::newRow("stopped by the operator after calls failed") << QByteArray("sf") << 130 << "fail";
+        QTest::newRow("every call succeeded") << QByteArray("ss") << 0 << false << "pass" << "Passed";
+        QTest::newRow("stopped by the operator, nothing wrong")
+            << QByteArray("ss") << SIGINT << false << "stopped" << "Stopped";
+        QTest::newRow("stopped by the operator after calls failed")
+            << QByteArray("sf") << SIGINT << false << "fail" << "Failed";
+        QTest::newRow("passed on the simulated reader")
+            << QByteArray("ss") << 0 << true << "simulated" << "Passed on the simulated reader";
+        QTest::newRow("failed on the simulated reader")
+            << QByteArray("sf") << 0 << true << "fail" << "Failed on the simulated reader";
     }
 
-    // The banner's word says how the run went, whatever stopped it.
+    // The banner's word says how the run went, whatever stopped it, and
+    // answers from the simulated reader never pass for a terminal's.
     void htmlVerdict()
     {
         QFETCH(QByteArray, outcomes);
-        QFETCH(int, exitStatus);
+        QFETCH(int, stoppedBy);
+        QFETCH(bool, simulated);
         QFETCH(QString, verdict);
+        QFETCH(QString, word);
 
         Run r;
         r.calls(outcomes);
-        r.summary.exitStatus = exitStatus;
+        r.summary.stoppedBy = stoppedBy;
+        r.summary.exitStatus = stoppedBy ? 128 + stoppedBy : outcomes.contains('f') ? 1 : 0;
+        if (simulated)
+            r.summary.library.simulated = "simulated reader 1.0";
         const QString html = QString::fromUtf8(htmlReport(r.done()));
         QVERIFY2(html.contains("<header class=\"verdict " + verdict + "\">"), qPrintable(html.left(2000)));
+        QVERIFY2(html.contains("<h1 class=\"word\">" + word + "</h1>"), qPrintable(html.left(2000)));
+        QCOMPARE(html.contains("(simulated reader 1.0), not from a card reader: no terminal was checked"),
+                 simulated);
+    }
+
+    // What failed and why comes first, then the table, then the figures: a
+    // latency chart only where calls were enough to make one, and in the
+    // outcome bar every outcome that happened, however rare.
+    void htmlFailuresFirst()
+    {
+        Run r;
+        r.call(Tally::Failed, "no card", "card-number", "VRK_ReadCarNo");
+        for (int i = 0; i < 99999; ++i)
+            r.call(Tally::Succeeded, QString(), "card-number", "VRK_ReadCarNo");
+        for (int i = 0; i < 19; ++i)
+            r.call(Tally::Succeeded, QString(), "id-card", "VRK_IDCard_Read");
+        r.summary.exitStatus = 1;
+        const QString html = QString::fromUtf8(htmlReport(r.done()));
+
+        int at = 0;
+        for (const char *heading : {"<h2>What went wrong</h2>", "<h2 id=\"operations\">Operations</h2>",
+                                    "<h2 id=\"latency\">Latency</h2>", "<h2>Over time</h2>"}) {
+            const int next = html.indexOf(QLatin1String(heading));
+            QVERIFY2(next > at, heading);
+            at = next;
+        }
+        QCOMPARE(html.count("<div class=\"chart\">"), 1);
+        QVERIFY(html.contains("<div class=\"chart\"><h3>card-number</h3>"));
+
+        const QRegularExpression failed("<rect [^>]*width=\"([0-9.]+)\" height=\"8\" fill=\"#e58a1f\"/>");
+        const QRegularExpressionMatch bar = failed.match(html);
+        QVERIFY2(bar.hasMatch(), "no failure in the outcome bar");
+        QVERIFY2(bar.captured(1).toDouble() >= 3, qPrintable(bar.captured(0)));
+    }
+
+    void htmlEveryReader_data()
+    {
+        QTest::addColumn<int>("zoom");   // in per cent
+        QTest::addColumn<bool>("fits");  // every column heading within the window
+
+        QTest::newRow("every column on the screen") << 100 << true;
+        // As a reader who needs larger text has it; axe-core judges a table
+        // that scrolls only where it does scroll.
+        QTest::newRow("at 200 %, tables that scroll, from the keyboard too") << 200 << false;
+    }
+
+    // Every reader: in a window 600 px wide, the page passes WCAG 2 A and AA
+    // and the best practices as axe-core checks them, with its tables fitting
+    // the window and with its text twice as large, when they scroll. Then no
+    // more than they scroll: the page is never wider than the window.
+    void htmlEveryReader()
+    {
+        QFETCH(int, zoom);
+        QFETCH(bool, fits);
+
+        if (QStandardPaths::findExecutable("chromium").isEmpty())
+            QSKIP("chromium is not installed");
+        const QByteArray axe = axeCore();
+        if (axe.isEmpty())
+            QSKIP("axe-core is not installed and npm could not install it");
+        QFile checker(QFINDTESTDATA("pagecheck.js"));
+        QVERIFY(checker.open(QIODevice::ReadOnly));
+        QByteArray page = burnInPage();
+        page.replace("</head>", QStringLiteral("<style>html { zoom: %1% }</style>\n</head>").arg(zoom).toUtf8());
+        page.replace("</body>", "<script>" + axe + "</script>\n<script>" + checker.readAll()
+                                    + "</script>\n</body>");
+        const QString dom = QString::fromUtf8(chromium(
+            {"--window-size=600,2000", "--virtual-time-budget=60000", "--dump-dom"}, "check.html", page));
+        const int start = dom.lastIndexOf("<pre id=\"pagecheck\">");
+        QVERIFY2(start >= 0, "no result from axe-core within two minutes");
+        const QString json = dom.mid(start + 20, dom.indexOf("</pre>", start) - start - 20)
+                                 .replace("&lt;", "<").replace("&gt;", ">").replace("&nbsp;", QChar(0xa0))
+                                 .replace("&amp;", "&");
+        const QJsonObject result = QJsonDocument::fromJson(json.toUtf8()).object();
+        QVERIFY2(result.value("violations").isArray(), qPrintable(json));
+        QVERIFY2(result.value("violations").toArray().isEmpty(), qPrintable(json));
+        // Less a scroll bar, if the window has one.
+        QVERIFY2(result.value("width").toInt() > 560 && result.value("width").toInt() <= 600, qPrintable(json));
+        QVERIFY2(result.value("pageWidth").toInt() <= result.value("width").toInt(), qPrintable(json));
+        QVERIFY2(result.value("offScreen").toArray().isEmpty() == fits, qPrintable(json));
+    }
+
+    // On A4 upright, every heading of the table is on the page, in its row.
+    void htmlPrint()
+    {
+        if (QStandardPaths::findExecutable("chromium").isEmpty())
+            QSKIP("chromium is not installed");
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            QSKIP("pdftotext is not installed (poppler-utils)");
+        const QString pdf = m_dir.filePath("report.pdf");
+        chromium({"--print-to-pdf=" + pdf, "--no-pdf-header-footer"}, "print.html", burnInPage());
+        const QString info = QString::fromUtf8(outputOf({"pdfinfo", pdf}));
+        QVERIFY2(info.contains(QRegularExpression("Page size: +59[45](\\.[0-9]+)? x 84[12](\\.[0-9]+)? pts")),
+                 qPrintable(info));
+
+        // Soft hyphens, where a narrow screen may break a heading, are no text.
+        const QStringList lines = QString::fromUtf8(outputOf({"pdftotext", "-layout", pdf, "-"}))
+                                      .remove(QChar(0xad)).split('\n');
+        const auto row = std::find_if(lines.begin(), lines.end(), [](const QString &line) {
+            return line.contains(QRegularExpression("^ *Operation +Function "));
+        });
+        QVERIFY2(row != lines.end(), qPrintable(lines.join('\n')));
+        int at = 0;
+        for (const char *heading : {"Outcomes", "Calls", "Succeeded", "Failed", "Differs", "Implausible",
+                                    "Contract"}) {
+            at = row->indexOf(QLatin1String(heading), at);
+            QVERIFY2(at > 0, qPrintable(heading + (": " + *row)));
+        }
+        QVERIFY2(std::any_of(row, lines.end(), [](const QString &line) {
+                     return line.contains(QRegularExpression("^ *Operation +Min ms +Median ms +p95 ms +p99 ms +Max ms"));
+                 }),
+                 qPrintable(lines.join('\n')));
     }
 
     void timesAndRounds_data()

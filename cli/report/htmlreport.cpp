@@ -1,6 +1,7 @@
 #include "htmlreport.h"
 
 #include "markup.h"
+#include "verdict.h"
 
 #include "run/libraryidentity.h"
 #include "run/librarytext.h"
@@ -13,9 +14,13 @@
 
 namespace {
 
-// Colours by outcome, from good to worst as Tally counts them.
+// Colours by outcome, from good to worst as Tally counts them: bright for
+// marks in a chart, and darker for text, which must read on white as well as
+// the page's ink does (WCAG AA).
 const char *const outcomeColour[Tally::outcomes] = {"#2f9e5a", "#e58a1f", "#c9a400", "#8e44ad",
                                                    "#d63031"};
+const char *const outcomeInk[Tally::outcomes] = {"#1f7a45", "#a4520a", "#7a6200", "#7d3c98",
+                                                "#c0262b"};
 const char *const outcomeName[Tally::outcomes] = {"succeeded", "failed", "implausible",
                                                  "differs", "broke the contract"};
 
@@ -101,46 +106,53 @@ std::uint64_t outcomeOf(const Tally::Figures &f, int outcome)
     return counts[outcome];
 }
 
-bool wentWrong(const RunSummary &summary)
+// The closing verdict as a heading: "PASSED on the simulated reader" reads
+// "Passed on the simulated reader".
+QString headingOf(const QString &word)
 {
-    for (const Tally::Figures &f : summary.figures) {
-        if (f.calls != f.succeeded)
-            return true;
-    }
-    return !summary.findings.isEmpty() || !summary.ending.isEmpty();
+    const QString lower = word.toLower();
+    return lower.left(1).toUpper() + lower.mid(1);
 }
 
-struct Verdict
+// A pass on the simulated reader has a colour of its own: it never looks
+// like a terminal's.
+const char *kindOf(const Verdict &verdict, const RunSummary &summary)
 {
-    const char *kind;  // the banner's class
-    const char *word;
-};
-
-// A run the operator stopped is not failed for that: only what went wrong in
-// the calls it made fails it.
-Verdict verdictOf(const RunSummary &summary)
-{
-    if (summary.exitStatus == 0)
-        return {"pass", "Passed"};
-    if (summary.exitStatus >= 128 && !wentWrong(summary))
-        return {"stopped", "Stopped"};
-    return {"fail", "Failed"};
+    switch (verdict.kind) {
+    case Verdict::Passed: return summary.library.simulated.isEmpty() ? "pass" : "simulated";
+    case Verdict::Failed: return "fail";
+    case Verdict::Stopped: return "stopped";
+    case Verdict::NotChecked: break;
+    }
+    return "unchecked";
 }
 
 QString banner(const RunSummary &summary)
 {
     const Verdict verdict = verdictOf(summary);
+    QString reason = verdict.line.mid(verdict.word.size());
+    if (reason.startsWith(QLatin1String(": ")))
+        reason = reason.mid(2);
+    reason = reason.left(1).toUpper() + reason.mid(1);
     QString rounds = roundsOf(summary) + " rounds";
     if (summary.stoppedInRound)
         rounds += QStringLiteral(", round %1 cut short").arg(summary.stoppedInRound);
-    return QStringLiteral("<header class=\"verdict %1\"><div class=\"inner\">"
-                          "<div class=\"word\">%2</div>"
-                          "<div class=\"meaning\">Exit status %3: %4</div>"
-                          "<div class=\"where\">%5 &middot; %6 &middot; %7</div>"
-                          "</div></header>\n")
-        .arg(QLatin1String(verdict.kind), QLatin1String(verdict.word), QString::number(summary.exitStatus),
-             escaped(exitStatusMeaning(summary.exitStatus)), escaped(summary.host),
-             escaped(localTime(summary.startTimeMs)), rounds);
+    QString out = QStringLiteral("<header class=\"verdict %1\"><div class=\"inner\">"
+                                 "<h1 class=\"word\">%2</h1>"
+                                 "<p class=\"reason\">%3</p>"
+                                 "<p class=\"meaning\">Exit status %4: %5</p>"
+                                 "<p class=\"where\">%6 &middot; %7 &middot; %8</p>"
+                                 "</div>")
+                      .arg(QLatin1String(kindOf(verdict, summary)), escaped(headingOf(verdict.word)),
+                           escaped(reason), QString::number(summary.exitStatus),
+                           escaped(exitStatusMeaning(summary.exitStatus)), escaped(summary.host),
+                           escaped(localTime(summary.startTimeMs)), rounds);
+    if (!summary.library.simulated.isEmpty())
+        out += "<div class=\"notice\"><div class=\"inner\"><strong>Simulated reader.</strong> "
+               "The answers came from the simulated reader ("
+            + fromLibrary(summary.library.simulated)
+            + "), not from a card reader: no terminal was checked.</div></div>";
+    return out + "</header>\n";
 }
 
 QString tiles(const RunSummary &summary)
@@ -158,7 +170,7 @@ QString tiles(const RunSummary &summary)
         const bool bad = o != Tally::Succeeded && totals[o] > 0;
         out += QStringLiteral("<div class=\"tile%1\"%2><b>%3</b><span>%4</span></div>")
                    .arg(bad ? " bad" : "")
-                   .arg(bad ? QStringLiteral(" style=\"color:%1\"").arg(outcomeColour[o]) : QString())
+                   .arg(bad ? QStringLiteral(" style=\"color:%1\"").arg(outcomeInk[o]) : QString())
                    .arg(count(totals[o]))
                    .arg(outcomeName[o]);
     }
@@ -189,6 +201,7 @@ QString facts(const RunSummary &summary)
         fact(out, "Expected answers", "<span class=\"quiet\">none: answers not compared</span>");
     } else {
         fact(out, "Expected answers", "<code>" + escaped(summary.expectPath) + "</code>");
+        fact(out, "Their SHA-256", "<code>" + escaped(QString::fromLatin1(summary.expectSha256)) + "</code>");
         fact(out, "Not compared",
              summary.notCompared.isEmpty() ? QStringLiteral("<span class=\"quiet\">none</span>")
                                            : escaped(summary.notCompared.join(", ")));
@@ -220,20 +233,40 @@ QString facts(const RunSummary &summary)
     return out + "</dl></section>\n</div>\n";
 }
 
-// A thin bar of the operation's outcomes, in proportion.
+QString outcomesText(const Tally::Figures &f)
+{
+    QStringList parts;
+    for (int o = 0; o < Tally::outcomes; ++o) {
+        if (outcomeOf(f, o))
+            parts << count(outcomeOf(f, o)) + ' ' + outcomeName[o];
+    }
+    return parts.join(", ");
+}
+
+// A thin bar of the operation's outcomes, in proportion, except that each
+// outcome that happened at all keeps a width the eye finds: one failure in a
+// million calls must still show.
 QString outcomeBar(const Tally::Figures &f)
 {
     const double width = 56;
-    QString out = QStringLiteral("<svg width=\"%1\" height=\"8\" role=\"img\">").arg(width);
+    const double least = 4;
+    int shown = 0;
+    for (int o = 0; o < Tally::outcomes; ++o)
+        shown += outcomeOf(f, o) ? 1 : 0;
+    const double shared = width - least * shown;
+    QString out = QStringLiteral("<svg width=\"%1\" height=\"8\" viewBox=\"0 0 %1 8\" "
+                                     "preserveAspectRatio=\"none\" role=\"img\" aria-label=\"%2\">")
+                      .arg(width)
+                      .arg(outcomesText(f));
     double x = 0;
     for (int o = 0; o < Tally::outcomes && f.calls; ++o) {
         const std::uint64_t n = outcomeOf(f, o);
         if (!n)
             continue;
-        const double w = std::max(1.5, width * double(n) / double(f.calls));
+        const double w = least + shared * double(n) / double(f.calls);
         out += QStringLiteral("<rect x=\"%1\" y=\"0\" width=\"%2\" height=\"8\" fill=\"%3\"/>")
-                   .arg(number(x), number(std::min(w, width - x)), outcomeColour[o]);
-        x = std::min(width, x + w);
+                   .arg(number(x), number(w), outcomeColour[o]);
+        x += w;
     }
     return out + "</svg>";
 }
@@ -245,33 +278,68 @@ QString cell(std::uint64_t n, int outcome)
     if (outcome == Tally::Succeeded)
         return "<td>" + count(n) + "</td>";
     return QStringLiteral("<td class=\"bad\" style=\"color:%1\">%2</td>")
-        .arg(outcomeColour[outcome], count(n));
+        .arg(outcomeInk[outcome], count(n));
+}
+
+// A function's name where a narrow screen may break it: after an underscore
+// and between the words of "ICBankCard".
+QString breakable(const QString &html)
+{
+    QString out;
+    for (int i = 0; i < html.size(); ++i) {
+        if (i > 0 && html.at(i).isUpper() && html.at(i - 1).isLower())
+            out += QLatin1String("<wbr>");
+        out += html.at(i);
+        if (html.at(i) == QLatin1Char('_'))
+            out += QLatin1String("<wbr>");
+    }
+    return out;
+}
+
+// A table that a screen narrower than it scrolls, from the keyboard too,
+// named by the heading above it.
+QString scrolling(const char *heading, const QString &table)
+{
+    return QStringLiteral("<div class=\"wide\" tabindex=\"0\" role=\"region\" aria-labelledby=\"%1\">")
+               .arg(QLatin1String(heading))
+        + table + "</div>\n";
 }
 
 QString table(const RunSummary &summary)
 {
-    QString out = "<h2>Operations</h2>\n";
+    QString out = "<h2 id=\"operations\">Operations</h2>\n";
     if (summary.figures.empty())
         return out + "<p class=\"quiet\">No call was made.</p>\n";
-    out += "<div class=\"wide\"><table>\n<thead><tr><th>Operation</th><th>Function</th><th>Outcomes</th>"
-           "<th>Calls</th><th>Succeeded</th><th>Failed</th>"
-           "<th>Differs</th><th>Implausible</th><th>Contract</th>"
-           "<th class=\"group\">Min ms</th><th>Median ms</th><th>p95 ms</th><th>p99 ms</th>"
-           "<th>Max ms</th></tr></thead>\n<tbody>\n";
+    // Soft hyphens: where a narrow screen may break the longer headings.
+    QString rows = "<table>\n<thead><tr><th scope=\"col\">Oper&shy;ation</th><th scope=\"col\">Function</th>"
+                   "<th scope=\"col\">Out&shy;comes</th><th scope=\"col\">Calls</th>"
+                   "<th scope=\"col\">Suc&shy;ceeded</th><th scope=\"col\">Failed</th>"
+                   "<th scope=\"col\">Dif&shy;fers</th><th scope=\"col\">Im&shy;plaus&shy;ible</th>"
+                   "<th scope=\"col\">Con&shy;tract</th></tr></thead>\n<tbody>\n";
     for (const Tally::Figures &f : summary.figures) {
-        out += "<tr><td>" + fromLibrary(f.operation) + "</td><td class=\"function\">"
-            + fromLibrary(f.function) + "</td><td class=\"bar\">" + outcomeBar(f) + "</td>"
-            + "<td>" + count(f.calls) + "</td>" + cell(f.succeeded, Tally::Succeeded)
-            + cell(f.failed, Tally::Failed) + cell(f.differs, Tally::Differs)
-            + cell(f.implausible, Tally::Implausible) + cell(f.brokeContract, Tally::BrokeContract);
-        const double times[] = {f.minMs, f.medianMs, f.p95Ms, f.p99Ms, f.maxMs};
-        for (std::size_t i = 0; i < sizeof times / sizeof *times; ++i)
-            out += QStringLiteral("<td%1>%2</td>")
-                       .arg(i == 0 ? " class=\"group\"" : "")
-                       .arg(QString::number(times[i], 'f', 3));
-        out += "</tr>\n";
+        rows += "<tr><th scope=\"row\">" + fromLibrary(f.operation) + "</th><td class=\"function\">"
+            + breakable(fromLibrary(f.function)) + "</td><td class=\"bar\">" + outcomeBar(f) + "</td><td>"
+            + count(f.calls) + "</td>" + cell(f.succeeded, Tally::Succeeded) + cell(f.failed, Tally::Failed)
+            + cell(f.differs, Tally::Differs) + cell(f.implausible, Tally::Implausible)
+            + cell(f.brokeContract, Tally::BrokeContract) + "</tr>\n";
     }
-    return out + "</tbody>\n</table></div>\n";
+    return out + scrolling("operations", rows + "</tbody>\n</table>");
+}
+
+// The durations apart from the outcomes: together they would not fit a
+// phone's screen.
+QString durations(const RunSummary &summary)
+{
+    QString rows = "<table class=\"durations\">\n<thead><tr><th scope=\"col\">Oper&shy;ation</th>"
+                   "<th scope=\"col\">Min ms</th><th scope=\"col\">Median ms</th><th scope=\"col\">p95 ms</th>"
+                   "<th scope=\"col\">p99 ms</th><th scope=\"col\">Max ms</th></tr></thead>\n<tbody>\n";
+    for (const Tally::Figures &f : summary.figures) {
+        rows += "<tr><th scope=\"row\">" + fromLibrary(f.operation) + "</th>";
+        for (const double ms : {f.minMs, f.medianMs, f.p95Ms, f.p99Ms, f.maxMs})
+            rows += "<td>" + QString::number(ms, 'f', 3) + "</td>";
+        rows += "</tr>\n";
+    }
+    return scrolling("latency", rows + "</tbody>\n</table>");
 }
 
 // Where a duration falls on a histogram's axis of log2 microseconds.
@@ -310,9 +378,19 @@ QString histogram(const Tally::Figures &f)
     const auto xOf = [&](double ms) {
         return std::max(0.0, std::min(width, (axisOf(ms) - (first - 1)) * step));
     };
-    QString out = QStringLiteral("<svg width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\" role=\"img\">")
+    int busiest = first;
+    for (int b = first; b <= last; ++b)
+        busiest = f.latency[b] > f.latency[busiest] ? b : busiest;
+    const QString label = fromLibrary(f.operation)
+        + QStringLiteral(": %1 calls by duration, the most (%2) from %3 to %4; median %5, p99 %6")
+              .arg(count(f.calls), count(highest),
+                   busiest == 0 ? QStringLiteral("0") : span(Tally::latencyBoundMs(busiest - 1)),
+                   span(Tally::latencyBoundMs(busiest)), span(f.medianMs), span(f.p99Ms));
+    QString out = QStringLiteral("<svg width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\" role=\"img\" "
+                                 "aria-label=\"%3\">")
                       .arg(width)
-                      .arg(plot + 14);
+                      .arg(plot + 14)
+                      .arg(label);
     for (int b = first; b <= last; ++b) {
         if (!f.latency[b])
             continue;
@@ -346,20 +424,26 @@ QString histogram(const Tally::Figures &f)
     return out + "</svg>";
 }
 
-QString histograms(const RunSummary &summary)
+QString latency(const RunSummary &summary)
 {
+    // Fewer calls than this make a few bars that say nothing a row of the
+    // table does not.
+    const std::uint64_t enough = 20;
     QString charts;
     for (const Tally::Figures &f : summary.figures) {
-        const QString chart = histogram(f);
+        const QString chart = f.calls < enough ? QString() : histogram(f);
         if (chart.isEmpty())
             continue;
-        charts += "<div class=\"chart\"><div class=\"title\">" + fromLibrary(f.operation)
-            + "</div>" + chart + "<div class=\"figures\">median " + span(f.medianMs) + " &middot; p99 "
-            + span(f.p99Ms) + " &middot; max " + span(f.maxMs) + "</div></div>\n";
+        charts += "<div class=\"chart\"><h3>" + fromLibrary(f.operation) + "</h3>" + chart
+            + "<div class=\"figures\">median " + span(f.medianMs) + " &middot; p99 " + span(f.p99Ms)
+            + " &middot; max " + span(f.maxMs) + "</div></div>\n";
     }
-    if (charts.isEmpty())
+    if (summary.figures.empty())
         return QString();
-    return "<h2>Latency</h2>\n<div class=\"charts\">\n" + charts
+    QString out = "<h2 id=\"latency\">Latency</h2>\n" + durations(summary);
+    if (charts.isEmpty())
+        return out;
+    return out + "<div class=\"charts\">\n" + charts
         + "</div>\n<p class=\"legend\">Calls by duration, on a doubling scale; dashed: "
           "median (black) and p99 (red).</p>\n";
 }
@@ -418,9 +502,11 @@ QString overTime(const RunSummary &summary)
     // Under the axis, a mark where anything went wrong, in the colour of the
     // worst: a few bad calls among thousands are otherwise hard to find.
     QString marks[Tally::outcomes];
+    int marked = 0;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         for (int o = Tally::outcomes - 1; o > Tally::Succeeded; --o) {
             if (columns[c].outcomes[o]) {
+                ++marked;
                 marks[o] += QStringLiteral("M%1 %2h%3v7h-%3z")
                                 .arg(number(left + double(c) * step), number(plot + 4),
                                      number(std::max(2.0, step - 0.4)));
@@ -441,9 +527,13 @@ QString overTime(const RunSummary &summary)
             y -= h;
         }
     }
-    out += QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\">")
+    out += QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\" aria-label=\"%3\">")
                .arg(width)
-               .arg(plot + 28);
+               .arg(plot + 28)
+               .arg(QStringLiteral("Calls per %1 over %2, at most %3 in one; something went wrong in %4 of %5")
+                        .arg(span(columnMs), span(spanMs), count(most))
+                        .arg(marked)
+                        .arg(int(columns.size())));
     out += QStringLiteral("<line x1=\"%1\" x2=\"%2\" y1=\"%3\" y2=\"%3\" stroke=\"#c4c9d2\"/>")
                .arg(left)
                .arg(width)
@@ -494,9 +584,11 @@ QString overTime(const RunSummary &summary)
         slowest += number(x) + ',' + number(yOf(columns[c].maxMs)) + ' ';
     }
     out += "<h3>Call duration</h3>\n"
-        + QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\">")
+        + QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\" aria-label=\"%3\">")
               .arg(width)
               .arg(plot + 16)
+              .arg(QStringLiteral("The mean and the slowest call per %1 over %2, on a log scale from %3 to %4")
+                       .arg(span(columnMs), span(spanMs), span(low), span(high)))
         + QStringLiteral("<line x1=\"%1\" x2=\"%2\" y1=\"%3\" y2=\"%3\" stroke=\"#c4c9d2\"/>")
               .arg(left)
               .arg(width)
@@ -573,9 +665,9 @@ QByteArray htmlReport(const RunSummary &summary)
     QString page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                    "<title>cardreader-cli on "
-        + escaped(summary.host) + ": " + QString::fromLatin1(verdictOf(summary).word).toLower() + "</title>\n<style>" + style()
-        + "</style>\n</head>\n<body>\n" + banner(summary) + "<main>\n" + tiles(summary)
-        + facts(summary) + table(summary) + histograms(summary) + overTime(summary) + notes(summary)
+        + escaped(summary.host) + ": " + escaped(verdictOf(summary).word.toLower()) + "</title>\n<style>"
+        + style() + "</style>\n</head>\n<body>\n" + banner(summary) + "<main>\n" + tiles(summary)
+        + notes(summary) + table(summary) + latency(summary) + overTime(summary) + facts(summary)
         + "<footer>Written by cardreader-cli at the end of the run.</footer>\n</main>\n</body>\n</html>\n";
     return page.toUtf8();
 }
