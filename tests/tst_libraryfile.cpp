@@ -8,9 +8,12 @@
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -40,6 +43,98 @@ QByteArray bytesOf(const QString &path)
         qFatal("cannot read %s", qPrintable(path));
     return file.readAll();
 }
+
+// The entry of a symbol of .dynsym, changed.
+QByteArray withSymbol(QByteArray elf, const char *name, void (*change)(ElfW(Sym) &))
+{
+    ElfW(Ehdr) header;
+    std::memcpy(&header, elf.constData(), sizeof header);
+    std::vector<ElfW(Shdr)> sections(header.e_shnum);
+    std::memcpy(sections.data(), elf.constData() + header.e_shoff,
+                sections.size() * sizeof(ElfW(Shdr)));
+    for (const ElfW(Shdr) &symbols : sections) {
+        if (symbols.sh_type != SHT_DYNSYM)
+            continue;
+        const char *names = elf.constData() + sections[symbols.sh_link].sh_offset;
+        for (auto at = symbols.sh_offset; at < symbols.sh_offset + symbols.sh_size;
+             at += sizeof(ElfW(Sym))) {
+            ElfW(Sym) symbol;
+            std::memcpy(&symbol, elf.constData() + at, sizeof symbol);
+            if (qstrcmp(names + symbol.st_name, name) == 0) {
+                change(symbol);
+                std::memcpy(elf.data() + at, &symbol, sizeof symbol);
+                return elf;
+            }
+        }
+    }
+    qFatal("no %s in .dynsym", name);
+    return elf;
+}
+
+// A note as an ELF file holds it: the name and the description each padded
+// to the section's alignment, counted from the note's start.
+QByteArray note(const QByteArray &name, quint32 type, const QByteArray &description, int alignment)
+{
+    const quint32 words[3] = {quint32(name.size() + 1), quint32(description.size()), type};
+    QByteArray bytes = QByteArray(reinterpret_cast<const char *>(words), sizeof words) + name + '\0';
+    bytes.append(QByteArray(-bytes.size() & (alignment - 1), '\0')).append(description);
+    return bytes.append(QByteArray(-bytes.size() & (alignment - 1), '\0'));
+}
+
+// The file with its notes in one section of their own, aligned to 8 as a
+// GNU property note wants it, past the end: its own sections of notes are
+// no longer notes.
+QByteArray withNotesAlignedTo8(const QByteArray &elf, const QByteArray &notes)
+{
+    ElfW(Ehdr) header;
+    std::memcpy(&header, elf.constData(), sizeof header);
+    std::vector<ElfW(Shdr)> sections(header.e_shnum);
+    std::memcpy(sections.data(), elf.constData() + header.e_shoff,
+                sections.size() * sizeof(ElfW(Shdr)));
+    for (ElfW(Shdr) &section : sections) {
+        if (section.sh_type == SHT_NOTE)
+            section.sh_type = SHT_PROGBITS;
+    }
+    const QByteArray padded = elf + QByteArray(-elf.size() & 7, '\0');
+    ElfW(Shdr) section = {};
+    section.sh_type = SHT_NOTE;
+    section.sh_offset = decltype(section.sh_offset)(padded.size());
+    section.sh_size = decltype(section.sh_size)(notes.size());
+    section.sh_addralign = 8;
+    sections.push_back(section);
+    header.e_shoff = decltype(header.e_shoff)(padded.size() + notes.size());
+    header.e_shnum = decltype(header.e_shnum)(sections.size());
+    return QByteArray(reinterpret_cast<const char *>(&header), sizeof header)
+        + padded.mid(sizeof header) + notes
+        + QByteArray(reinterpret_cast<const char *>(sections.data()),
+                     int(sections.size() * sizeof(ElfW(Shdr))));
+}
+
+// Root opens any file, and the loader it runs as well; a user's search meets
+// files it cannot read. For as long as this lives, the thread lays its
+// capabilities aside, and takes them up again after.
+class AsUser
+{
+public:
+    AsUser()
+    {
+        m_held = ::syscall(SYS_capget, &m_header, m_data) == 0;
+        __user_cap_data_struct none[2] = {m_data[0], m_data[1]};
+        none[0].effective = none[1].effective = 0;
+        if (m_held)
+            ::syscall(SYS_capset, &m_header, none);
+    }
+    ~AsUser()
+    {
+        if (m_held)
+            ::syscall(SYS_capset, &m_header, m_data);
+    }
+
+private:
+    __user_cap_header_struct m_header = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_data[2] = {};
+    bool m_held = false;
+};
 
 int findInterpreter(dl_phdr_info *info, std::size_t, void *interpreter)
 {
@@ -88,6 +183,7 @@ class tst_LibraryFile : public QObject
     QTemporaryDir m_dir;
     QByteArray m_root;
     QByteArray m_simulated;
+    QByteArray m_buildId;   // the simulated reader's, as hex
 
     // Through open(2), as QFile keeps no name that is not UTF-8.
     QByteArray file(const QByteArray &name, const QByteArray &bytes)
@@ -109,6 +205,13 @@ private slots:
         QFile simulated(QStringLiteral(SIMREADER));
         QVERIFY(m_dir.isValid() && simulated.open(QIODevice::ReadOnly));
         m_simulated = simulated.readAll();
+        // Found by its bytes, not by the code under test: the note's type
+        // and name, with its size before them.
+        const int name = m_simulated.indexOf(QByteArray("\x03\0\0\0GNU\0", 8));
+        QVERIFY(name >= 8);
+        quint32 size;
+        std::memcpy(&size, m_simulated.constData() + name - 4, sizeof size);
+        m_buildId = m_simulated.mid(name + 8, int(size)).toHex();
     }
 
     // QTemporaryDir goes through QString too.
@@ -173,6 +276,68 @@ private slots:
         QVERIFY(stopped.sha256.isEmpty() && timer.elapsed() < 5000);
     }
 
+    void hashedAfterRun_data()
+    {
+        QTest::addColumn<QString>("write");          // to the file after it was first looked at
+        QTest::addColumn<int>("runStartedAfterMs");  // the file was written
+        QTest::addColumn<int>("hashed");             // LaterHash
+
+        const int taken = int(LaterHash::Taken);
+        const int changed = int(LaterHash::Changed);
+        const int notTaken = int(LaterHash::NotTaken);
+        QTest::newRow("as it was, written 2 s before the run") << "" << 2000 << taken;
+        QTest::newRow("as it was, written under 2 s before the run: a write by the library "
+                      "could have left its change time as it was") << "" << 1999 << notTaken;
+        QTest::newRow("rewritten in place within the second, its size kept")
+            << "rewrite" << 3000 << changed;
+        QTest::newRow("shrinking while hashed") << "shrink while hashed" << 3000 << changed;
+        QTest::newRow("rewritten while hashed, its size kept")
+            << "rewrite while hashed" << 3000 << changed;
+        QTest::newRow("stopped") << "stop" << 3000 << notTaken;
+    }
+
+    // The SHA-256 taken for the summary, after the library's code ran: only
+    // of the file as it was before, read whole.
+    void hashedAfterRun()
+    {
+        QFETCH(QString, write);
+        QFETCH(int, runStartedAfterMs);
+        QFETCH(int, hashed);
+
+        const QByteArray bytes =
+            m_simulated.repeated((3 << 20) / m_simulated.size() + 1).left(3 << 20 | 1);
+        const QByteArray path = file(QTest::currentDataTag(), bytes);
+        LibraryIdentity identity;
+        identity.fd = ::open(path.constData(), O_RDONLY);
+        struct stat atStart;
+        QVERIFY(identity.fd >= 0 && ::fstat(identity.fd, &atStart) == 0);
+        const long long runStartMs = atStart.st_ctim.tv_sec * 1000LL
+            + atStart.st_ctim.tv_nsec / 1000000 + runStartedAfterMs;
+        // A write a tick later than the last, as the library's would be: a
+        // kernel that stamps by the tick (10 ms at 100 Hz) then tells them apart.
+        const auto rewrite = [&path] {
+            QThread::msleep(20);
+            const int fd = ::open(path.constData(), O_WRONLY);
+            const bool written = fd >= 0 && ::pwrite(fd, "x", 1, 1 << 20) == 1;
+            return ::close(fd) == 0 && written;
+        };
+        if (write == "rewrite")
+            QVERIFY(rewrite());
+        const LaterHash result = hashAfterRun(identity, atStart, runStartMs, [&] {
+            if (write == "shrink while hashed") {
+                QThread::msleep(20);
+                return ::truncate(path.constData(), (3 << 20) / 2) != 0;
+            }
+            return write == "stop" || (write == "rewrite while hashed" && !rewrite());
+        });
+        ::close(identity.fd);
+        QCOMPARE(int(result), hashed);
+        QCOMPARE(identity.sha256,
+                 result == LaterHash::Taken
+                     ? QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()
+                     : QByteArray());
+    }
+
     void describe_data()
     {
         QTest::addColumn<QByteArray>("libraryPath");
@@ -196,6 +361,15 @@ private slots:
         QTest::newRow("--library before LD_LIBRARY_PATH, relative to the working directory")
             << in + "text" << "./" + notUtf8 + '/' + lib << found << QString() << lib
             << allFunctions;
+        QVERIFY(::chmod(file("search/unreadable/" + lib, m_simulated).constData(), 0) == 0);
+        QTest::newRow("a file it cannot read is passed over, as the loader passes it")
+            << in + "unreadable:" + m_root + '/' + notUtf8 << QByteArray() << found << QString()
+            << lib << allFunctions;
+        // The loader opens a directory, fails to read it and stops there.
+        QVERIFY(QDir().mkpath(QFile::decodeName(in + "directory/" + lib)));
+        QTest::newRow("a directory in its place ends the search, as it stops the loader")
+            << in + "directory:" + m_root + '/' + notUtf8 << QByteArray()
+            << in + "directory/" + lib << "not a regular file" << QByteArray() << 0u;
 
         const auto named = [](const char *row, const QByteArray &path, const QString &unusable,
                               const QByteArray &soname, unsigned exported) {
@@ -211,6 +385,35 @@ private slots:
               "not a shared library", lib, allFunctions);
         named("a library without VRK_MagCardRead", PARTIALREADER, QString(),
               "libpartialreader.so", allFunctions & ~(1u << 11));
+        // A function the library calls has an entry too, undefined, for the
+        // loader to find elsewhere.
+        const auto imported = [](ElfW(Sym) &symbol) {
+            symbol.st_shndx = SHN_UNDEF;
+            symbol.st_value = 0;
+        };
+        const auto weak = [](ElfW(Sym) &symbol) {
+            symbol.st_info = (STB_WEAK << 4) | (symbol.st_info & 0xf);
+        };
+        named("VRK_MagCardRead only imported",
+              file("imports", withSymbol(m_simulated, "VRK_MagCardRead", imported)), QString(),
+              lib, allFunctions & ~(1u << 11));
+        named("VRK_MagCardRead defined weak",
+              file("weak", withSymbol(m_simulated, "VRK_MagCardRead", weak)), QString(), lib,
+              allFunctions);
+
+        // A 4-byte name ends at 16 in a section aligned to 8, where the
+        // description begins; a build ID of 20 bytes, as linkers make it, is
+        // padded to 24.
+        // x86's IBT and SHSTK, as -fcf-protection marks them.
+        const quint32 x86Features[4] = {0xc0000002, 4, 3, 0};
+        const QByteArray notes =
+            note("GNU", NT_GNU_PROPERTY_TYPE_0,
+                 QByteArray(reinterpret_cast<const char *>(x86Features), sizeof x86Features), 8)
+            + note("GNU", NT_GNU_BUILD_ID, QByteArray::fromHex(m_buildId), 8)
+            + note("cardreader", 1, "simulated reader in notes aligned to 8", 8);
+        named("notes aligned to 8, after a GNU property note",
+              file("aligned-8", withNotesAlignedTo8(m_simulated, notes)), QString(), lib,
+              allFunctions);
 
         // The library's own section headers, then more that all point at the
         // same notes: the work stays bounded, and past a bound nothing is read.
@@ -245,6 +448,7 @@ private slots:
         QFETCH(unsigned, exported);
         qputenv("LD_LIBRARY_PATH", libraryPath);
         QVERIFY(::chdir(m_root.constData()) == 0);
+        const AsUser asUser;
         QElapsedTimer timer;
         timer.start();
         const LibraryIdentity identity = described(option, [] { return true; });
@@ -257,9 +461,12 @@ private slots:
                                              "be asked: cannot run "),
                  option.isEmpty());
         QCOMPARE(identity.soname, soname);
-        // The simulated reader's note and a build ID come with the rest, or not at all.
+        // The simulated reader's note and a build ID come with the rest, or
+        // not at all; the simulated reader's build ID wherever its notes lie.
         QCOMPARE(identity.simulated.startsWith("simulated reader "), soname == lib);
         QCOMPARE(identity.buildId.size() >= 16, !soname.isEmpty());
+        if (soname == lib)
+            QCOMPARE(identity.buildId, m_buildId);
         QCOMPARE(identity.exportsKnown, exported != 0);
         QCOMPARE(identity.exported, exported);
     }
@@ -381,30 +588,41 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("variables");   // ROOT: the row's folder
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("said");            // on standard output or error
+        QTest::addColumn<QStringList>("said");        // on standard output or error
 
         QTest::newRow("an empty element of LD_LIBRARY_PATH: the working directory's")
             << QStringList{"--json", "library", "card-number"}
             << QStringList{"LD_LIBRARY_PATH=:ROOT/vendor"} << 0
-            << "\"path\":\"ROOT/work/libVrkReaderClient.so\"";
+            << QStringList{"\"path\":\"ROOT/work/libVrkReaderClient.so\""};
         QTest::newRow("a function that a library it needs defines is missing from it")
             << QStringList{"--no-open", "--library", BORROWINGREADER, "card-number"}
             << QStringList() << 3
-            << "lacks VRK_ReadCarNo (the loader finds it in " + QFileInfo(BORROWINGREADER).path()
-                + "/libVrkCardNumberFromAnotherLibrary.so); the functions it has are still checked";
+            << QStringList{"lacks VRK_ReadCarNo (the loader finds it in "
+                           + QFileInfo(BORROWINGREADER).path()
+                           + "/libVrkCardNumberFromAnotherLibrary.so); the functions it has are "
+                             "still checked"};
         QTest::newRow("a function whose name the library's symbol table has on data")
             << QStringList{"--no-open", "--library", DATAREADER, "card-number"} << QStringList()
             << 3
-            << "lacks VRK_ReadCarNo (the loader finds it in the library, whose symbol table has it "
-               "as no function)";
+            << QStringList{"lacks VRK_ReadCarNo (the loader finds it in the library, whose symbol "
+                           "table has it as no function)"};
+        const QStringList preloading{
+            "LD_PRELOAD=ROOT/hook/libhook.so",
+            "ASAN_OPTIONS=" + QString::fromLocal8Bit(qgetenv("ASAN_OPTIONS"))
+                + ":verify_asan_link_order=0"};
+        const QStringList functions = readerFunctions(allFunctions, true);
         QTest::newRow("a preloaded library that defines reader functions")
-            << QStringList{"library"}
-            << QStringList{"LD_PRELOAD=ROOT/hook/libhook.so",
-                           "ASAN_OPTIONS=" + QString::fromLocal8Bit(qgetenv("ASAN_OPTIONS"))
-                               + ":verify_asan_link_order=0"}
-            << 0
-            << "  preloaded: " + readerFunctions(allFunctions, true).join(", ")
-                + " from ROOT/hook/libhook.so (LD_PRELOAD), which the window calls in its place\n";
+            << QStringList{"library"} << preloading << 0
+            << QStringList{"  found by: ",
+                           "  preloaded: " + functions.join(", ")
+                               + " from ROOT/hook/libhook.so (LD_PRELOAD), which the window calls "
+                                 "in its place\n"};
+        // Beside the file's identity, which the summary repeats.
+        QTest::newRow("the same in JSON")
+            << QStringList{"--json", "library"} << preloading << 0
+            << QStringList{"{\"found_by\":\"",
+                           "\"preloaded\":{\"from\":[{\"path\":\"ROOT/hook/libhook.so\"}],"
+                           "\"functions\":[\"" + functions.join("\",\"") + "\"]}}\n"};
     }
 
     // cardreader-cli beside a copy of the window and the tiny library, with
@@ -415,7 +633,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, variables);
         QFETCH(int, exitCode);
-        QFETCH(QString, said);
+        QFETCH(QStringList, said);
 
         QTemporaryDir dir;
         const QString root = QFileInfo(dir.path()).canonicalFilePath();
@@ -438,7 +656,8 @@ private slots:
         QVERIFY(cli.start(command << root + "/app/cardreader-cli" << arguments, environment));
         QVERIFY(cli.finish());
         const QString output = QString::fromUtf8(cli.out + cli.err);
-        QVERIFY2(output.contains(QString(said).replace("ROOT", root)), qPrintable(output));
+        for (const QString &text : said)
+            QVERIFY2(output.contains(QString(text).replace("ROOT", root)), qPrintable(output));
         QCOMPARE(cli.exitCode, exitCode);
     }
 };

@@ -169,14 +169,16 @@ private:
             return (size + alignment - 1) & ~(alignment - 1);
         };
         const quint64 size = quint64(notes.size());
-        for (quint64 at = 0; size - at >= 12;) {
+        for (quint64 at = 0; at + 12 <= size;) {
             quint32 words[3];
             std::memcpy(words, notes.constData() + at, sizeof words);
             const quint64 nameAt = at + 12;
-            if (aligned(words[0]) > size - nameAt)
+            if (words[0] > size - nameAt)
                 return;
-            const quint64 textAt = nameAt + aligned(words[0]);
-            if (words[1] > size - textAt)
+            // Padded from the note's start, not the name's: in an 8-aligned
+            // section a 4-byte name ends at 16, where the description begins.
+            const quint64 textAt = aligned(nameAt + words[0]);
+            if (textAt > size || words[1] > size - textAt)
                 return;
             const char *name = notes.constData() + nameAt;
             const char *text = notes.constData() + textAt;
@@ -186,9 +188,7 @@ private:
             if (named(name, words[0], "cardreader") && words[2] == 1
                 && m_identity.simulated.isEmpty())
                 m_identity.simulated = QByteArray(text, int(qstrnlen(text, words[1])));
-            if (aligned(words[1]) >= size - textAt)
-                return;
-            at = textAt + aligned(words[1]);
+            at = aligned(textAt + words[1]);
         }
     }
 
@@ -273,6 +273,14 @@ private:
     std::vector<unsigned char> &m_block;
     LibraryIdentity &m_identity;
 };
+
+// The same version of the file, as far as the kernel tells: every write
+// moves its change time, which no one can set back.
+bool sameVersion(const struct stat &one, const struct stat &other)
+{
+    return one.st_size == other.st_size && one.st_ctim.tv_sec == other.st_ctim.tv_sec
+        && one.st_ctim.tv_nsec == other.st_ctim.tv_nsec;
+}
 
 void hash(const FileBytes &file, std::vector<unsigned char> &block, LibraryIdentity &identity,
           const std::function<bool()> &stop)
@@ -888,11 +896,39 @@ void readLibraryElf(LibraryIdentity &identity)
     }
 }
 
-void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
+bool readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
 {
+    struct stat before;
+    if (identity.fd < 0 || ::fstat(identity.fd, &before) != 0)
+        return true;
     readLibraryElf(identity);
-    if (identity.size < 0)
-        return;
     std::vector<unsigned char> block(blockSize);
-    hash(FileBytes(identity.fd, quint64(identity.size)), block, identity, stop);
+    hash(FileBytes(identity.fd, quint64(before.st_size)), block, identity, stop);
+    struct stat after;
+    if (::fstat(identity.fd, &after) == 0 && sameVersion(before, after))
+        return true;
+    identity.sha256.clear();
+    return false;
+}
+
+LaterHash hashAfterRun(LibraryIdentity &identity, const struct stat &atStart, long long runStartMs,
+                       const std::function<bool()> &stop)
+{
+    struct stat now;
+    if (!identity.sha256.isEmpty())
+        return LaterHash::Taken;
+    if (identity.fd < 0 || ::fstat(identity.fd, &now) != 0)
+        return LaterHash::NotTaken;
+    if (!sameVersion(atStart, now))
+        return LaterHash::Changed;
+    // A write shares the change time of the one before it within a tick of
+    // the filesystem's timestamps, 2 s on FAT: a file written that shortly
+    // before the run could have been written again by it unseen.
+    const long long changedMs =
+        static_cast<long long>(atStart.st_ctim.tv_sec) * 1000 + atStart.st_ctim.tv_nsec / 1000000;
+    if (changedMs > runStartMs - 2000)
+        return LaterHash::NotTaken;
+    if (!readLibraryFile(identity, stop))
+        return LaterHash::Changed;
+    return identity.sha256.isEmpty() ? LaterHash::NotTaken : LaterHash::Taken;
 }

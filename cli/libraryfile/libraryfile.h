@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 // Finds the library that the loader loads for the window, cardreader-tool
 // beside this program, by asking the loader itself: it lists the libraries
 // of the window as it would load them (LD_TRACE_LOADED_OBJECTS), which runs
@@ -34,7 +36,19 @@ LibraryIdentity findLibrary(const QByteArray &libraryOption, const QByteArray &w
 void readLibraryElf(LibraryIdentity &identity);
 
 // readLibraryElf, then the SHA-256, in the same blocks. stop() is asked
-// after every MiB hashed; when it returns true, sha256 stays empty.
-void readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop);
+// after every MiB hashed; when it returns true, sha256 stays empty. False
+// when the file was written while it was read, which leaves sha256 empty
+// too: a digest of parts of two versions names neither.
+bool readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop);
+
+enum class LaterHash { Taken, Changed, NotTaken };
+
+// The SHA-256 for the summary of a run whose library's code has run since
+// atStart was taken: only if the file is as it was then and stays so while
+// it is hashed (Changed otherwise), and not if it was written so shortly
+// before runStartMs (since the epoch) that a write by the library could
+// have left its change time as it was (NotTaken, as when stop() stops it).
+LaterHash hashAfterRun(LibraryIdentity &identity, const struct stat &atStart, long long runStartMs,
+                       const std::function<bool()> &stop);
 
 #endif

@@ -310,10 +310,30 @@ QString describeLibrary(const LibraryIdentity &library)
         + (missing.isEmpty() ? QString() : "; missing " + missing.join(", ")) + '\n';
 }
 
+// How the run came to this file, and what is loaded ahead of it, stand
+// beside the file's own identity, which the summary repeats as it is.
 QByteArray libraryJsonLine(const LibraryIdentity &library)
 {
     QJsonObject object;
     object.insert("library", libraryJson(library));
+    if (!library.foundBy.isEmpty())
+        object.insert("found_by", library.foundBy);
+    if (library.preloadedFunctions) {
+        QJsonArray from;
+        for (const QByteArray &path : library.preloaded) {
+            QJsonObject file;
+            QJsonObject exact;
+            insertText(file, exact, "path", path);
+            if (!exact.isEmpty())
+                file.insert("path_base64", exact.value("path"));
+            from.append(file);
+        }
+        QJsonObject preloaded;
+        preloaded.insert("functions",
+                         QJsonArray::fromStringList(readerFunctions(library.preloadedFunctions, true)));
+        preloaded.insert("from", from);
+        object.insert("preloaded", preloaded);
+    }
     return jsonObjectLine(object);
 }
 

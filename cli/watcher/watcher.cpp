@@ -417,21 +417,15 @@ void Watcher::updateMetrics(bool finished)
 }
 
 // The SHA-256 of a library that was not hashed before its code ran, for the
-// summary: only if the file is as it was then, as its change time says,
-// which no write can leave as it was.
+// summary, where the file can be vouched for as it was then.
 void Watcher::hashIfUnchanged()
 {
-    struct stat now;
-    if (!m_library.sha256.isEmpty() || m_library.fd < 0 || fstat(m_library.fd, &now) != 0)
-        return;
-    if (now.st_size != m_atStart.st_size || now.st_ctim.tv_sec != m_atStart.st_ctim.tv_sec
-        || now.st_ctim.tv_nsec != m_atStart.st_ctim.tv_nsec) {
+    const int caughtBefore = signalsCaught;
+    if (hashAfterRun(m_library, m_atStart, m_startTimeMs,
+                     [caughtBefore] { return signalsCaught > caughtBefore; })
+        == LaterHash::Changed)
         m_findings << QStringLiteral("the library file was changed during the run; its SHA-256 "
                                      "is not given");
-        return;
-    }
-    const int caughtBefore = signalsCaught;
-    readLibraryFile(m_library, [caughtBefore] { return signalsCaught > caughtBefore; });
 }
 
 // None of the processes the library made may outlive the run, nor keep
