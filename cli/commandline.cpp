@@ -24,6 +24,21 @@ namespace {
 
 const int intMax = std::numeric_limits<int>::max();
 
+// Qt's own words in the help and in its usage errors, which it translates
+// through the catalogue the program installs, as ours: listed for lupdate,
+// which keeps in the catalogue only what it finds in the sources.
+const char *const qtWords[] = {
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Usage: %1"),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "[options]"),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Options:"),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Arguments:"),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Displays version information."),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Unknown option '%1'."),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Unknown options: %1."),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Missing value after '%1'."),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Unexpected value after '%1'."),
+};
+
 QStringList operationList()
 {
     QStringList names;
@@ -75,7 +90,7 @@ QString nearest(const QString &given, const QStringList &names, const QString &p
         best = distance;
         found << prefix + name;
     }
-    return found.join(" or ");
+    return found.join(QCoreApplication::translate("CommandLine", " or "));
 }
 
 // A run's length: whole seconds (90), or whole days, hours, minutes and
@@ -145,7 +160,8 @@ QString outputPath(const QCommandLineParser &parser, int argc, char **argv, cons
         return QString();
     const QString value = parser.value(name);
     if (value.isEmpty() || QFile::encodeName(value) != rawValue(argc, argv, name)) {
-        problem = QStringLiteral("--%1 must name a file, in UTF-8").arg(name);
+        problem = QCoreApplication::translate("CommandLine", "--%1 must name a file, in UTF-8")
+                      .arg(QLatin1String(name));
         return QString();
     }
     return QFileInfo(value).absoluteFilePath();
@@ -200,7 +216,7 @@ QString unwritableReport(const Options &options)
     QString why;
     for (const QString &path : {options.junitPath, options.htmlPath, options.saveAnswersPath}) {
         if (!path.isEmpty() && !canWritePrivateFile(path, why))
-            return "cannot write the report " + path + ": " + why;
+            return QCoreApplication::translate("Run", "cannot write the report %1: %2").arg(path, why);
     }
     return QString();
 }
@@ -210,50 +226,58 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     const QStringList given = parser.optionNames();
     for (const QString &name : given) {
         if (given.count(name) > 1)
-            return QStringLiteral("--%1 is given more than once").arg(name);
+            return QCoreApplication::translate("CommandLine", "--%1 is given more than once").arg(name);
     }
 
     int device = 0;
     if (!wholeNumber(parser.value("device"), 0, intMax, device) || (device != 21 && device != 19))
-        return QStringLiteral("--device must be 21 or 19, not \"%1\"").arg(parser.value("device"));
+        return QCoreApplication::translate("CommandLine", "--device must be 21 or 19, not \"%1\"")
+            .arg(parser.value("device"));
     options.settings.deviceType = device;
 
     int region = 0;
     if (!wholeNumber(parser.value("region"), 3500, 3509, region))
-        return QStringLiteral("--region must be one of 3500 to 3509, not \"%1\"")
+        return QCoreApplication::translate("CommandLine",
+                                           "--region must be one of 3500 to 3509, not \"%1\"")
             .arg(parser.value("region"));
     options.settings.regionCode = QByteArray::number(region);
 
     int seconds = 0;
     const qint64 limit = intMax / 1000;
     if (!wholeNumber(parser.value("seconds"), -limit, limit, seconds))
-        return QStringLiteral("--seconds must be a whole number from %1 to %2, not \"%3\"")
-            .arg(-limit).arg(limit).arg(parser.value("seconds"));
+        return QCoreApplication::translate(
+                   "CommandLine", "--seconds must be a whole number from %1 to %2, not \"%3\"")
+            .arg(QString::number(-limit), QString::number(limit), parser.value("seconds"));
     options.settings.scannerMilliseconds = seconds * 1000;
 
     if (!wholeNumber(parser.value("repeat"), 1, intMax, options.repeat))
-        return QStringLiteral("--repeat must be a whole number of at least 1, not \"%1\"")
+        return QCoreApplication::translate(
+                   "CommandLine", "--repeat must be a whole number of at least 1, not \"%1\"")
             .arg(parser.value("repeat"));
     if (parser.isSet("duration")) {
         if (!duration(parser.value("duration"), options.durationMs))
-            return QStringLiteral("--duration must be a time from 1s to 365d such as 90s, 30m, "
-                                  "8h or 1h30m, not \"%1\"")
+            return QCoreApplication::translate("CommandLine",
+                                               "--duration must be a time from 1s to 365d such as "
+                                               "90s, 30m, 8h or 1h30m, not \"%1\"")
                 .arg(parser.value("duration"));
     }
     if (!wholeNumber(parser.value("pause"), 0, intMax, options.pauseMs))
-        return QStringLiteral("--pause must be a whole number of milliseconds, not \"%1\"")
+        return QCoreApplication::translate(
+                   "CommandLine", "--pause must be a whole number of milliseconds, not \"%1\"")
             .arg(parser.value("pause"));
     if (parser.isSet("timeout")
         && !wholeNumber(parser.value("timeout"), 0, limit, options.timeoutSeconds))
-        return QStringLiteral("--timeout must be a whole number of seconds from 0 to %1, not \"%2\"")
-            .arg(limit).arg(parser.value("timeout"));
+        return QCoreApplication::translate(
+                   "CommandLine", "--timeout must be a whole number of seconds from 0 to %1, not \"%2\"")
+            .arg(QString::number(limit), parser.value("timeout"));
 
     if (parser.isSet("library")) {
         options.library = rawValue(argc, argv, "library");
         struct stat file;
         if (options.library.isEmpty() || stat(options.library.constData(), &file) != 0
             || !S_ISREG(file.st_mode))
-            return QStringLiteral("--library names no file: \"%1\"").arg(parser.value("library"));
+            return QCoreApplication::translate("CommandLine", "--library names no file: \"%1\"")
+                .arg(parser.value("library"));
     }
     options.open = !parser.isSet("no-open");
     options.json = parser.isSet("json");
@@ -266,7 +290,9 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         if (parser.value("metrics").isEmpty() || (metrics.exists() && !metrics.isFile())
             || !QFileInfo(metrics.absolutePath()).isDir()
             || QFile::encodeName(parser.value("metrics")) != rawValue(argc, argv, "metrics"))
-            return QStringLiteral("--metrics must name a regular file in a directory that exists, in UTF-8: \"%1\"")
+            return QCoreApplication::translate("CommandLine",
+                                               "--metrics must name a regular file in a directory "
+                                               "that exists, in UTF-8: \"%1\"")
                 .arg(parser.value("metrics"));
         options.metricsPath = metrics.absoluteFilePath();
     }
@@ -274,14 +300,17 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     if (parser.isSet("expect")) {
         options.expectPath = rawValue(argc, argv, "expect");
         std::string why;
-        const QString named =
-            "expected answers " + QString::fromStdString(quoted(options.expectPath.toStdString()));
+        const QString named = QString::fromStdString(quoted(options.expectPath.toStdString()));
+        // The reason the file is refused is the script reader's, in English.
         if (!options.expected.load(options.expectPath.toStdString(), why,
                                    Script::AsTheReaderGivesThem))
-            return named + ' ' + QString::fromStdString(why);
+            return QCoreApplication::translate("CommandLine", "expected answers %1 %2")
+                .arg(named, QString::fromStdString(why));
         // A run checked against nothing would pass as if it had been.
         if (options.expected.isEmpty())
-            return named + " hold no answer, so nothing would be compared";
+            return QCoreApplication::translate(
+                       "CommandLine", "expected answers %1 hold no answer, so nothing would be compared")
+                .arg(named);
         const std::string &content = options.expected.content();
         options.expectSha256 = QCryptographicHash::hash(
             QByteArray::fromRawData(content.data(), int(content.size())), QCryptographicHash::Sha256).toHex();
@@ -295,7 +324,8 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         return problem;
 
     if (parser.positionalArguments().isEmpty())
-        return "no operation given; valid operations: " + operationNames();
+        return QCoreApplication::translate("CommandLine", "no operation given; valid operations: %1")
+            .arg(operationNames());
     for (const QString &name : parser.positionalArguments()) {
         if (name == "library") {
             options.describeLibrary = true;
@@ -308,9 +338,13 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         }
         if (options.operations.size() == before) {
             const QString meant = nearest(name, operationList(), QString());
-            return QStringLiteral("unknown operation \"%1\"; ").arg(name)
-                + (meant.isEmpty() ? "valid operations: " + operationNames()
-                                   : "did you mean " + meant + '?');
+            return meant.isEmpty()
+                ? QCoreApplication::translate("CommandLine",
+                                              "unknown operation \"%1\"; valid operations: %2")
+                      .arg(name, operationNames())
+                : QCoreApplication::translate("CommandLine",
+                                              "unknown operation \"%1\"; did you mean %2?")
+                      .arg(name, meant);
         }
     }
     // Rounds of no call would follow each other as fast as a loop turns.
@@ -323,8 +357,10 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
 
 int usageError(const QString &problem)
 {
-    std::fputs(("cardreader-cli: " + problem
-                + "\nTry 'cardreader-cli --help' for more information.\n")
+    std::fputs(("cardreader-cli: " + problem + '\n'
+                + QCoreApplication::translate("CommandLine",
+                                              "Try 'cardreader-cli --help' for more information.")
+                + '\n')
                    .toUtf8()
                    .constData(),
                stderr);
@@ -350,7 +386,7 @@ QString clashingFiles(const Options &options, const QByteArray &libraryPath)
     if (!options.expectPath.isEmpty())
         read << Named{"--expect", options.expectPath};
     if (!libraryPath.isEmpty())
-        read << Named{"the reader library", libraryPath};
+        read << Named{QCoreApplication::translate("CommandLine", "the reader library"), libraryPath};
     // The files the simulated reader reads or writes in the calling process.
     for (const char *variable : {"VRK_SIM_SCRIPT", "VRK_SIM_RECORD", "VRK_SIM_LOG",
                                  "VRK_SIM_MAKER_LIBRARY"}) {
@@ -361,12 +397,14 @@ QString clashingFiles(const Options &options, const QByteArray &libraryPath)
     for (int i = 0; i < written.size(); ++i) {
         for (int j = i + 1; j < written.size(); ++j) {
             if (sameFile(written[i].path, written[j].path))
-                return written[i].what + " and " + written[j].what + " name the same file";
+                return QCoreApplication::translate("CommandLine", "%1 and %2 name the same file")
+                    .arg(written[i].what, written[j].what);
         }
         for (const Named &input : read) {
             if (sameFile(written[i].path, input.path))
-                return written[i].what + " names the file of " + input.what
-                    + ", which it would replace";
+                return QCoreApplication::translate("CommandLine",
+                                                   "%1 names the file of %2, which it would replace")
+                    .arg(written[i].what, input.what);
         }
     }
     return QString();
@@ -376,7 +414,7 @@ int readOptions(int argc, char **argv, Options &options)
 {
     const QStringList arguments = QCoreApplication::arguments();
     QCommandLineParser parser;
-    parser.setApplicationDescription(
+    parser.setApplicationDescription(QCoreApplication::translate("CommandLine",
         "Drives the card-reader terminal's functions through libVrkReaderClient.so, one\n"
         "library call per operation, and checks that the library keeps to its contract.\n"
         "The calls are made in a process of their own, so that a library that crashes,\n"
@@ -390,59 +428,86 @@ int readOptions(int argc, char **argv, Options &options)
         "the watchdog, a missing function), 4 the output could not be written,\n"
         "5 an answer differed from the expected one or cannot come from a genuine\n"
         "card, 128+N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM). The\n"
-        "worst news wins: 3, then 4, then 5, then a signal, then 1.");
-    parser.addOption({{"h", "help"}, "Displays this help."});
+        "worst news wins: 3, then 4, then 5, then a signal, then 1."));
+    parser.addOption({{"h", "help"}, QCoreApplication::translate("CommandLine", "Displays this help.")});
     parser.addVersionOption();
+    // The values' and the operations' placeholders stay in ASCII in every
+    // language: Qt aligns the help's columns by characters, and a Chinese
+    // character takes two.
     const QList<QCommandLineOption> choices{
-        {"device", "Reader model's device type: 21 or 19.", "type", "21"},
-        {"region", "Region code, 3500 to 3509.", "code", "3500"},
-        {"seconds", "Scanner wait and interval, in whole seconds.", "n", "2"},
-        {"no-open", "Do not open the device first."},
-        {"json", "One JSON object per call, on one line each."},
-        {"show-pin", "Show the PIN pad's key text instead of ******."},
-        {"repeat", "Run the operations n times over (burn-in). A summary per operation "
+        {"device", QCoreApplication::translate("CommandLine", "Reader model's device type: 21 or 19."),
+         "type", "21"},
+        {"region", QCoreApplication::translate("CommandLine", "Region code, 3500 to 3509."),
+         "code", "3500"},
+        {"seconds",
+         QCoreApplication::translate("CommandLine", "Scanner wait and interval, in whole seconds."),
+         "n", "2"},
+        {"no-open", QCoreApplication::translate("CommandLine", "Do not open the device first.")},
+        {"json", QCoreApplication::translate("CommandLine",
+                                             "One JSON object per call, on one line each.")},
+        {"show-pin", QCoreApplication::translate("CommandLine",
+                                                 "Show the PIN pad's key text instead of ******.")},
+        {"repeat", QCoreApplication::translate("CommandLine",
+                   "Run the operations n times over (burn-in). A summary per operation "
                    "closes the run: calls, succeeded, failed, contract (calls that broke "
                    "it), min / median / p95 / p99 / max ms, the calling process's "
                    "memory and open descriptors at start and end, and when the run "
-                   "started and ended.",
+                   "started and ended."),
          "n", "1"},
-        {"duration", "Run the operations over and over until this time is up (burn-in), "
+        {"duration", QCoreApplication::translate("CommandLine",
+                     "Run the operations over and over until this time is up (burn-in), "
                      "or until --repeat's rounds are done if that comes first: 90s, 30m, "
                      "8h, 2d, or several as 1h30m; a plain number is seconds. No call "
-                     "starts once it is up.",
+                     "starts once it is up."),
          "time"},
-        {"pause", "Wait ms milliseconds between rounds.", "ms", "0"},
-        {"timeout", "Watchdog: a call that has not returned after this many seconds "
+        {"pause", QCoreApplication::translate("CommandLine", "Wait ms milliseconds between rounds."),
+         "ms", "0"},
+        {"timeout", QCoreApplication::translate("CommandLine",
+                    "Watchdog: a call that has not returned after this many seconds "
                     "is stopped and named; 0 turns it off. Default: the call's own wait "
-                    "plus 30 s, or 60 s for calls given none.", "seconds"},
-        {"library", "Check this library file instead of the one the program finds.",
+                    "plus 30 s, or 60 s for calls given none."),
+         "seconds"},
+        {"library", QCoreApplication::translate("CommandLine",
+                    "Check this library file instead of the one the program finds."),
          "path"},
-        {"expect", "Compare every answer with the expected ones in this file, written as "
+        {"expect", QCoreApplication::translate("CommandLine",
+                   "Compare every answer with the expected ones in this file, written as "
                    "the simulated reader's scripts are (a recording serves as it is): "
                    "each line answers the next call of its function, its last line every "
-                   "later one. The result, the values and the int output are compared.",
+                   "later one. The result, the values and the int output are compared."),
          "file"},
-        {"no-plausibility", "Do not check that answers could come from a genuine card "
+        {"no-plausibility", QCoreApplication::translate("CommandLine",
+                            "Do not check that answers could come from a genuine card "
                             "(identity card check characters and dates, bank card Luhn "
-                            "digits, validity periods)."},
-        {"junit", "Write a JUnit XML report of the run to this file at its end, for CI "
-                  "servers.", "file"},
-        {"html", "Write a self-contained HTML report of the run to this file at its end, "
-                 "for people.", "file"},
-        {"save-answers", "Write every answer of the run to this file, in the script format "
-                         "that --expect reads (the PIN as ******): the known-good set of a "
-                         "terminal, when every call succeeded and nothing was found wrong.",
+                            "digits, validity periods).")},
+        {"junit", QCoreApplication::translate("CommandLine",
+                  "Write a JUnit XML report of the run to this file at its end, for CI "
+                  "servers."),
          "file"},
-        {"metrics", "Write the run's figures in Prometheus's text format to this file "
-                    "after every round and at the end, replacing it whole each time.",
+        {"html", QCoreApplication::translate("CommandLine",
+                 "Write a self-contained HTML report of the run to this file at its end, "
+                 "for people."),
+         "file"},
+        {"save-answers", QCoreApplication::translate("CommandLine",
+                         "Write every answer of the run to this file, in the script format "
+                         "that --expect reads (the PIN as ******): the known-good set of a "
+                         "terminal, when every call succeeded and nothing was found wrong."),
+         "file"},
+        {"metrics", QCoreApplication::translate("CommandLine",
+                    "Write the run's figures in Prometheus's text format to this file "
+                    "after every round and at the end, replacing it whole each time."),
          "file"},
     };
     parser.addOptions(choices);
-    parser.addPositionalArgument("operation",
-                                 "One or more of: " + operationNames()
-                                     + ". \"library\" makes no call: it reports the library"
-                                       " file that was loaded.",
-                                 "OPERATION...");
+    // The placeholders stay as they are, in ASCII: Qt aligns the help's
+    // columns by characters, and a Chinese one takes two.
+    parser.addPositionalArgument(
+        "operation",
+        QCoreApplication::translate("CommandLine",
+                                    "One or more of: %1. \"library\" makes no call: it reports "
+                                    "the library file that was loaded.")
+            .arg(operationNames()),
+        "OPERATION...");
     QString problem;
     if (!parser.parse(arguments)) {
         problem = parser.errorText();
@@ -453,7 +518,7 @@ int readOptions(int argc, char **argv, Options &options)
         const QString meant = unknown.size() == 1 ? nearest(unknown[0], longNames, "--")
                                                   : QString();
         if (!meant.isEmpty())
-            problem += " Did you mean " + meant + '?';
+            problem += QCoreApplication::translate("CommandLine", " Did you mean %1?").arg(meant);
     } else if (parser.isSet("help"))
         parser.showHelp(Success);
     else if (parser.isSet("version"))

@@ -10,6 +10,8 @@
 #include "commandline.h"
 
 #include "caller/caller.h"
+#include "report/language.h"
+#include "report/output.h"
 #include "report/privatefile.h"
 #include "report/savedanswers.h"
 #include "run/runstate.h"
@@ -30,6 +32,7 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("cardreader-cli");
     QCoreApplication::setApplicationVersion(CARDREADER_VERSION);
+    useTheLocalesLanguage();
 
     Options options;
     const int exitStatus = readOptions(argc, argv, options);
@@ -47,14 +50,16 @@ int main(int argc, char *argv[])
         const QByteArray header = savedAnswersHeader(library.path);
         if (options.saveAnswersFd < 0
             || !writeWhole(options.saveAnswersFd, header.constData(), std::size_t(header.size()))) {
-            std::fputs(("cardreader-cli: cannot write the answers to " + options.saveAnswersPath
-                        + ": " + why + '\n').toUtf8().constData(), stderr);
+            std::fputs(("cardreader-cli: "
+                        + QCoreApplication::translate("Run", "cannot write the answers to %1: %2")
+                              .arg(options.saveAnswersPath, why)
+                        + '\n').toUtf8().constData(), stderr);
             return OutputFailed;
         }
     }
     StrayOutput strayOutput;
     if (!createRunState(options.timeoutSeconds) || !strayOutput.create()) {
-        std::perror("cardreader-cli: cannot prepare the calls");
+        failedBecause(QT_TRANSLATE_NOOP("Run", "cannot prepare the calls"));
         return CallFailed;
     }
     struct sigaction pipeSignal;
@@ -67,7 +72,7 @@ int main(int argc, char *argv[])
         std::fflush(nullptr);
         caller = fork();
         if (caller < 0) {
-            std::perror("cardreader-cli: cannot start the calling process");
+            failedBecause(QT_TRANSLATE_NOOP("Run", "cannot start the calling process"));
             return CallFailed;
         }
         if (caller == 0)

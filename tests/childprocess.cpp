@@ -28,6 +28,15 @@ bool ChildProcess::start(const QStringList &command, const QMap<QString, QString
     for (const QString &name :
          {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY", "VRK_SIM_RECORD"})
         environment.remove(name);
+    // Programs speak the locale's language: the tests read English unless
+    // they ask for another, whatever locale they run in. LC_ALL would
+    // override the messages' locale; its character set is kept.
+    if (environment.contains("LC_ALL")) {
+        environment.insert("LC_CTYPE", environment.value("LC_ALL"));
+        environment.remove("LC_ALL");
+    }
+    environment.insert("LC_MESSAGES", "C");
+    environment.remove("LANGUAGE");
     for (auto it = variables.begin(); it != variables.end(); ++it)
         environment.insert(it.key(), it.value());
 

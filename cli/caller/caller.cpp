@@ -13,6 +13,8 @@
 #include "run/librarytext.h"
 #include "run/runstate.h"
 
+#include <QCoreApplication>
+
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -126,19 +128,22 @@ bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output 
         state.status = ContractBroken;
         // The loader's words quote the library's own names, which may hold
         // anything.
-        const QString problem = "cannot load the reader library " + printable(path) + ": "
-            + printable(why.toUtf8());
-        output.error(problem);
-        // For the reports, which the watcher writes.
-        state.notes.add(Notes::Breach, 0, "load", problem);
+        const QString because = printable(why.toUtf8());
+        output.error(QCoreApplication::translate("Run", "cannot load the reader library %1: %2")
+                         .arg(printable(path), because));
+        // For the reports, which the watcher writes, in English.
+        state.notes.add(Notes::Breach, 0, "load",
+                        "cannot load the reader library " + printable(path) + ": " + because);
         return false;
     }
     const QStringList missing = library.lacking();
     if (!missing.isEmpty()) {
         state.status = ContractBroken;
-        const QString problem = printable(path) + " lacks " + missing.join(", ");
-        output.error(problem + "; the functions it has are still checked");
-        state.notes.add(Notes::Breach, 0, "load", problem);
+        output.error(QCoreApplication::translate(
+                         "Run", "%1 lacks %2; the functions it has are still checked")
+                         .arg(printable(path), missing.join(", ")));
+        state.notes.add(Notes::Breach, 0, "load",
+                        printable(path) + " lacks " + missing.join(", "));
     }
     return true;
 }
@@ -159,7 +164,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
     RunState &state = runState();
     // Set up before the output is diverted, so that a failure is seen.
     if (!GuardPages::setUp() || !strayOutput.divert()) {
-        std::perror("cardreader-cli: cannot prepare the calls");
+        failedBecause(QT_TRANSLATE_NOOP("Run", "cannot prepare the calls"));
         state.status = CallFailed;
         state.finished = 1;
         _exit(0);

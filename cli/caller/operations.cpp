@@ -4,9 +4,12 @@
 
 namespace {
 
+// Each operation is named as the command line takes it; in Chinese the
+// catalogue gives, under the same name, the text of the window's button
+// that makes the same call, which people read beside it.
 GuardedCall readCardNumber(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("card-number", "VRK_ReadCarNo");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "card-number"), "VRK_ReadCarNo");
     char *cardNumber = call.value("card_number", valueSize);
     char *error = call.error();
     call.run(reader.VRK_ReadCarNo, cardNumber, error);
@@ -15,7 +18,7 @@ GuardedCall readCardNumber(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall readCardInfo(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("card-info", "VRK_ReadCardBas");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "card-info"), "VRK_ReadCardBas");
     char *cardIdCode = call.value("card_id_code", valueSize);
     char *cardType = call.value("card_type", valueSize);
     char *cardVersion = call.value("card_version", valueSize);
@@ -38,7 +41,7 @@ GuardedCall readCardInfo(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall readCardIdCode(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("card-id-code", "VRK_ReadCardCertID");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "card-id-code"), "VRK_ReadCardCertID");
     char *cardNumber = call.value("card_number", valueSize);
     char *cardIdCode = call.value("card_id_code", valueSize);
     char *error = call.error();
@@ -48,7 +51,7 @@ GuardedCall readCardIdCode(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall readCardRegion(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("card-region", "VRK_ReadCardCity");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "card-region"), "VRK_ReadCardCity");
     char *regionCode = call.value("region_code", valueSize);
     char *error = call.error();
     call.run(reader.VRK_ReadCardCity, regionCode, error);
@@ -57,7 +60,7 @@ GuardedCall readCardRegion(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall readIdCard(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("id-card", "VRK_IDCard_Read");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "id-card"), "VRK_IDCard_Read");
     char *name = call.value("name", valueSize);
     char *sex = call.value("sex", valueSize);
     char *ethnicGroup = call.value("ethnic_group", valueSize);
@@ -75,7 +78,7 @@ GuardedCall readIdCard(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall readChipBankCard(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("bank-chip", "VRK_ICBankCard_ReadNO");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "bank-chip"), "VRK_ICBankCard_ReadNO");
     char *cardNumber = call.value("card_number", valueSize);
     char *error = call.error();
     call.run(reader.VRK_ICBankCard_ReadNO, cardNumber, error);
@@ -84,7 +87,7 @@ GuardedCall readChipBankCard(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall readStripeBankCard(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("bank-stripe", "VRK_MagicBankCard_ReadNo");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "bank-stripe"), "VRK_MagicBankCard_ReadNo");
     const int timeout = call.argument("timeout", 10);
     call.waitsUpTo(timeout * 1000);
     char *cardNumber = call.value("card_number", textSize);
@@ -95,7 +98,7 @@ GuardedCall readStripeBankCard(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall setAutomaticScan(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("scan-auto", "VRK_ECard_SetAutoRead");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "scan-auto"), "VRK_ECard_SetAutoRead");
     const int mode = call.argument("mode", 1);
     char *error = call.error();
     call.run(reader.VRK_ECard_SetAutoRead, mode, error);
@@ -104,7 +107,7 @@ GuardedCall setAutomaticScan(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall setManualScan(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("scan-manual", "VRK_ECard_SetAutoRead");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "scan-manual"), "VRK_ECard_SetAutoRead");
     const int mode = call.argument("mode", 0);
     char *error = call.error();
     call.run(reader.VRK_ECard_SetAutoRead, mode, error);
@@ -113,7 +116,7 @@ GuardedCall setManualScan(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall scan(const ReaderLibrary &reader, const Settings &settings)
 {
-    GuardedCall call("scan", "VRK_ECard_Read");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "scan"), "VRK_ECard_Read");
     int *output = call.output("output");
     char *scan = call.value("scan", textSize);
     const int wait = call.argument("wait", settings.scannerMilliseconds);
@@ -125,7 +128,7 @@ GuardedCall scan(const ReaderLibrary &reader, const Settings &settings)
 
 GuardedCall setScanInterval(const ReaderLibrary &reader, const Settings &settings)
 {
-    GuardedCall call("scan-interval", "VRK_ECard_AutoReadTime");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "scan-interval"), "VRK_ECard_AutoReadTime");
     const int interval = call.argument("interval", settings.scannerMilliseconds);
     char *error = call.error();
     call.run(reader.VRK_ECard_AutoReadTime, interval, error);
@@ -134,7 +137,7 @@ GuardedCall setScanInterval(const ReaderLibrary &reader, const Settings &setting
 
 GuardedCall readTracks(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("tracks", "VRK_MagCardRead");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "tracks"), "VRK_MagCardRead");
     const int timeout = call.argument("timeout", 10);
     call.waitsUpTo(timeout * 1000);
     // Named as the window labels them: the first buffer holds the second
@@ -150,7 +153,7 @@ GuardedCall readTracks(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall enterPin(const ReaderLibrary &reader, const Settings &)
 {
-    GuardedCall call("pin", "VRK_KeyBoard_InputKey");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "pin"), "VRK_KeyBoard_InputKey");
     const int timeout = call.argument("timeout", 20);
     call.waitsUpTo(timeout * 1000);
     const int keySize = call.argument("key_size", int(textSize));
@@ -165,7 +168,7 @@ GuardedCall enterPin(const ReaderLibrary &reader, const Settings &)
 
 GuardedCall openDevice(const ReaderLibrary &reader, const Settings &settings)
 {
-    GuardedCall call("open", "VRK_OpenDev");
+    GuardedCall call(QT_TRANSLATE_NOOP("WindowButton", "open"), "VRK_OpenDev");
     const int deviceType = call.argument("device_type", settings.deviceType);
     char *regionCode = call.textArgument("region_code", regionCodeSize, settings.regionCode);
     char *error = call.error();

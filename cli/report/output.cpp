@@ -1,6 +1,9 @@
 #include "output.h"
+#include "language.h"
 
 #include "run/runstate.h"
+
+#include <QCoreApplication>
 
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -33,6 +36,13 @@ bool writeAll(int fd, const QByteArray &bytes)
 }
 
 } // namespace
+
+void failedBecause(const char *what)
+{
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    writeAll(STDERR_FILENO, ("cardreader-cli: " + QCoreApplication::translate("Run", what) + ": "
+                             + reason + '\n').toUtf8());
+}
 
 bool progressShown(const Options &options, int fd)
 {
@@ -89,7 +99,8 @@ bool Output::write(const QByteArray &bytes)
     const bool said = runState().outputFailed == failure;
     runState().outputFailed = failure;
     if (!said && (failure != EPIPE || !runState().quietBrokenPipe))
-        error("cannot write the output: " + QString::fromLocal8Bit(std::strerror(failure)));
+        error(QCoreApplication::translate("Run", "cannot write the output: %1")
+                  .arg(QString::fromLocal8Bit(std::strerror(failure))));
     return false;
 }
 
@@ -117,7 +128,7 @@ QByteArray Output::cleared(int fd, const QByteArray &bytes)
     return eraseLine + bytes;
 }
 
-void Output::progress(const QByteArray &line)
+void Output::progress(const QString &line)
 {
     if (!m_progress)
         return;
@@ -126,7 +137,7 @@ void Output::progress(const QByteArray &line)
     winsize size{};
     const int width = ioctl(m_err, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1
                                                                                : 79;
-    m_progressDrawn = writeAll(m_err, eraseLine + line.left(width));
+    m_progressDrawn = writeAll(m_err, eraseLine + fitted(line, width).toUtf8());
 }
 
 void Output::clearProgress()

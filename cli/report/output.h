@@ -6,6 +6,10 @@
 #include <QByteArray>
 #include <QString>
 
+// Says on standard error what could not be done and the system's reason,
+// as perror does, in the language of the locale.
+void failedBecause(const char *what);
+
 // Whether a run shows a burn-in's progress on fd: a burn-in, and fd a
 // terminal that can erase a line; never a pipe or a file, where it would
 // only be noise.
@@ -39,7 +43,7 @@ public:
     // it, whichever process drew it last.
     void besideProgress(bool shown);
     // Draws the line in place of the last, cut to the terminal's width.
-    void progress(const QByteArray &line);
+    void progress(const QString &line);
     void clearProgress();
 
 private:

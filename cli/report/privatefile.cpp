@@ -1,5 +1,6 @@
 #include "privatefile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,9 +13,12 @@
 
 namespace {
 
-QString reason()
+// What could not be done, and the system's reason, taken from errno before
+// anything else can change it.
+QString failure(const char *what)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    return QCoreApplication::translate("PrivateFile", what).arg(reason);
 }
 
 bool replaceable(const QByteArray &target, QString &why)
@@ -23,13 +27,14 @@ bool replaceable(const QByteArray &target, QString &why)
     if (::stat(target.constData(), &status) != 0) {
         if (errno == ENOENT)
             return true;
-        why = "cannot look at it: " + reason();
+        why = failure(QT_TRANSLATE_NOOP("PrivateFile", "cannot look at it: %1"));
         return false;
     }
     if (S_ISREG(status.st_mode))
         return true;
-    why = S_ISDIR(status.st_mode) ? QStringLiteral("it is a directory")
-                                  : QStringLiteral("it is not a regular file");
+    why = S_ISDIR(status.st_mode)
+        ? QCoreApplication::translate("PrivateFile", "it is a directory")
+        : QCoreApplication::translate("PrivateFile", "it is not a regular file");
     return false;
 }
 
@@ -43,8 +48,11 @@ int temporaryBeside(const QByteArray &target, QByteArray &name, QString &why)
     const QByteArray directory = QFile::encodeName(info.absolutePath());
     name = directory + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
     const int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        why = "cannot create a file in " + QFile::decodeName(directory) + ": " + reason();
+    if (fd < 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        why = QCoreApplication::translate("PrivateFile", "cannot create a file in %1: %2")
+                  .arg(QFile::decodeName(directory), reason);
+    }
     return fd;
 }
 
@@ -55,7 +63,7 @@ int beginPrivateFile(const QString &path, QByteArray &temporary, QString &why)
     const int fd = temporaryBeside(QFile::encodeName(path), temporary, why);
     // Exactly 0600, whatever the umask took away: the owner rewrites it.
     if (fd >= 0 && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
-        why = "cannot write it: " + reason();
+        why = failure(QT_TRANSLATE_NOOP("PrivateFile", "cannot write it: %1"));
         ::close(fd);
         ::unlink(temporary.constData());
         return -1;
@@ -84,7 +92,7 @@ bool writePrivateFile(const QString &path, const QByteArray &bytes, QString &why
         return false;
     const bool written = writeWhole(fd, bytes.constData(), std::size_t(bytes.size()));
     if (!written)
-        why = "cannot write it: " + reason();
+        why = failure(QT_TRANSLATE_NOOP("PrivateFile", "cannot write it: %1"));
     return finishPrivateFile(path, fd, name, written, why);
 }
 
@@ -93,16 +101,16 @@ bool finishPrivateFile(const QString &path, int fd, const QByteArray &name, bool
     const QByteArray target = QFile::encodeName(path);
     ok = ok && ::fsync(fd) == 0;
     if (!ok && why.isEmpty())
-        why = "cannot write it: " + reason();
+        why = failure(QT_TRANSLATE_NOOP("PrivateFile", "cannot write it: %1"));
     if (::close(fd) != 0 && ok) {
-        why = "cannot write it: " + reason();
+        why = failure(QT_TRANSLATE_NOOP("PrivateFile", "cannot write it: %1"));
         ok = false;
     }
     // Looked at again: what was a regular file at start may since have been
     // replaced by a directory or a device.
     ok = ok && replaceable(target, why);
     if (ok && ::rename(name.constData(), target.constData()) != 0) {
-        why = "cannot replace it: " + reason();
+        why = failure(QT_TRANSLATE_NOOP("PrivateFile", "cannot replace it: %1"));
         ok = false;
     }
     if (!ok)

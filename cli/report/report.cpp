@@ -1,4 +1,5 @@
 #include "report.h"
+#include "language.h"
 #include "verdict.h"
 
 #include "run/libraryidentity.h"
@@ -6,11 +7,14 @@
 
 #include "readertext.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -69,32 +73,37 @@ QByteArray jsonObjectLine(const QJsonObject &object)
 QString status(const CallRecord &call)
 {
     if (call.outside)
-        return QStringLiteral("outside any call");
+        return QCoreApplication::translate("Call", "outside any call");
     if (!call.called)
-        return QStringLiteral("not called");
+        return QCoreApplication::translate("Call", "not called");
     if (call.stopped)
-        return QStringLiteral("stopped by the operator");
+        return QCoreApplication::translate("Call", "stopped by the operator");
     if (!call.returned)
-        return QStringLiteral("did not return");
+        return QCoreApplication::translate("Call", "did not return");
     if (!call.ok())
-        return QStringLiteral("failed with %1").arg(call.result);
+        return QCoreApplication::translate("Call", "failed with %1").arg(call.result);
     // A successful call is "ok" only when nothing was found wrong with it.
     if (!call.findings.isEmpty())
-        return QStringLiteral("broke the contract");
+        return QCoreApplication::translate("Call", "broke the contract");
     if (!call.differences.isEmpty())
-        return QStringLiteral("differs");
+        return QCoreApplication::translate("Call", "differs");
     if (!call.doubts.isEmpty())
-        return QStringLiteral("implausible");
-    return QStringLiteral("ok");
+        return QCoreApplication::translate("Call", "implausible");
+    return QCoreApplication::translate("Call", "ok");
 }
 
 QString usage(const RunState::Usage &usage)
 {
     if (usage.residentKiB < 0)
-        return QStringLiteral("unknown");
-    return QStringLiteral("%1 KiB resident, %2 open descriptors")
+        return QCoreApplication::translate("Summary", "unknown");
+    return QCoreApplication::translate("Summary", "%1 KiB resident, %2 open descriptors")
         .arg(usage.residentKiB)
         .arg(usage.descriptors);
+}
+
+QString field(const QString &label, const QString &text)
+{
+    return "  " + label + ' ' + text + '\n';
 }
 
 QJsonObject usageJson(const RunState::Usage &usage)
@@ -193,7 +202,10 @@ QString signalName(int signal)
 
 QString describe(const CallRecord &call, bool showPin)
 {
-    QString out = QString::fromUtf8(call.operation) + " (" + QString::fromUtf8(call.function)
+    const QString operation = QString::fromUtf8(call.operation);
+    const QString label = operationLabel(operation);
+    // A full-width bracket around the button's text stands apart already.
+    QString out = label + (label == operation ? " (" : "(") + QString::fromUtf8(call.function)
         + "): " + status(call)
         + (call.outside ? QStringLiteral("\n") : QString::asprintf(", %.3f ms\n", call.milliseconds));
     if (call.ok()) {
@@ -205,17 +217,19 @@ QString describe(const CallRecord &call, bool showPin)
                 + '\n';
     }
     if (!call.message.isEmpty())
-        out += "  message: " + printable(call.message) + '\n';
+        out += field(QCoreApplication::translate("Call", "message:"), printable(call.message));
     if (!call.standardOutput.bytes.isEmpty())
-        out += "  standard output: " + printable(call.standardOutput.bytes) + '\n';
+        out += field(QCoreApplication::translate("Call", "standard output:"),
+                     printable(call.standardOutput.bytes));
     if (!call.standardError.bytes.isEmpty())
-        out += "  standard error: " + printable(call.standardError.bytes) + '\n';
+        out += field(QCoreApplication::translate("Call", "standard error:"),
+                     printable(call.standardError.bytes));
     for (const QString &finding : call.findings)
-        out += "  contract: " + finding + '\n';
+        out += field(QCoreApplication::translate("Call", "contract:"), finding);
     for (const QString &difference : call.differences)
-        out += "  differs: " + difference + '\n';
+        out += field(QCoreApplication::translate("Call", "differs:"), difference);
     for (const QString &doubt : call.doubts)
-        out += "  implausible: " + doubt + '\n';
+        out += field(QCoreApplication::translate("Call", "implausible:"), doubt);
     return out;
 }
 
@@ -393,57 +407,96 @@ bool knownGoodSet(const RunSummary &summary)
 QString savedAnswersNote(const RunSummary &summary)
 {
     if (summary.savedAnswersCut)
-        return QStringLiteral(", only as far as --expect reads (16 MiB): not a known-good set");
-    return knownGoodSet(summary) ? QStringLiteral(": a known-good set for --expect")
-                                 : QStringLiteral(": NOT a known-good set, as the verdict says");
+        return QCoreApplication::translate(
+            "Summary", ", only as far as --expect reads (16 MiB): not a known-good set");
+    return knownGoodSet(summary)
+        ? QCoreApplication::translate("Summary", ": a known-good set for --expect")
+        : QCoreApplication::translate("Summary", ": NOT a known-good set, as the verdict says");
 }
 
 QString summaryTable(const RunSummary &summary)
 {
-    QString out = QStringLiteral("summary of %1 round(s)").arg(summary.rounds);
+    QString out = QCoreApplication::translate("Summary", "summary of %1 round(s)").arg(summary.rounds);
     if ((summary.stoppedBy || !summary.ending.isEmpty() || summary.timeUp)
         && summary.roundsAsked > 0)
-        out += QStringLiteral(" of %1").arg(summary.roundsAsked);
+        out += QCoreApplication::translate("Summary", " of %1").arg(summary.roundsAsked);
     if (summary.timeUp)
-        out += ", time up after " + durationText(summary.timeLimitMs);
+        out += QCoreApplication::translate("Summary", ", time up after %1")
+                   .arg(durationText(summary.timeLimitMs));
     if (summary.stoppedBy)
-        out += ", stopped by " + signalName(summary.stoppedBy);
+        out += QCoreApplication::translate("Summary", ", stopped by %1")
+                   .arg(signalName(summary.stoppedBy));
     if (!summary.stoppedCall.isEmpty())
-        out += " during " + stoppedCallText(summary);
+        out += QCoreApplication::translate("Summary",
+                                           " during %1, stopped by the operator after %2 ms")
+                   .arg(summary.stoppedCall, QString::asprintf("%.3f", summary.stoppedCallMs));
     if (!summary.ending.isEmpty())
-        out += ", ended early: " + summary.ending;
+        out += QCoreApplication::translate("Summary", ", ended early: %1").arg(summary.ending);
     if (summary.stoppedInRound)
-        out += QStringLiteral(" (round %1 cut short)").arg(summary.stoppedInRound);
-    out += QStringLiteral(":\n")
-        + QString::asprintf("  %-14s %8s %9s %8s %8s %11s %8s %10s %10s %10s %10s %10s\n",
-                            "operation", "calls", "succeeded", "failed", "differs",
-                            "implausible", "contract", "min ms", "median ms", "p95 ms",
-                            "p99 ms", "max ms");
-    for (const Tally::Figures &f : summary.figures)
-        out += QString::asprintf("  %-14s %8llu %9llu %8llu %8llu %11llu %8llu %10.3f %10.3f %10.3f %10.3f %10.3f\n",
-                                 printable(f.operation).toUtf8().constData(),
-                                 (unsigned long long)f.calls,
-                                 (unsigned long long)f.succeeded, (unsigned long long)f.failed,
-                                 (unsigned long long)f.differs,
-                                 (unsigned long long)f.implausible,
-                                 (unsigned long long)f.brokeContract, f.minMs, f.medianMs,
-                                 f.p95Ms, f.p99Ms, f.maxMs);
+        out += QCoreApplication::translate("Summary", " (round %1 cut short)")
+                   .arg(summary.stoppedInRound);
+
+    // Widened for an operation shown with its button's text.
+    QStringList labels;
+    int labelWidth = 14;
+    for (const Tally::Figures &f : summary.figures) {
+        labels << operationLabel(printable(f.operation));
+        labelWidth = std::max(labelWidth, columnsOf(labels.last()));
+    }
+    const std::pair<const char *, int> headings[] = {
+        {QT_TRANSLATE_NOOP("Summary", "calls"), 8},
+        {QT_TRANSLATE_NOOP("Summary", "succeeded"), 9},
+        {QT_TRANSLATE_NOOP("Summary", "failed"), 8},
+        {QT_TRANSLATE_NOOP("Summary", "differs"), 8},
+        {QT_TRANSLATE_NOOP("Summary", "implausible"), 11},
+        {QT_TRANSLATE_NOOP("Summary", "contract"), 8},
+        {QT_TRANSLATE_NOOP("Summary", "min ms"), 10},
+        {QT_TRANSLATE_NOOP("Summary", "median ms"), 10},
+        {QT_TRANSLATE_NOOP("Summary", "p95 ms"), 10},
+        {QT_TRANSLATE_NOOP("Summary", "p99 ms"), 10},
+        {QT_TRANSLATE_NOOP("Summary", "max ms"), 10}};
+    out += ":\n  " + padded(QCoreApplication::translate("Summary", "operation"), -labelWidth);
+    for (const auto &heading : headings)
+        out += ' ' + padded(QCoreApplication::translate("Summary", heading.first), heading.second);
+    out += '\n';
+    for (std::size_t i = 0; i < summary.figures.size(); ++i) {
+        const Tally::Figures &f = summary.figures[i];
+        out += "  " + padded(labels[int(i)], -labelWidth)
+            + QString::asprintf(" %8llu %9llu %8llu %8llu %11llu %8llu %10.3f %10.3f %10.3f %10.3f %10.3f\n",
+                                (unsigned long long)f.calls,
+                                (unsigned long long)f.succeeded, (unsigned long long)f.failed,
+                                (unsigned long long)f.differs,
+                                (unsigned long long)f.implausible,
+                                (unsigned long long)f.brokeContract, f.minMs, f.medianMs,
+                                f.p95Ms, f.p99Ms, f.maxMs);
+    }
     for (const QString &finding : summary.findings)
-        out += "  contract: " + finding + '\n';
+        out += field(QCoreApplication::translate("Call", "contract:"), finding);
     if (!summary.expectPath.isEmpty())
-        out += "  expected answers: " + summary.expectPath + " (sha256 "
-            + QString::fromLatin1(summary.expectSha256) + ")\n";
+        out += QCoreApplication::translate("Summary", "  expected answers: %1 (sha256 %2)")
+                   .arg(summary.expectPath, QString::fromLatin1(summary.expectSha256))
+            + '\n';
     if (!summary.notCompared.isEmpty())
-        out += "  not compared, as " + summary.expectPath + " names no answer for them: "
-            + summary.notCompared.join(", ") + '\n';
+        out += QCoreApplication::translate("Summary",
+                                           "  not compared, as %1 names no answer for them: %2")
+                   .arg(summary.expectPath, summary.notCompared.join(", "))
+            + '\n';
     if (!summary.savedAnswers.isEmpty())
-        out += "  answers saved to " + summary.savedAnswers + savedAnswersNote(summary) + '\n';
-    out += "  calling process at start: " + usage(summary.atStart) + '\n';
-    out += "  calling process at end:   " + usage(summary.atEnd) + '\n';
-    out += "  started: " + localTime(summary.startTimeMs) + '\n';
-    out += "  ended:   " + localTime(summary.endTimeMs) + ", "
-        + clockTime(summary.elapsedMs, true) + " elapsed\n";
-    out += "  library: " + printable(summary.library.path)
+        out += QCoreApplication::translate("Summary", "  answers saved to %1")
+                   .arg(summary.savedAnswers)
+            + savedAnswersNote(summary) + '\n';
+    out += QCoreApplication::translate("Summary", "  calling process at start: %1")
+               .arg(usage(summary.atStart))
+        + '\n';
+    out += QCoreApplication::translate("Summary", "  calling process at end:   %1")
+               .arg(usage(summary.atEnd))
+        + '\n';
+    out += QCoreApplication::translate("Summary", "  started: %1").arg(localTime(summary.startTimeMs))
+        + '\n';
+    out += QCoreApplication::translate("Summary", "  ended:   %1, %2 elapsed")
+               .arg(localTime(summary.endTimeMs), clockTime(summary.elapsedMs, true))
+        + '\n';
+    out += QCoreApplication::translate("Summary", "  library: %1").arg(printable(summary.library.path))
         + (summary.library.sha256.isEmpty()
                ? QString()
                : " (sha256 " + QString::fromLatin1(summary.library.sha256) + ')')

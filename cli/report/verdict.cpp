@@ -1,13 +1,29 @@
 #include "verdict.h"
+#include "language.h"
 
 #include "run/librarytext.h"
 
+#include <QCoreApplication>
+
 namespace {
 
-QString counted(std::uint64_t count, const char *one, const char *many)
+// The verdict's words for its audience: for people as the installed
+// catalogue has them, for programs as written. Named as QCoreApplication's
+// own translate, so that lupdate finds the texts it is given.
+struct Words
 {
-    return QString::number(count) + ' ' + QLatin1String(count == 1 ? one : many);
-}
+    Audience audience;
+
+    QString translate(const char *context, const char *source) const
+    {
+        return audience == Audience::People ? QCoreApplication::translate(context, source)
+                                            : QString::fromUtf8(source);
+    }
+    QString operation(const char *name) const
+    {
+        return audience == Audience::People ? operationLabel(printable(name)) : printable(name);
+    }
+};
 
 struct Part
 {
@@ -15,18 +31,19 @@ struct Part
     QStringList operations;
 };
 
-void add(Part &part, std::uint64_t count, const char *operation)
+void add(Part &part, std::uint64_t count, const char *operation, const Words &words)
 {
     if (count == 0)
         return;
     part.count += count;
-    part.operations << printable(operation);
+    part.operations << words.operation(operation);
 }
 
 } // namespace
 
-Verdict verdictOf(const RunSummary &summary)
+Verdict verdictOf(const RunSummary &summary, Audience audience)
 {
+    const Words words{audience};
     Part broke{0, {}}, differ{0, {}}, implausible{0, {}}, failed{0, {}};
     std::uint64_t calls = 0;
     std::uint64_t compared = 0;
@@ -34,53 +51,67 @@ Verdict verdictOf(const RunSummary &summary)
         calls += f.calls;
         if (!summary.notCompared.contains(printable(f.function)))
             compared += f.calls;
-        add(broke, f.brokeContract, f.operation);
-        add(differ, f.differs, f.operation);
-        add(implausible, f.implausible, f.operation);
-        add(failed, f.failed, f.operation);
+        add(broke, f.brokeContract, f.operation, words);
+        add(differ, f.differs, f.operation, words);
+        add(implausible, f.implausible, f.operation, words);
+        add(failed, f.failed, f.operation, words);
     }
     const bool checkedAgainst = !summary.expectPath.isEmpty();
     const QString notCompared = summary.notCompared.isEmpty()
         ? QString()
-        : "; not compared, as the expected answers name none: " + summary.notCompared.join(", ");
-    const QString where = summary.library.simulated.isEmpty() ? QString()
-                                                              : QStringLiteral(" on the simulated reader");
+        : words.translate("Verdict", "; not compared, as the expected answers name none: %1")
+              .arg(summary.notCompared.join(", "));
+    const QString where = summary.library.simulated.isEmpty()
+        ? QString()
+        : words.translate("Verdict", " on the simulated reader");
 
     QStringList wrong;
     if (!summary.findings.isEmpty() || !summary.ending.isEmpty())
-        wrong << "the library broke the contract: "
-                + (summary.findings.isEmpty() ? summary.ending : summary.findings.first());
-    const auto say = [&wrong](const Part &part, const char *one, const char *many) {
+        wrong << words.translate("Verdict", "the library broke the contract: %1")
+                     .arg(summary.findings.isEmpty() ? summary.ending : summary.findings.first());
+    // Counted in English as one or many; Chinese has one form for both.
+    const auto say = [&wrong, &words](const Part &part, const char *one, const char *many) {
         if (part.count)
-            wrong << counted(part.count, one, many) + " (" + part.operations.join(", ") + ')';
+            wrong << QString::number(part.count) + ' '
+                    + words.translate("Verdict", part.count == 1 ? one : many) + " ("
+                    + part.operations.join(", ") + ')';
     };
-    say(broke, "call broke the contract", "calls broke the contract");
-    say(differ, "answer differs", "answers differ");
-    say(implausible, "implausible", "implausible");
-    say(failed, "call failed", "calls failed");
+    say(broke, QT_TRANSLATE_NOOP("Verdict", "call broke the contract"),
+        QT_TRANSLATE_NOOP("Verdict", "calls broke the contract"));
+    say(differ, QT_TRANSLATE_NOOP("Verdict", "answer differs"),
+        QT_TRANSLATE_NOOP("Verdict", "answers differ"));
+    say(implausible, QT_TRANSLATE_NOOP("Verdict", "implausible"),
+        QT_TRANSLATE_NOOP("Verdict", "implausible"));
+    say(failed, QT_TRANSLATE_NOOP("Verdict", "call failed"),
+        QT_TRANSLATE_NOOP("Verdict", "calls failed"));
     if (!wrong.isEmpty()) {
-        const QString word = "FAILED" + where;
+        const QString word = words.translate("Verdict", "FAILED") + where;
         return {Verdict::Failed, word, word + ": " + wrong.join(", ") + notCompared};
     }
 
     const QString answered = checkedAgainst
-        ? QStringLiteral("%1 of %2 answers as expected").arg(compared).arg(calls)
-        : QStringLiteral("%1 of %2 calls succeeded").arg(calls).arg(calls)
-            + (summary.plausibility ? QStringLiteral(", every answer plausible") : QString());
+        ? words.translate("Verdict", "%1 of %2 answers as expected").arg(compared).arg(calls)
+        : words.translate("Verdict", "%1 of %2 calls succeeded").arg(calls).arg(calls)
+            + (summary.plausibility ? words.translate("Verdict", ", every answer plausible")
+                                    : QString());
     if (summary.stoppedBy) {
-        const QString word = "STOPPED" + where;
+        const QString word = words.translate("Verdict", "STOPPED") + where;
         return {Verdict::Stopped, word,
-                word + " by " + signalName(summary.stoppedBy) + ": " + answered + " so far"
+                word + words.translate("Verdict", " by %1: %2 so far")
+                           .arg(signalName(summary.stoppedBy), answered)
                     + notCompared};
     }
     if (checkedAgainst && compared == 0) {
-        const QString word = "NOT CHECKED" + where;
-        return {Verdict::NotChecked, word, word + ": no answer was compared" + notCompared};
+        const QString word = words.translate("Verdict", "NOT CHECKED") + where;
+        return {Verdict::NotChecked, word,
+                word + words.translate("Verdict", ": no answer was compared") + notCompared};
     }
+    const QString word = words.translate("Verdict", "PASSED") + where;
     if (!where.isEmpty())
-        return {Verdict::Passed, "PASSED" + where,
-                "PASSED" + where + ": no terminal was checked; " + answered + notCompared};
-    return {Verdict::Passed, QStringLiteral("PASSED"), "PASSED: " + answered + notCompared};
+        return {Verdict::Passed, word,
+                word + words.translate("Verdict", ": no terminal was checked; %1").arg(answered)
+                    + notCompared};
+    return {Verdict::Passed, word, word + ": " + answered + notCompared};
 }
 
 QString verdictLine(const Verdict &verdict, bool colour)

@@ -17,7 +17,12 @@ struct Verdict
     QString line;  // the word, then what it rests on
 };
 
-Verdict verdictOf(const RunSummary &summary);
+// Programs read the verdict in English, as JSON, JUnit and the HTML report
+// give it; people read it in the language of their locale, with each
+// operation's button beside its name in Chinese.
+enum class Audience { Programs, People };
+
+Verdict verdictOf(const RunSummary &summary, Audience audience = Audience::Programs);
 
 // The line for a terminal: the word in colour where colour is wanted.
 QString verdictLine(const Verdict &verdict, bool colour);

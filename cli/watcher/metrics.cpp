@@ -6,6 +6,7 @@
 
 #include "readertext.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -112,7 +113,7 @@ bool writeMetrics(const Options &options, const LibraryIdentity &library, const 
     // may have been replaced by a link to a device since.
     const QFileInfo target(options.metricsPath);
     if (target.exists() && !target.isFile()) {
-        why = QStringLiteral("it is no longer a regular file");
+        why = QCoreApplication::translate("PrivateFile", "it is no longer a regular file");
         return false;
     }
     QSaveFile file(options.metricsPath);

@@ -3,6 +3,8 @@
 #include "report/report.h"
 #include "run/runstate.h"
 
+#include <QCoreApplication>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,7 +34,7 @@ void Progress::update()
         return;
     // Unchanged for at most a second, as the time shown moves on: a line the
     // calling process erased to write its own comes back by then.
-    const QByteArray line = lineAt(now);
+    const QString line = lineAt(now);
     if (line == m_line)
         return;
     m_output.progress(line);
@@ -41,8 +43,8 @@ void Progress::update()
 }
 
 // "37/500 rounds  0:01:12  51.3 calls/s  2 failed  1 finding  ETA 0:02:03",
-// in ASCII, so that its bytes are its width.
-QByteArray Progress::lineAt(long long nowNs) const
+// in the language of the locale.
+QString Progress::lineAt(long long nowNs) const
 {
     const RunState &state = runState();
     const int rounds = state.roundsDone;
@@ -54,15 +56,17 @@ QByteArray Progress::lineAt(long long nowNs) const
     }
     const long long elapsedMs = (nowNs - m_startNs) / 1000000;
     const bool counted = m_options.repeat != unboundedRounds;
-    QString out = counted ? QStringLiteral("%1/%2 rounds").arg(rounds).arg(m_options.repeat)
-                          : QStringLiteral("%1 rounds").arg(rounds);
+    QString out = counted
+        ? QCoreApplication::translate("Progress", "%1/%2 rounds").arg(rounds).arg(m_options.repeat)
+        : QCoreApplication::translate("Progress", "%1 rounds").arg(rounds);
     const double rate = elapsedMs > 0 ? calls * 1000.0 / elapsedMs : 0;
     out += "  " + clockTime(elapsedMs, false) + "  "
-        + QString::number(rate, 'f', rate < 10 ? 1 : 0) + " calls/s"
-        + QStringLiteral("  %1 failed  %2 finding%3")
-              .arg(failed)
-              .arg(findings)
-              .arg(findings == 1 ? "" : "s");
+        + QCoreApplication::translate("Progress", "%1 calls/s")
+              .arg(QString::number(rate, 'f', rate < 10 ? 1 : 0))
+        + "  " + QCoreApplication::translate("Progress", "%1 failed").arg(failed) + "  "
+        + (findings == 1 ? QCoreApplication::translate("Progress", "%1 finding")
+                         : QCoreApplication::translate("Progress", "%1 findings"))
+              .arg(findings);
     // The rounds left at the pace so far, or the time left, whichever ends
     // the run first.
     long long leftMs = -1;
@@ -74,6 +78,8 @@ QByteArray Progress::lineAt(long long nowNs) const
     }
     // Whole seconds, rounded up: "0:00:00" would say the run had ended.
     if (leftMs >= 0)
-        out += "  ETA " + clockTime((leftMs + 999) / 1000 * 1000, false);
-    return out.toLatin1();
+        out += "  "
+            + QCoreApplication::translate("Progress", "ETA %1")
+                  .arg(clockTime((leftMs + 999) / 1000 * 1000, false));
+    return out;
 }

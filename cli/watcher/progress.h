@@ -4,7 +4,7 @@
 #include "report/output.h"
 #include "run/options.h"
 
-#include <QByteArray>
+#include <QString>
 
 // A burn-in's progress for the operator at a terminal: rounds done of the
 // total, time elapsed, calls per second, failures and findings so far, and
@@ -20,7 +20,7 @@ public:
     void update();
 
 private:
-    QByteArray lineAt(long long nowNs) const;
+    QString lineAt(long long nowNs) const;
 
     const Options &m_options;
     Output &m_output;
@@ -28,7 +28,7 @@ private:
     const long long m_startNs;
     const long long m_deadlineNs;
     long long m_drawnNs = 0;
-    QByteArray m_line;
+    QString m_line;
 };
 
 #endif

@@ -11,6 +11,7 @@
 #include "run/librarytext.h"
 #include "run/runstate.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSysInfo>
 
@@ -199,9 +200,11 @@ bool Watcher::prepare()
     if (m_library.unusable.isEmpty())
         return true;
     m_ending = "the library cannot be loaded: " + m_library.unusable;
-    m_output.error("cannot load the reader library "
-                   + (m_library.path.isEmpty() ? QString() : printable(m_library.path) + ": ")
-                   + m_library.unusable);
+    m_output.error(m_library.path.isEmpty()
+                       ? QCoreApplication::translate("Run", "cannot load the reader library %1")
+                             .arg(m_library.unusable)
+                       : QCoreApplication::translate("Run", "cannot load the reader library %1: %2")
+                             .arg(printable(m_library.path), m_library.unusable));
     m_status = ContractBroken;
     return false;
 }
@@ -277,8 +280,8 @@ int Watcher::run(pid_t caller)
         // Coloured for a person at a terminal who has not asked otherwise.
         const bool colour = isatty(STDOUT_FILENO) && qEnvironmentVariableIsEmpty("NO_COLOR")
             && qgetenv("TERM") != "dumb";
-        m_output.write((summaryTable(summary) + verdictLine(verdictOf(summary), colour) + '\n')
-                           .toUtf8());
+        const Verdict verdict = verdictOf(summary, Audience::People);
+        m_output.write((summaryTable(summary) + verdictLine(verdict, colour) + '\n').toUtf8());
     }
     if (state.outputFailed || m_output.failed() || m_metricsFailed)
         status = worse(status, OutputFailed);
@@ -307,7 +310,7 @@ void Watcher::onSignals()
                                                    : QStringLiteral("the library, outside any call,");
             const QString finding = who + " sent " + signalName(signal.signal) + " to cardreader-cli";
             m_findings << finding;
-            m_output.error(finding + "; the run goes on");
+            m_output.error(QCoreApplication::translate("Run", "%1; the run goes on").arg(finding));
             continue;
         }
         m_stopSignal = signal.signal;
@@ -316,7 +319,8 @@ void Watcher::onSignals()
         if (!m_stopAsked) {
             m_stopAsked = true;
             state.stopRequested = 1;
-            m_output.error("stopping after the current call; Ctrl-C again stops now");
+            m_output.error(QCoreApplication::translate(
+                "Run", "stopping after the current call; Ctrl-C again stops now"));
             continue;
         }
         // Between calls the calling process stops by itself before the next;
@@ -412,7 +416,8 @@ void Watcher::updateMetrics(bool finished)
     const long long elapsedMs = finished ? m_elapsedMs : (monotonicNs() - m_startNs) / 1000000;
     if (!writeMetrics(m_options, m_library, {m_startTimeMs, m_endTimeMs, elapsedMs}, why)) {
         m_metricsFailed = true;
-        m_output.error("cannot write the metrics to " + m_options.metricsPath + ": " + why);
+        m_output.error(QCoreApplication::translate("Run", "cannot write the metrics to %1: %2")
+                           .arg(m_options.metricsPath, why));
     }
 }
 
@@ -498,7 +503,8 @@ bool Watcher::saveAnswers(RunSummary &summary)
     QString why;
     if (!finishPrivateFile(m_options.saveAnswersPath, m_options.saveAnswersFd,
                            m_options.saveAnswersTemporary, true, why)) {
-        m_output.error("cannot write the answers to " + m_options.saveAnswersPath + ": " + why);
+        m_output.error(QCoreApplication::translate("Run", "cannot write the answers to %1: %2")
+                           .arg(m_options.saveAnswersPath, why));
         return false;
     }
     summary.savedAnswers = m_options.saveAnswersPath;
@@ -563,7 +569,8 @@ bool Watcher::writeReports(RunSummary &summary)
             QString why;
             written[i] = writePrivateFile(path, reports[i].second(summary), why);
             if (!written[i]) {
-                m_output.error("cannot write the report " + path + ": " + why);
+                m_output.error(QCoreApplication::translate("Run", "cannot write the report %1: %2")
+                                   .arg(path, why));
                 failed = true;
             }
         }

@@ -1,0 +1,698 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>Call</name>
+    <message>
+        <source>outside any call</source>
+        <translation>不在任何调用中</translation>
+    </message>
+    <message>
+        <source>not called</source>
+        <translation>未调用</translation>
+    </message>
+    <message>
+        <source>stopped by the operator</source>
+        <translation>已被操作员停止</translation>
+    </message>
+    <message>
+        <source>did not return</source>
+        <translation>未返回</translation>
+    </message>
+    <message>
+        <source>failed with %1</source>
+        <translation>失败，返回值 %1</translation>
+    </message>
+    <message>
+        <source>broke the contract</source>
+        <translation>违反接口约定</translation>
+    </message>
+    <message>
+        <source>differs</source>
+        <translation>与预期不符</translation>
+    </message>
+    <message>
+        <source>implausible</source>
+        <translation>不可信</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>message:</source>
+        <translation>消息:</translation>
+    </message>
+    <message>
+        <source>standard output:</source>
+        <translation>标准输出:</translation>
+    </message>
+    <message>
+        <source>standard error:</source>
+        <translation>标准错误:</translation>
+    </message>
+    <message>
+        <source>contract:</source>
+        <translation>违反约定:</translation>
+    </message>
+    <message>
+        <source>differs:</source>
+        <translation>不符:</translation>
+    </message>
+    <message>
+        <source>implausible:</source>
+        <translation>不可信:</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source> or </source>
+        <translation> 或 </translation>
+    </message>
+    <message>
+        <source>--%1 must name a file, in UTF-8</source>
+        <translation>--%1 必须指定一个文件，文件名须为 UTF-8</translation>
+    </message>
+    <message>
+        <source>--%1 is given more than once</source>
+        <translation>--%1 给出了不止一次</translation>
+    </message>
+    <message>
+        <source>--device must be 21 or 19, not &quot;%1&quot;</source>
+        <translation>--device 必须是 21 或 19，而不是 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--region must be one of 3500 to 3509, not &quot;%1&quot;</source>
+        <translation>--region 必须是 3500 到 3509 之一，而不是 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--seconds must be a whole number from %1 to %2, not &quot;%3&quot;</source>
+        <translation>--seconds 必须是 %1 到 %2 之间的整数，而不是 &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>--repeat must be a whole number of at least 1, not &quot;%1&quot;</source>
+        <translation>--repeat 必须是不小于 1 的整数，而不是 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--duration must be a time from 1s to 365d such as 90s, 30m, 8h or 1h30m, not &quot;%1&quot;</source>
+        <translation>--duration 必须是 1s 到 365d 之间的时长，如 90s、30m、8h 或 1h30m，而不是 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--pause must be a whole number of milliseconds, not &quot;%1&quot;</source>
+        <translation>--pause 必须是整数毫秒数，而不是 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--timeout must be a whole number of seconds from 0 to %1, not &quot;%2&quot;</source>
+        <translation>--timeout 必须是 0 到 %1 之间的整数秒数，而不是 &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>--library names no file: &quot;%1&quot;</source>
+        <translation>--library 指定的不是文件: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--metrics must name a regular file in a directory that exists, in UTF-8: &quot;%1&quot;</source>
+        <translation>--metrics 必须指定已存在目录中的普通文件，文件名须为 UTF-8: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>expected answers %1 %2</source>
+        <translation>预期答案 %1 %2</translation>
+    </message>
+    <message>
+        <source>expected answers %1 hold no answer, so nothing would be compared</source>
+        <translation>预期答案 %1 中没有任何答案，无从比较</translation>
+    </message>
+    <message>
+        <source>no operation given; valid operations: %1</source>
+        <translation>未指定操作；可用的操作: %1</translation>
+    </message>
+    <message>
+        <source>unknown operation &quot;%1&quot;; valid operations: %2</source>
+        <translation>未知操作 &quot;%1&quot;；可用的操作: %2</translation>
+    </message>
+    <message>
+        <source>unknown operation &quot;%1&quot;; did you mean %2?</source>
+        <translation>未知操作 &quot;%1&quot;；是否要输入 %2？</translation>
+    </message>
+    <message>
+        <source>Try &apos;cardreader-cli --help&apos; for more information.</source>
+        <translation>运行 &apos;cardreader-cli --help&apos; 查看更多信息。</translation>
+    </message>
+    <message>
+        <source>the reader library</source>
+        <translation>读卡器库</translation>
+    </message>
+    <message>
+        <source>%1 and %2 name the same file</source>
+        <translation>%1 和 %2 指向同一个文件</translation>
+    </message>
+    <message>
+        <source>%1 names the file of %2, which it would replace</source>
+        <translation>%1 指向 %2 的文件，会将其替换</translation>
+    </message>
+    <message>
+        <source>Drives the card-reader terminal&apos;s functions through libVrkReaderClient.so, one
+library call per operation, and checks that the library keeps to its contract.
+The calls are made in a process of their own, so that a library that crashes,
+ends the process or never returns is named, and the run still ends with its
+summary.
+On a terminal, a burn-in (--repeat, --duration) shows on standard error the
+rounds done, the time, calls per second, failures and findings so far and the
+time left.
+Exit status: 0 every call succeeded, 1 a call failed, 2 usage error,
+3 the library broke its contract (a finding, a crash, an exit inside a call,
+the watchdog, a missing function), 4 the output could not be written,
+5 an answer differed from the expected one or cannot come from a genuine
+card, 128+N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM). The
+worst news wins: 3, then 4, then 5, then a signal, then 1.</source>
+        <translation>通过 libVrkReaderClient.so 驱动读卡终端的各项功能，每个操作调用一次库函数，
+并检查库是否遵守其接口约定。调用在单独的进程中进行，因此崩溃、结束进程或永不
+返回的库都会被指出，运行仍以汇总结束。
+在终端上，老化测试（--repeat、--duration）在标准错误上显示已完成的轮数、用时、
+每秒调用次数、到目前为止的失败和问题，以及剩余时间。
+退出状态: 0 每次调用都成功，1 有调用失败，2 用法错误，3 库违反了接口约定（发现
+问题、崩溃、在调用中退出、看门狗、缺少函数），4 无法写入输出，5 有答案与预期不
+符或不可能来自真实的卡，128+N 被信号 N 停止（130 Ctrl-C、129 SIGHUP、143
+SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然后 1。</translation>
+    </message>
+    <message>
+        <source>Displays this help.</source>
+        <translation>显示本帮助。</translation>
+    </message>
+    <message>
+        <source>Reader model&apos;s device type: 21 or 19.</source>
+        <translation>读卡器型号的设备类型: 21 或 19。</translation>
+    </message>
+    <message>
+        <source>Region code, 3500 to 3509.</source>
+        <translation>地区编码，3500 到 3509。</translation>
+    </message>
+    <message>
+        <source>Scanner wait and interval, in whole seconds.</source>
+        <translation>扫码的等待时间和间隔，整数秒。</translation>
+    </message>
+    <message>
+        <source>Do not open the device first.</source>
+        <translation>不先打开设备。</translation>
+    </message>
+    <message>
+        <source>One JSON object per call, on one line each.</source>
+        <translation>每次调用输出一个 JSON 对象，各占一行。</translation>
+    </message>
+    <message>
+        <source>Show the PIN pad&apos;s key text instead of ******.</source>
+        <translation>显示密码键盘的按键内容，而不是 ******。</translation>
+    </message>
+    <message>
+        <source>Run the operations n times over (burn-in). A summary per operation closes the run: calls, succeeded, failed, contract (calls that broke it), min / median / p95 / p99 / max ms, the calling process&apos;s memory and open descriptors at start and end, and when the run started and ended.</source>
+        <translation>将各操作重复运行 n 轮（老化测试）。运行以每个操作的
+汇总结束: 调用、成功、失败、违约（违反接口约定的调用）
+次数，最小 / 中位 / p95 / p99 / 最大毫秒数，调用进
+程开始和结束时的内存和打开的描述符，以及运行开始和结
+束的时间。</translation>
+    </message>
+    <message>
+        <source>Run the operations over and over until this time is up (burn-in), or until --repeat&apos;s rounds are done if that comes first: 90s, 30m, 8h, 2d, or several as 1h30m; a plain number is seconds. No call starts once it is up.</source>
+        <translation>反复运行各操作，直到这段时间用完（老化测试），或
+--repeat 的轮数先完成为止: 90s、30m、8h、2d，或组合
+如 1h30m；纯数字表示秒。时间用完后不再开始新的调用。</translation>
+    </message>
+    <message>
+        <source>Wait ms milliseconds between rounds.</source>
+        <translation>每轮之间等待 ms 毫秒。</translation>
+    </message>
+    <message>
+        <source>Watchdog: a call that has not returned after this many seconds is stopped and named; 0 turns it off. Default: the call&apos;s own wait plus 30 s, or 60 s for calls given none.</source>
+        <translation>看门狗: 调用过了这么多秒仍未返回，就将其停止并指出；
+0 表示关闭。默认为调用自身的等待时间加 30 s，没有等
+待时间的调用为 60 s。</translation>
+    </message>
+    <message>
+        <source>Check this library file instead of the one the program finds.</source>
+        <translation>检查这个库文件，而不是程序自己找到的那个。</translation>
+    </message>
+    <message>
+        <source>Compare every answer with the expected ones in this file, written as the simulated reader&apos;s scripts are (a recording serves as it is): each line answers the next call of its function, its last line every later one. The result, the values and the int output are compared.</source>
+        <translation>将每个答案与这个文件中的预期答案比较，文件格式与模拟
+读卡器的脚本相同（录制的文件可直接使用）: 每行回答其
+函数的下一次调用，最后一行回答之后的所有调用。比较返
+回值、各个值和整数输出。</translation>
+    </message>
+    <message>
+        <source>Do not check that answers could come from a genuine card (identity card check characters and dates, bank card Luhn digits, validity periods).</source>
+        <translation>不检查答案能否来自真实的卡（身份证校验码和日期、银行
+卡 Luhn 校验位、有效期）。</translation>
+    </message>
+    <message>
+        <source>Write a JUnit XML report of the run to this file at its end, for CI servers.</source>
+        <translation>运行结束时把 JUnit XML 报告写入这个文件，供 CI 服务
+器使用。</translation>
+    </message>
+    <message>
+        <source>Write a self-contained HTML report of the run to this file at its end, for people.</source>
+        <translation>运行结束时把独立的 HTML 报告写入这个文件，供人阅读。</translation>
+    </message>
+    <message>
+        <source>Write every answer of the run to this file, in the script format that --expect reads (the PIN as ******): the known-good set of a terminal, when every call succeeded and nothing was found wrong.</source>
+        <translation>把本次运行的每个答案以 --expect 读取的脚本格式写入这
+个文件（密码写作 ******）: 每次调用都成功且未发现任
+何问题时，它就是该终端的已知良好答案集。</translation>
+    </message>
+    <message>
+        <source>Write the run&apos;s figures in Prometheus&apos;s text format to this file after every round and at the end, replacing it whole each time.</source>
+        <translation>每轮之后和运行结束时，把运行的数据以 Prometheus 的文
+本格式写入这个文件，每次整体替换。</translation>
+    </message>
+    <message>
+        <source>One or more of: %1. &quot;library&quot; makes no call: it reports the library file that was loaded.</source>
+        <translation>以下操作中的一个或多个:
+%1。
+&quot;library&quot; 不调用任何函数，而是报告所加载的库文件。</translation>
+    </message>
+    <message>
+        <source> Did you mean %1?</source>
+        <translation> 是否要输入 %1？</translation>
+    </message>
+</context>
+<context>
+    <name>PrivateFile</name>
+    <message>
+        <source>cannot look at it: %1</source>
+        <translation>无法查看它: %1</translation>
+    </message>
+    <message>
+        <source>it is a directory</source>
+        <translation>它是一个目录</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>它不是普通文件</translation>
+    </message>
+    <message>
+        <source>cannot create a file in %1: %2</source>
+        <translation>无法在 %1 中创建文件: %2</translation>
+    </message>
+    <message>
+        <source>cannot write it: %1</source>
+        <translation>无法写入它: %1</translation>
+    </message>
+    <message>
+        <source>cannot replace it: %1</source>
+        <translation>无法替换它: %1</translation>
+    </message>
+    <message>
+        <source>it is no longer a regular file</source>
+        <translation>它已不再是普通文件</translation>
+    </message>
+</context>
+<context>
+    <name>Progress</name>
+    <message>
+        <source>%1/%2 rounds</source>
+        <translation>%1/%2 轮</translation>
+    </message>
+    <message>
+        <source>%1 rounds</source>
+        <translation>%1 轮</translation>
+    </message>
+    <message>
+        <source>%1 calls/s</source>
+        <translation>每秒 %1 次调用</translation>
+    </message>
+    <message>
+        <source>%1 failed</source>
+        <translation>失败 %1</translation>
+    </message>
+    <message>
+        <source>%1 finding</source>
+        <translation>问题 %1</translation>
+    </message>
+    <message>
+        <source>%1 findings</source>
+        <translation>问题 %1</translation>
+    </message>
+    <message>
+        <source>ETA %1</source>
+        <translation>剩余 %1</translation>
+    </message>
+</context>
+<context>
+    <name>QCommandLineParser</name>
+    <message>
+        <source>Usage: %1</source>
+        <translation>用法: %1</translation>
+    </message>
+    <message>
+        <source>[options]</source>
+        <translation>[选项]</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>选项:</translation>
+    </message>
+    <message>
+        <source>Arguments:</source>
+        <translation>参数:</translation>
+    </message>
+    <message>
+        <source>Displays version information.</source>
+        <translation>显示版本信息。</translation>
+    </message>
+    <message>
+        <source>Unknown option &apos;%1&apos;.</source>
+        <translation>未知选项 &apos;%1&apos;。</translation>
+    </message>
+    <message>
+        <source>Unknown options: %1.</source>
+        <translation>未知选项: %1。</translation>
+    </message>
+    <message>
+        <source>Missing value after &apos;%1&apos;.</source>
+        <translation>&apos;%1&apos; 后面缺少值。</translation>
+    </message>
+    <message>
+        <source>Unexpected value after &apos;%1&apos;.</source>
+        <translation>&apos;%1&apos; 后面不应有值。</translation>
+    </message>
+</context>
+<context>
+    <name>Run</name>
+    <message>
+        <source>cannot load the reader library %1: %2</source>
+        <translation>无法加载读卡器库 %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 lacks %2; the functions it has are still checked</source>
+        <translation>%1 缺少 %2；它已有的函数仍会检查</translation>
+    </message>
+    <message>
+        <source>cannot prepare the calls</source>
+        <translation>无法准备调用</translation>
+    </message>
+    <message>
+        <source>cannot write the report %1: %2</source>
+        <translation>无法写入报告 %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot write the answers to %1: %2</source>
+        <translation>无法把答案写入 %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot start the calling process</source>
+        <translation>无法启动调用进程</translation>
+    </message>
+    <message>
+        <source>cannot write the output: %1</source>
+        <translation>无法写入输出: %1</translation>
+    </message>
+    <message>
+        <source>cannot load the reader library %1</source>
+        <translation>无法加载读卡器库: %1</translation>
+    </message>
+    <message>
+        <source>%1; the run goes on</source>
+        <translation>%1；运行继续</translation>
+    </message>
+    <message>
+        <source>stopping after the current call; Ctrl-C again stops now</source>
+        <translation>当前调用结束后停止；再按 Ctrl-C 立即停止</translation>
+    </message>
+    <message>
+        <source>cannot write the metrics to %1: %2</source>
+        <translation>无法把指标写入 %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>Summary</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>%1 KiB resident, %2 open descriptors</source>
+        <translation>常驻内存 %1 KiB，打开的描述符 %2 个</translation>
+    </message>
+    <message>
+        <source>, only as far as --expect reads (16 MiB): not a known-good set</source>
+        <translation>，只保存到 --expect 能读取的 16 MiB 为止: 不是已知良好答案集</translation>
+    </message>
+    <message>
+        <source>: a known-good set for --expect</source>
+        <translation>: 可作为 --expect 的已知良好答案集</translation>
+    </message>
+    <message>
+        <source>: NOT a known-good set, as the verdict says</source>
+        <translation>: 不是已知良好答案集，见结论</translation>
+    </message>
+    <message>
+        <source>summary of %1 round(s)</source>
+        <translation>汇总 %1 轮</translation>
+    </message>
+    <message>
+        <source> of %1</source>
+        <translation>（共 %1 轮）</translation>
+    </message>
+    <message>
+        <source>, time up after %1</source>
+        <translation>，%1 后时间已到</translation>
+    </message>
+    <message>
+        <source>, stopped by %1</source>
+        <translation>，被 %1 停止</translation>
+    </message>
+    <message>
+        <source> during %1, stopped by the operator after %2 ms</source>
+        <translation>，当时正在执行 %1，运行 %2 ms 后被操作员停止</translation>
+    </message>
+    <message>
+        <source>, ended early: %1</source>
+        <translation>，提前结束: %1</translation>
+    </message>
+    <message>
+        <source> (round %1 cut short)</source>
+        <translation>（第 %1 轮未完成）</translation>
+    </message>
+    <message>
+        <source>calls</source>
+        <translation>调用</translation>
+    </message>
+    <message>
+        <source>succeeded</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>differs</source>
+        <translation>不符</translation>
+    </message>
+    <message>
+        <source>implausible</source>
+        <translation>不可信</translation>
+    </message>
+    <message>
+        <source>contract</source>
+        <translation>违约</translation>
+    </message>
+    <message>
+        <source>min ms</source>
+        <translation>最小 ms</translation>
+    </message>
+    <message>
+        <source>median ms</source>
+        <translation>中位 ms</translation>
+    </message>
+    <message>
+        <source>p95 ms</source>
+        <translation>p95 ms</translation>
+    </message>
+    <message>
+        <source>p99 ms</source>
+        <translation>p99 ms</translation>
+    </message>
+    <message>
+        <source>max ms</source>
+        <translation>最大 ms</translation>
+    </message>
+    <message>
+        <source>operation</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>  expected answers: %1 (sha256 %2)</source>
+        <translation>  预期答案: %1 (sha256 %2)</translation>
+    </message>
+    <message>
+        <source>  not compared, as %1 names no answer for them: %2</source>
+        <translation>  未比较（%1 中没有它们的答案）: %2</translation>
+    </message>
+    <message>
+        <source>  answers saved to %1</source>
+        <translation>  答案已保存到 %1</translation>
+    </message>
+    <message>
+        <source>  calling process at start: %1</source>
+        <translation>  调用进程开始时: %1</translation>
+    </message>
+    <message>
+        <source>  calling process at end:   %1</source>
+        <translation>  调用进程结束时: %1</translation>
+    </message>
+    <message>
+        <source>  started: %1</source>
+        <translation>  开始: %1</translation>
+    </message>
+    <message>
+        <source>  ended:   %1, %2 elapsed</source>
+        <translation>  结束: %1，历时 %2</translation>
+    </message>
+    <message>
+        <source>  library: %1</source>
+        <translation>  库文件: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Verdict</name>
+    <message>
+        <source>; not compared, as the expected answers name none: %1</source>
+        <translation>；未比较，预期答案中没有: %1</translation>
+    </message>
+    <message>
+        <source> on the simulated reader</source>
+        <translation>（模拟读卡器）</translation>
+    </message>
+    <message>
+        <source>the library broke the contract: %1</source>
+        <translation>库违反了接口约定: %1</translation>
+    </message>
+    <message>
+        <source>call broke the contract</source>
+        <translation>次调用违反接口约定</translation>
+    </message>
+    <message>
+        <source>calls broke the contract</source>
+        <translation>次调用违反接口约定</translation>
+    </message>
+    <message>
+        <source>answer differs</source>
+        <translation>个答案与预期不符</translation>
+    </message>
+    <message>
+        <source>answers differ</source>
+        <translation>个答案与预期不符</translation>
+    </message>
+    <message>
+        <source>implausible</source>
+        <translation>个答案不可信</translation>
+    </message>
+    <message>
+        <source>call failed</source>
+        <translation>次调用失败</translation>
+    </message>
+    <message>
+        <source>calls failed</source>
+        <translation>次调用失败</translation>
+    </message>
+    <message>
+        <source>FAILED</source>
+        <translation>未通过</translation>
+    </message>
+    <message>
+        <source>%1 of %2 answers as expected</source>
+        <translation>%2 个答案中 %1 个符合预期</translation>
+    </message>
+    <message>
+        <source>%1 of %2 calls succeeded</source>
+        <translation>%2 次调用中 %1 次成功</translation>
+    </message>
+    <message>
+        <source>, every answer plausible</source>
+        <translation>，所有答案均可信</translation>
+    </message>
+    <message>
+        <source>STOPPED</source>
+        <translation>已停止</translation>
+    </message>
+    <message>
+        <source> by %1: %2 so far</source>
+        <translation>，因 %1: 到停止时 %2</translation>
+    </message>
+    <message>
+        <source>NOT CHECKED</source>
+        <translation>未检查</translation>
+    </message>
+    <message>
+        <source>: no answer was compared</source>
+        <translation>: 没有比较任何答案</translation>
+    </message>
+    <message>
+        <source>PASSED</source>
+        <translation>通过</translation>
+    </message>
+    <message>
+        <source>: no terminal was checked; %1</source>
+        <translation>: 未检查任何终端；%1</translation>
+    </message>
+</context>
+<context>
+    <name>WindowButton</name>
+    <message>
+        <source>card-number</source>
+        <translation>读取卡号</translation>
+    </message>
+    <message>
+        <source>card-info</source>
+        <translation>基本信息</translation>
+    </message>
+    <message>
+        <source>card-id-code</source>
+        <translation>读取卡识别码</translation>
+    </message>
+    <message>
+        <source>card-region</source>
+        <translation>读取地区编码</translation>
+    </message>
+    <message>
+        <source>id-card</source>
+        <translation>读身份证</translation>
+    </message>
+    <message>
+        <source>bank-chip</source>
+        <translation>读取芯片卡号</translation>
+    </message>
+    <message>
+        <source>bank-stripe</source>
+        <translation>读取磁条卡号</translation>
+    </message>
+    <message>
+        <source>scan-auto</source>
+        <translation>设置自动扫码</translation>
+    </message>
+    <message>
+        <source>scan-manual</source>
+        <translation>设置手动扫码</translation>
+    </message>
+    <message>
+        <source>scan</source>
+        <translation>手动扫码(s)</translation>
+    </message>
+    <message>
+        <source>scan-interval</source>
+        <translation>设置自动扫码间隔时间(s)</translation>
+    </message>
+    <message>
+        <source>tracks</source>
+        <translation>读取磁条卡(10s超时)</translation>
+    </message>
+    <message>
+        <source>pin</source>
+        <translation>输入密码(20s超时)</translation>
+    </message>
+    <message>
+        <source>open</source>
+        <translation>打开设备</translation>
+    </message>
+</context>
+</TS>
