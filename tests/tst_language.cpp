@@ -184,7 +184,6 @@ void tst_Language::catalogueHoldsEveryText()
 
     const QVector<Message> messages = messagesOf(updated);
     QVERIFY2(messages.size() > 100, qPrintable(QString::number(messages.size())));
-    QCOMPARE(messages.size(), messagesOf(CATALOGUE).size());
     for (const Message &message : messages) {
         const QByteArray where = (message.context + ": \"" + message.source + '"').toUtf8();
         QVERIFY2(message.type.isEmpty(), (where + " is " + message.type.toUtf8()).constData());
@@ -194,6 +193,7 @@ void tst_Language::catalogueHoldsEveryText()
                  (where + " takes other arguments in \"" + message.translation.toUtf8() + '"')
                      .constData());
     }
+    QCOMPARE(messages.size(), messagesOf(CATALOGUE).size());
 }
 
 // In Chinese each operation is shown with the text of the window's button

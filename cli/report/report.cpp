@@ -293,35 +293,49 @@ QByteArray jsonLine(const CallRecord &call, bool showPin)
 
 QString describeLibrary(const LibraryIdentity &library)
 {
-    QString out = "library: " + printable(library.path) + '\n';
+    QString out = QCoreApplication::translate("Library", "library: %1").arg(printable(library.path))
+        + '\n';
     if (!library.foundBy.isEmpty())
-        out += "  found by: " + library.foundBy + '\n';
+        out += field(QCoreApplication::translate("Library", "found by:"), library.foundBy);
     if (library.preloadedFunctions) {
         QStringList paths;
         for (const QByteArray &path : library.preloaded)
             paths << printable(path);
-        out += "  preloaded: " + readerFunctions(library.preloadedFunctions, true).join(", ")
-            + " from " + paths.join(", ") + " (LD_PRELOAD), which the window calls in its place\n";
+        out += QCoreApplication::translate(
+                   "Library",
+                   "  preloaded: %1 from %2 (LD_PRELOAD), which the window calls in its place")
+                   .arg(readerFunctions(library.preloadedFunctions, true).join(", "),
+                        paths.join(", "))
+            + '\n';
     }
     if (!library.unusable.isEmpty())
-        out += "  unusable: " + library.unusable + '\n';
+        out += field(QCoreApplication::translate("Library", "unusable:"), library.unusable);
     if (library.size < 0)
         return out;
-    out += QStringLiteral("  size: %1 bytes\n").arg(library.size)
+    out += QCoreApplication::translate("Library", "  size: %1 bytes").arg(library.size) + '\n'
         + "  sha256: " + QString::fromLatin1(library.sha256) + '\n'
         + "  soname: " + printable(library.soname) + '\n'
-        + "  build id: " + QString::fromLatin1(library.buildId) + '\n'
-        + "  simulated reader: "
-        + (library.simulated.isEmpty() ? QStringLiteral("no") : "yes (" + printable(library.simulated) + ")")
-        + '\n';
+        + field(QCoreApplication::translate("Library", "build id:"),
+                QString::fromLatin1(library.buildId))
+        + field(QCoreApplication::translate("Library", "simulated reader:"),
+                library.simulated.isEmpty()
+                    ? QCoreApplication::translate("Library", "no")
+                    : QCoreApplication::translate("Library", "yes (%1)")
+                          .arg(printable(library.simulated)));
     if (!library.exportsKnown)
-        return out + "  functions: unknown (the file has no table of its symbols)\n";
+        return out
+            + QCoreApplication::translate(
+                  "Library", "  functions: unknown (the file has no table of its symbols)")
+            + '\n';
     const QStringList missing = readerFunctions(library.exported, false);
     return out
-        + QStringLiteral("  functions: %1 of %2")
+        + QCoreApplication::translate("Library", "  functions: %1 of %2")
               .arg(readerFunctionCount - missing.size())
               .arg(readerFunctionCount)
-        + (missing.isEmpty() ? QString() : "; missing " + missing.join(", ")) + '\n';
+        + (missing.isEmpty()
+               ? QString()
+               : QCoreApplication::translate("Library", "; missing %1").arg(missing.join(", ")))
+        + '\n';
 }
 
 // How the run came to this file, and what is loaded ahead of it, stand

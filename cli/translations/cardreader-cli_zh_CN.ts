@@ -275,6 +275,57 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
 </context>
 <context>
+    <name>Library</name>
+    <message>
+        <source>library: %1</source>
+        <translation>库文件: %1</translation>
+    </message>
+    <message>
+        <source>found by:</source>
+        <translation>查找方式:</translation>
+    </message>
+    <message>
+        <source>  preloaded: %1 from %2 (LD_PRELOAD), which the window calls in its place</source>
+        <translation>  预加载: %1，来自 %2 (LD_PRELOAD)，窗口程序调用的是它们</translation>
+    </message>
+    <message>
+        <source>unusable:</source>
+        <translation>无法使用:</translation>
+    </message>
+    <message>
+        <source>  size: %1 bytes</source>
+        <translation>  大小: %1 字节</translation>
+    </message>
+    <message>
+        <source>build id:</source>
+        <translation>构建 ID:</translation>
+    </message>
+    <message>
+        <source>simulated reader:</source>
+        <translation>模拟读卡器:</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>yes (%1)</source>
+        <translation>是 (%1)</translation>
+    </message>
+    <message>
+        <source>  functions: unknown (the file has no table of its symbols)</source>
+        <translation>  函数: 未知（文件没有符号表）</translation>
+    </message>
+    <message>
+        <source>  functions: %1 of %2</source>
+        <translation>  函数: %2 个中有 %1 个</translation>
+    </message>
+    <message>
+        <source>; missing %1</source>
+        <translation>；缺少 %1</translation>
+    </message>
+</context>
+<context>
     <name>PrivateFile</name>
     <message>
         <source>cannot look at it: %1</source>
