@@ -364,7 +364,7 @@ void tst_Language::programsReadEnglish()
     QVERIFY2(reports.value("en junit").contains("FAILED on the simulated reader"),
              qPrintable(reports.value("en junit")));
     for (const QString &kind : {"json", "junit", "metrics"})
-        QCOMPARE(reports.value("zh " + kind), reports.value("en " + kind));
+        QCOMPARE(reports.value("zh " + kind).split('\n'), reports.value("en " + kind).split('\n'));
 }
 
 // Qt's own words in the help and its usage errors come in Chinese too, the
