@@ -326,8 +326,6 @@ private slots:
         QVERIFY2(dom.contains("expected \"&amp;lt;\""), qPrintable(dom));
     }
 
-    // The first hundred listed and every one counted; per operation the
-    // first ten distinct, in the order they came.
     void htmlVerdict_data()
     {
         QTest::addColumn<QByteArray>("outcomes");  // a letter a call, "sfidc"
@@ -531,6 +529,8 @@ private slots:
             QVERIFY2(html.contains("<dt>" + fact + "</dd>"), qPrintable(fact));
     }
 
+    // The first hundred listed and every one counted; per operation the
+    // first ten distinct, in the order they came.
     void notesKeepTheFirst()
     {
         std::unique_ptr<Notes> notes(new Notes());
