@@ -329,7 +329,7 @@ private slots:
     void htmlVerdict_data()
     {
         QTest::addColumn<QByteArray>("outcomes");  // a letter a call, "sfidc"
-        QTest::addColumn<int>("stoppedBy");        // a signal, or 0
+        QTest::addColumn<int>("stoppedBy");        // a signal, or 0; below 0, the exit status
         QTest::addColumn<bool>("simulated");       // the simulated reader answered
         QTest::addColumn<QString>("verdict");      // the banner's class
         QTest::addColumn<QString>("word");
@@ -343,6 +343,9 @@ private slots:
             << QByteArray("ss") << 0 << true << "simulated" << "Passed on the simulated reader";
         QTest::newRow("failed on the simulated reader")
             << QByteArray("sf") << 0 << true << "fail" << "Failed on the simulated reader";
+        // A negative signal stands for that exit status.
+        QTest::newRow("every call succeeded, the output not written")
+            << QByteArray("ss") << -4 << false << "fail" << "Failed";
     }
 
     // The banner's word says how the run went, whatever stopped it, and
@@ -357,8 +360,9 @@ private slots:
 
         Run r;
         r.calls(outcomes);
-        r.summary.stoppedBy = stoppedBy;
-        r.summary.exitStatus = stoppedBy ? 128 + stoppedBy : outcomes.contains('f') ? 1 : 0;
+        r.summary.stoppedBy = std::max(0, stoppedBy);
+        r.summary.exitStatus = stoppedBy < 0 ? -stoppedBy
+            : stoppedBy ? 128 + stoppedBy : outcomes.contains('f') ? 1 : 0;
         if (simulated)
             r.summary.library.simulated = "simulated reader 1.0";
         const QString html = QString::fromUtf8(htmlReport(r.done()));

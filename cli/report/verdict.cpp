@@ -2,6 +2,7 @@
 #include "language.h"
 
 #include "run/librarytext.h"
+#include "run/options.h"
 
 #include <QCoreApplication>
 
@@ -78,6 +79,9 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
     };
     say(broke, QT_TRANSLATE_NOOP("Verdict", "call broke the contract"),
         QT_TRANSLATE_NOOP("Verdict", "calls broke the contract"));
+    // Known only once the run is over: for the reports, written after it.
+    if (summary.exitStatus == OutputFailed)
+        wrong << words.translate("Verdict", "the output or a report could not be written");
     say(differ, QT_TRANSLATE_NOOP("Verdict", "answer differs"),
         QT_TRANSLATE_NOOP("Verdict", "answers differ"));
     say(implausible, QT_TRANSLATE_NOOP("Verdict", "implausible"),

@@ -619,6 +619,10 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
         <translation>库违反了接口约定: %1</translation>
     </message>
     <message>
+        <source>the output or a report could not be written</source>
+        <translation>输出或报告无法写入</translation>
+    </message>
+    <message>
         <source>call broke the contract</source>
         <translation>次调用违反接口约定</translation>
     </message>
