@@ -120,11 +120,13 @@ int columns(const QString &text)
 }
 
 // The output of a run, with what differs from run to run taken out:
-// durations, times, memory, descriptors, every number as N.
+// durations, times, memory, descriptors, every number as N, and the
+// spaces that align numbers of any width.
 QString steady(const QByteArray &out)
 {
-    return QString::fromUtf8(out).replace(
-        QRegularExpression("[0-9]+(\\.[0-9]+)?(e[-+]?[0-9]+)?"), "N");
+    return QString::fromUtf8(out)
+        .replace(QRegularExpression("[0-9]+(\\.[0-9]+)?(e[-+]?[0-9]+)?"), "N")
+        .replace(QRegularExpression(" +"), " ");
 }
 
 // The columns at which each field of a line ends, on a terminal; a heading
@@ -318,7 +320,7 @@ void tst_Language::chosenByTheLocale()
                  QStringLiteral("通过（模拟读卡器）: 未检查任何终端；N 次调用中 N 次成功，"
                                 "所有答案均可信"));
     } else {
-        QCOMPARE(steady(run({"card-info"}, {"LANG=C"}).out), steady(cli.out));
+        QCOMPARE(steady(run({"card-info"}, {"LANG=C"}).out).split('\n'), lines);
         QCOMPARE(lines.value(1), QStringLiteral("card-info (VRK_ReadCardBas): ok, N ms"));
         QVERIFY2(lines.contains("summary of N round(s):"), qPrintable(lines.join('\n')));
         QCOMPARE(lines.value(lines.size() - 2),
@@ -341,7 +343,7 @@ void tst_Language::programsReadEnglish()
     const QStringList lines = steady(text.out).split('\n');
     QVERIFY2(lines.contains("card-number（读取卡号）(VRK_ReadCarNo): 失败，返回值 -N, N ms"),
              qPrintable(lines.join('\n')));
-    QVERIFY2(lines.contains("  消息: 无卡"), qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains(" 消息: 无卡"), qPrintable(lines.join('\n')));
     QCOMPARE(lines.value(lines.size() - 2),
              QStringLiteral("未通过（模拟读卡器）: N 次调用失败 (card-number（读取卡号）)"));
     QCOMPARE(run({"card-number", "card-info"}, english).exitCode, 1);
@@ -460,9 +462,11 @@ void tst_Language::burnInOnATerminal()
 
     const QString shown = QString::fromUtf8(written);
     QVERIFY2(!shown.contains(QChar::ReplacementCharacter), written.constData());
+    // The time left once a round is done, cut where the terminal ends.
     const QRegularExpression progress(
-        "^[0-9]+/1000 轮  0:00:0[0-9]  每秒 [0-9.]+ 次调用  失败 0  问题 0  剩余");
+        "^[0-9]+/1000 轮  0:00:0[0-9]  每秒 [0-9.]+ 次调用  失败 0  问题 0(  剩余|$)");
     int drawn = 0;
+    int withTimeLeft = 0;
     for (const QString &line : shown.split("\r\x1b[K")) {
         const QString row = line.section(QRegularExpression("[\r\n]"), 0, 0);
         if (!row.contains("轮  "))
@@ -470,8 +474,9 @@ void tst_Language::burnInOnATerminal()
         QVERIFY2(row.contains(progress), qPrintable(row));
         QVERIFY2(columns(row) < size.ws_col, qPrintable(row));
         ++drawn;
+        withTimeLeft += row.contains("剩余") ? 1 : 0;
     }
-    QVERIFY2(drawn > 0, written.constData());
+    QVERIFY2(drawn > 0 && withTimeLeft > 0, written.constData());
     QVERIFY2(shown.contains("cardreader-cli: 当前调用结束后停止；再按 Ctrl-C 立即停止\r\n"),
              written.constData());
     QVERIFY2(shown.contains(QRegularExpression(

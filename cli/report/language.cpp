@@ -42,7 +42,8 @@ void useTheLocalesLanguage()
         messages = qgetenv("LC_MESSAGES");
     if (messages.isEmpty())
         messages = qgetenv("LANG");
-    // Qt would take LANGUAGE's list even then.
+    // A C or POSIX locale speaks English whatever LANGUAGE lists, as with
+    // gettext; Qt's list of languages would take LANGUAGE's even then.
     if (messages.isEmpty() || messages == "C" || messages == "POSIX" || messages.startsWith("C."))
         return;
     // The first language of the list that the program speaks, as gettext
