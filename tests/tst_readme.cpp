@@ -7,11 +7,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 
-// The README's examples of cardreader-cli run as printed, against the built
-// program and the simulated reader, so that none prints what the text does
-// not say. An example is a line of a ```sh block whose first word past any
+// The examples of cardreader-cli in the README and in every page of docs/
+// run as printed, against the built program and the simulated reader, so
+// that none prints what the text does not say. An example is a line of a
+// ```sh block whose first word past any
 // VAR=value is cardreader-cli, or a line after "$ " in a plain block, where
 // the lines up to the next "$ " are what it prints. Lines that end in a
 // backslash go on on the next. Examples that name no such first word (ssh,
@@ -24,6 +26,8 @@ private slots:
     void initTestCase();
     void examples_data();
     void examples();
+    void links_data();
+    void links();
 
 private:
     QTemporaryDir m_dir;
@@ -33,12 +37,13 @@ namespace {
 
 struct Example
 {
+    QString page;  // the file it is printed in, as README.md or docs/fleets.md
     QString command;
     bool printsShown = false;
     QStringList shown;
 };
 
-QVector<Example> examplesIn(const QString &readme)
+QVector<Example> examplesIn(const QString &page, const QString &text)
 {
     const QRegularExpression ofTheChecker("^(?:[A-Z_]+=\\S+\\s+)*cardreader-cli(?:\\s|$)");
     QVector<Example> examples;
@@ -47,7 +52,7 @@ QVector<Example> examplesIn(const QString &readme)
     bool showing = false;
     int indent = 0;
     QString logical;  // a line and those it goes on to
-    for (const QString &raw : readme.split('\n')) {
+    for (const QString &raw : text.split('\n')) {
         const QString line = raw.trimmed();
         if (line.startsWith("```")) {
             inBlock = !inBlock;
@@ -66,11 +71,11 @@ QVector<Example> examplesIn(const QString &readme)
         const QString text = logical + line;
         logical.clear();
         if (shell && ofTheChecker.match(text).hasMatch()) {
-            examples.append(Example{text});
+            examples.append(Example{page, text});
         } else if (!shell && text.startsWith("$ ")) {
             showing = ofTheChecker.match(text.mid(2)).hasMatch();
             if (showing)
-                examples.append(Example{text.mid(2), true});
+                examples.append(Example{page, text.mid(2), true});
         } else if (showing) {
             examples.last().shown << raw.mid(indent);
         }
@@ -86,21 +91,53 @@ QString labelOf(const QString &line)
     return labelled.hasMatch() ? labelled.captured(1) + ':' : line;
 }
 
-QString readme()
+// The folder of the README, with its slash: the pages' paths are under it.
+QString source()
 {
-    QFile file(QStringLiteral(README));
+    return QFileInfo(QStringLiteral(README)).absolutePath() + '/';
+}
+
+QString contentsOf(const QString &path)
+{
+    QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The README, then the pages of docs/ by name, each path as the project
+// names it.
+QStringList pages()
+{
+    QStringList pages{QStringLiteral("README.md")};
+    for (const QString &name : QDir(source() + "docs").entryList({"*.md"}, QDir::Files, QDir::Name))
+        pages << "docs/" + name;
+    return pages;
+}
+
+QVector<Example> allExamples()
+{
+    QVector<Example> all;
+    for (const QString &page : pages())
+        all += examplesIn(page, contentsOf(source() + page));
+    return all;
 }
 
 } // namespace
 
-// One working folder for all, in the README's order: an example may use what
-// an earlier one made (a recording, then a check against it).
+// One working folder for all, in the order of the pages and of each page:
+// an example may use what an earlier one made (a recording, then a check
+// against it).
 void tst_Readme::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(QDir::setCurrent(m_dir.path()));
-    QVERIFY2(!examplesIn(readme()).isEmpty(), "no example found in " README);
+    QVERIFY2(pages().size() > 1, "no page found in docs/ beside " README);
+    for (const QString &page : pages())
+        QVERIFY2(!contentsOf(source() + page).isEmpty(), qPrintable(page));
+    const QVector<Example> all = allExamples();
+    QVERIFY2(std::any_of(all.begin(), all.end(), [](const Example &e) { return e.page == "README.md"; }),
+             "no example found in README.md");
+    QVERIFY2(std::any_of(all.begin(), all.end(), [](const Example &e) { return e.page != "README.md"; }),
+             "no example found in docs/");
 }
 
 void tst_Readme::examples_data()
@@ -109,8 +146,8 @@ void tst_Readme::examples_data()
     QTest::addColumn<bool>("printsShown");
     QTest::addColumn<QStringList>("shown");
 
-    for (const Example &example : examplesIn(readme()))
-        QTest::newRow(qPrintable(example.command))
+    for (const Example &example : allExamples())
+        QTest::newRow(qPrintable(example.page + ": " + example.command))
             << example.command << example.printsShown << example.shown;
 }
 
@@ -166,6 +203,51 @@ void tst_Readme::examples()
         for (int i = 0; i < shown.size(); ++i)
             QCOMPARE(labelOf(printed[i]), labelOf(shown[i]));
     }
+}
+
+// Every relative link of the pages (a picture, another page, a script) names
+// a file of the project, and an anchor into a page one of its headings, as
+// GitHub makes them: lower case, spaces as hyphens, other punctuation gone.
+void tst_Readme::links_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("target");
+    const QRegularExpression link("\\]\\(([^)\\s]+)\\)");
+    for (const QString &page : pages()) {
+        QStringList seen;  // a page may link to the same place twice
+        QRegularExpressionMatchIterator found = link.globalMatch(contentsOf(source() + page));
+        while (found.hasNext()) {
+            const QString target = found.next().captured(1);
+            if (target.contains("://") || seen.contains(target))
+                continue;
+            seen << target;
+            QTest::newRow(qPrintable(page + " -> " + target)) << page << target;
+        }
+    }
+}
+
+void tst_Readme::links()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, target);
+
+    const int hash = target.indexOf('#');
+    const QString file = hash < 0 ? target : target.left(hash);
+    const QString path = file.isEmpty()
+        ? source() + page
+        : QDir::cleanPath(QFileInfo(source() + page).path() + '/' + file);
+    QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+    if (hash < 0)
+        return;
+    QStringList anchors;
+    for (const QString &line : contentsOf(path).split('\n')) {
+        if (!line.startsWith('#'))
+            continue;
+        QString heading = line.mid(line.indexOf(' ') + 1).trimmed().toLower();
+        heading.remove(QRegularExpression("[^\\w\\- ]", QRegularExpression::UseUnicodePropertiesOption));
+        anchors << heading.replace(' ', '-');
+    }
+    QVERIFY2(anchors.contains(target.mid(hash + 1)), qPrintable(anchors.join(", ")));
 }
 
 QTEST_GUILESS_MAIN(tst_Readme)
