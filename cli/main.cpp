@@ -69,6 +69,7 @@ int main(int argc, char *argv[])
     Watcher watcher(options, strayOutput, library);
     pid_t caller = -1;
     if (watcher.prepare()) {
+        prepareCalls();
         std::fflush(nullptr);
         caller = fork();
         if (caller < 0) {

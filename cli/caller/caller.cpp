@@ -150,6 +150,11 @@ bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output 
 
 } // namespace
 
+void prepareCalls()
+{
+    GuardedCall::markForCopies();
+}
+
 void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArray &libraryPath,
                int libraryFd)
 {

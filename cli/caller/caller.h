@@ -11,6 +11,9 @@
 // which it holds open as libraryFd) and makes every call of the run,
 // reporting each as it comes back and keeping the run's shared state. It
 // stops before the next call when asked to, and never returns.
+// Before the calling process is forked: what its copies will tell it by.
+void prepareCalls();
+
 [[noreturn]] void makeCalls(const Options &options, StrayOutput &strayOutput,
                             const QByteArray &libraryPath, int libraryFd);
 

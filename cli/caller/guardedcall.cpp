@@ -23,9 +23,10 @@ StrayOutput *strayOutput = nullptr;
 // copy must never report a call, and the original names the fork. A fork
 // made with the bare system call runs no handler: the copy then knows itself
 // by a page that the kernel hands a copy zero-filled, and leaves word for
-// the watcher. Where the kernel cannot wipe a page, by the process ID.
+// the watcher. Where the page is not wiped, by the process ID.
 bool isCopy = false;
 bool forked = false;
+volatile char *wipedInCopies = nullptr;  // set before the calling process is forked
 volatile char *inOriginalOnly = nullptr;
 pid_t original = 0;
 extern "C" void inCopy() { isCopy = true; }
@@ -61,14 +62,25 @@ void GuardedCall::watchLibrary(StrayOutput *output)
 {
     strayOutput = output;
     original = getpid();
+    // This process is itself a copy of the one that marked the page: where
+    // the mark is gone, the kernel wipes it, which an emulator may only
+    // say it does.
+    if (wipedInCopies && *wipedInCopies == 0) {
+        inOriginalOnly = wipedInCopies;
+        *inOriginalOnly = 1;
+    }
+    pthread_atfork(nullptr, inOriginal, inCopy);
+}
+
+void GuardedCall::markForCopies()
+{
     const long page = sysconf(_SC_PAGESIZE);
     void *memory = mmap(nullptr, std::size_t(page), PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory != MAP_FAILED && madvise(memory, std::size_t(page), MADV_WIPEONFORK) == 0) {
-        inOriginalOnly = static_cast<char *>(memory);
-        *inOriginalOnly = 1;
+        wipedInCopies = static_cast<char *>(memory);
+        *wipedInCopies = 1;
     }
-    pthread_atfork(nullptr, inOriginal, inCopy);
 }
 
 GuardedCall GuardedCall::outsideCalls(const char *operation, const char *when)

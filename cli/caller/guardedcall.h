@@ -41,6 +41,9 @@ public:
         finish(function(args...));
     }
 
+    // Before the calling process is forked: a page its own copies will find
+    // wiped, which tells them from it without asking for a process ID.
+    static void markForCopies();
     // Where the library's own output is caught, for every call; and from now
     // on a fork() made by the library is seen, in both processes.
     static void watchLibrary(StrayOutput *strayOutput);
