@@ -10,9 +10,25 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
+
+// The programs the tests start speak the locale's language: whatever
+// locale the tests run in, each reads English unless its test asks for
+// another, a program started on a terminal of the test's own as well. Set
+// before main(), in the test's own environment, which they inherit. LC_ALL
+// would override the messages' locale; its character set is kept.
+const bool inEnglish = [] {
+    if (const char *all = std::getenv("LC_ALL")) {
+        setenv("LC_CTYPE", all, 1);
+        unsetenv("LC_ALL");
+    }
+    setenv("LC_MESSAGES", "C", 1);
+    unsetenv("LANGUAGE");
+    return true;
+}();
 
 QByteArray readAll(const QString &path)
 {
@@ -28,15 +44,6 @@ bool ChildProcess::start(const QStringList &command, const QMap<QString, QString
     for (const QString &name :
          {"VRK_SIM_LOG", "VRK_SIM_SCRIPT", "VRK_SIM_MAKER_LIBRARY", "VRK_SIM_RECORD"})
         environment.remove(name);
-    // Programs speak the locale's language: the tests read English unless
-    // they ask for another, whatever locale they run in. LC_ALL would
-    // override the messages' locale; its character set is kept.
-    if (environment.contains("LC_ALL")) {
-        environment.insert("LC_CTYPE", environment.value("LC_ALL"));
-        environment.remove("LC_ALL");
-    }
-    environment.insert("LC_MESSAGES", "C");
-    environment.remove("LANGUAGE");
     for (auto it = variables.begin(); it != variables.end(); ++it)
         environment.insert(it.key(), it.value());
 
