@@ -46,6 +46,11 @@ void useTheLocalesLanguage()
     // gettext; Qt's list of languages would take LANGUAGE's even then.
     if (messages.isEmpty() || messages == "C" || messages == "POSIX" || messages.startsWith("C."))
         return;
+    // A locale that names no Chinese, as most runs have, asks no more: Qt's
+    // system locale and its list of languages would add nearly a tenth to
+    // the instructions of a start.
+    if (!messages.startsWith("zh") && !qgetenv("LANGUAGE").contains("zh"))
+        return;
     // The first language of the list that the program speaks, as gettext
     // takes it; Traditional Chinese is not Simplified, and is passed over.
     for (const QString &name : QLocale::system().uiLanguages()) {
