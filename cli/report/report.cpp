@@ -374,13 +374,15 @@ QString roundsOf(const RunSummary &summary)
 
 QString localTime(long long msSinceEpoch)
 {
+    // Figures, not a locale's format: asking the system's locale costs a
+    // single read a tenth of a millisecond.
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
     const int offset = local.offsetFromUtc() / 60;
-    return local.toString("yyyy-MM-dd HH:mm:ss")
-        + QStringLiteral(" UTC%1%2:%3")
-              .arg(offset < 0 ? '-' : '+')
-              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
-              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+    const QDate date = local.date();
+    const QTime time = local.time();
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d UTC%c%02d:%02d", date.year(),
+                             date.month(), date.day(), time.hour(), time.minute(), time.second(),
+                             offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
 }
 
 QString clockTime(long long milliseconds, bool withMilliseconds)
