@@ -46,7 +46,7 @@ Widget::Widget(QWidget *parent)
     // The simulated reader's answers are demo data: while it answers, the
     // footer says that no terminal is being checked.
     if (carriesSimulatedMark(reinterpret_cast<const void *>(&VRK_OpenDev)))
-        ui->label_3->setText(QStringLiteral("模拟读卡器 · 演示数据，未检查任何终端"));
+        ui->label_3->setText(QStringLiteral("模拟读卡器 · 未检查终端"));
 }
 
 Widget::~Widget()

@@ -15,7 +15,7 @@ private slots:
     {
         const auto *footer = qobject_cast<QLabel *>(child("label_3"));
         QVERIFY(footer);
-        QCOMPARE(footer->text(), QStringLiteral("模拟读卡器 · 演示数据，未检查任何终端"));
+        QCOMPARE(footer->text(), QStringLiteral("模拟读卡器 · 未检查终端"));
     }
 };
 
