@@ -5,6 +5,8 @@
 #include <QProcessEnvironment>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -100,4 +102,64 @@ bool ChildProcess::finish()
         out = readAll(QDir(m_directory).filePath("child.out"));
     err = readAll(QDir(m_directory).filePath("child.err"));
     return true;
+}
+
+TerminalRun runOnTerminal(const QStringList &command, const QMap<QString, QString> &variables,
+                          int columns, qint64 interruptAtMs, const QString &outputPath)
+{
+    std::vector<QByteArray> bytes;
+    std::vector<char *> argv;
+    for (const QString &argument : command)
+        bytes.push_back(QFile::encodeName(argument));
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<std::pair<QByteArray, QByteArray>> settings;
+    for (auto variable = variables.begin(); variable != variables.end(); ++variable)
+        settings.push_back({variable.key().toUtf8(), variable.value().toUtf8()});
+    const QByteArray out = QFile::encodeName(outputPath);
+
+    TerminalRun run;
+    winsize size{};
+    size.ws_row = 50;
+    size.ws_col = static_cast<unsigned short>(columns);
+    int master = -1;
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+    if (pid < 0)
+        return run;
+    if (pid == 0) {
+        if (!out.isEmpty())
+            dup2(open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        for (const auto &setting : settings) {
+            if (setting.second.isEmpty())
+                unsetenv(setting.first.constData());
+            else
+                setenv(setting.first.constData(), setting.second.constData(), 1);
+        }
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    bool interrupted = false;
+    for (;;) {
+        pollfd ready = {master, POLLIN, 0};
+        poll(&ready, 1, 50);
+        if (!interrupted && timer.elapsed() >= interruptAtMs) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+        if (!ready.revents)
+            continue;
+        char buffer[4096];
+        const ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        run.shown.append(buffer, int(got));
+    }
+    close(master);
+    int status = 0;
+    if (waitpid(pid, &status, 0) == pid)
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }

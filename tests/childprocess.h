@@ -41,4 +41,16 @@ private:
     QElapsedTimer m_timer;
 };
 
+// A program run on a terminal of the test's own, a pseudo-terminal of the
+// given width, as a person at a shell runs it: variables set (an empty value
+// unsets one), standard output to outputPath instead where one is given, and
+// Ctrl-C's signal sent at interruptAtMs. Gives all the terminal showed.
+struct TerminalRun
+{
+    QByteArray shown;
+    int exitCode = -1;
+};
+TerminalRun runOnTerminal(const QStringList &command, const QMap<QString, QString> &variables,
+                          int columns, qint64 interruptAtMs, const QString &outputPath = QString());
+
 #endif

@@ -13,8 +13,6 @@
 #include <numeric>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -598,51 +596,13 @@ void tst_Cli::progressOnlyOnATerminal()
     QElapsedTimer timer;
     timer.start();
     if (terminal) {
-        int master = -1;
-        winsize size{};
-        size.ws_row = 50;
-        size.ws_col = 200;
-        const QByteArray out = QFile::encodeName(path("out.txt"));
-        const QByteArray scriptPath = QFile::encodeName(path("script.txt"));
-        std::vector<QByteArray> bytes;
-        std::vector<char *> argv;
-        for (const QString &argument : arguments)
-            bytes.push_back(argument.toUtf8());
-        for (QByteArray &argument : bytes)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-        QVERIFY(pid >= 0);
-        if (pid == 0) {
-            if (!outputThereToo)
-                dup2(open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-            setenv("VRK_SIM_SCRIPT", scriptPath.constData(), 1);
-            setenv("TERM", "xterm", 1);
-            if (noColour)
-                setenv("NO_COLOR", "1", 1);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        bool stopped = false;
-        for (;;) {
-            pollfd ready = {master, POLLIN, 0};
-            poll(&ready, 1, 50);
-            if (!stopped && timer.elapsed() >= stopAtMs) {
-                kill(pid, SIGINT);
-                stopped = true;
-            }
-            if (!ready.revents)
-                continue;
-            char buffer[4096];
-            const ssize_t got = read(master, buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            shown.append(buffer, int(got));
-        }
-        close(master);
-        int status = 0;
-        QCOMPARE(waitpid(pid, &status, 0), pid);
-        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const TerminalRun run = runOnTerminal(
+            arguments,
+            {{"VRK_SIM_SCRIPT", path("script.txt")}, {"TERM", "xterm"},
+             {"NO_COLOR", noColour ? "1" : ""}},
+            200, stopAtMs, outputThereToo ? QString() : path("out.txt"));
+        shown = run.shown;
+        exitCode = run.exitCode;
     } else {
         ChildProcess cli(directory->path());
         QVERIFY(cli.start(arguments, {{"VRK_SIM_SCRIPT", path("script.txt")}}));

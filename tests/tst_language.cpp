@@ -7,8 +7,6 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
-#include <poll.h>
-#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -412,53 +410,14 @@ void tst_Language::burnInOnATerminal()
     if (qstrlen(EMULATOR) > 0)
         arguments << EMULATOR;
     arguments << CLI << "--repeat" << "1000" << "card-number";
-    std::vector<QByteArray> bytes;
-    std::vector<char *> argv;
-    for (const QString &argument : arguments)
-        bytes.push_back(argument.toUtf8());
-    for (QByteArray &argument : bytes)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const QByteArray scriptPath = QFile::encodeName(path("script.txt"));
-
-    winsize size{};
-    size.ws_row = 50;
-    size.ws_col = 60;
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-    QVERIFY(pid >= 0);
-    if (pid == 0) {
-        setenv("VRK_SIM_SCRIPT", scriptPath.constData(), 1);
-        setenv("TERM", "xterm", 1);
-        setenv("LANG", "zh_CN.UTF-8", 1);
-        for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "NO_COLOR"})
-            unsetenv(variable);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    QByteArray written;
-    QElapsedTimer timer;
-    timer.start();
-    bool stopped = false;
-    for (;;) {
-        pollfd ready = {master, POLLIN, 0};
-        poll(&ready, 1, 50);
-        if (!stopped && timer.elapsed() >= 1500) {
-            kill(pid, SIGINT);
-            stopped = true;
-        }
-        if (!ready.revents)
-            continue;
-        char buffer[4096];
-        const ssize_t got = read(master, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        written.append(buffer, int(got));
-    }
-    close(master);
-    int status = 0;
-    QCOMPARE(waitpid(pid, &status, 0), pid);
-    QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
+    const int width = 60;
+    const TerminalRun run = runOnTerminal(
+        arguments,
+        {{"VRK_SIM_SCRIPT", path("script.txt")}, {"TERM", "xterm"}, {"LANG", "zh_CN.UTF-8"},
+         {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANGUAGE", ""}, {"NO_COLOR", ""}},
+        width, 1500);
+    QCOMPARE(run.exitCode, 130);
+    const QByteArray &written = run.shown;
 
     const QString shown = QString::fromUtf8(written);
     QVERIFY2(!shown.contains(QChar::ReplacementCharacter), written.constData());
@@ -472,7 +431,7 @@ void tst_Language::burnInOnATerminal()
         if (!row.contains("轮  "))
             continue;
         QVERIFY2(row.contains(progress), qPrintable(row));
-        QVERIFY2(columns(row) < size.ws_col, qPrintable(row));
+        QVERIFY2(columns(row) < width, qPrintable(row));
         ++drawn;
         withTimeLeft += row.contains("剩余") ? 1 : 0;
     }
