@@ -3,8 +3,6 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <cstring>
-
 namespace {
 
 struct Search
@@ -12,26 +10,6 @@ struct Search
     const void *base;  // where the object holding the address is mapped
     bool marked;
 };
-
-bool markIn(const char *notes, std::size_t size, std::size_t alignment)
-{
-    const auto padded = [alignment](std::size_t bytes) {
-        return (bytes + alignment - 1) / alignment * alignment;
-    };
-    for (std::size_t at = 0; at + 12 <= size;) {
-        std::uint32_t header[3];
-        std::memcpy(header, notes + at, sizeof header);
-        const std::size_t name = at + 12;
-        const std::size_t text = name + padded(header[0]);
-        if (text > size || header[1] > size - text)
-            return false;
-        if (header[0] == sizeof simulatedMarkName && header[2] == simulatedMarkType
-            && std::memcmp(notes + name, simulatedMarkName, sizeof simulatedMarkName) == 0)
-            return true;
-        at = text + padded(header[1]);
-    }
-    return false;
-}
 
 int visit(dl_phdr_info *object, std::size_t, void *data)
 {
@@ -46,9 +24,13 @@ int visit(dl_phdr_info *object, std::size_t, void *data)
         return 0;
     for (int i = 0; i < object->dlpi_phnum && !search.marked; ++i) {
         const ElfW(Phdr) &segment = object->dlpi_phdr[i];
-        if (segment.p_type == PT_NOTE)
-            search.marked = markIn(reinterpret_cast<const char *>(object->dlpi_addr + segment.p_vaddr),
-                                   segment.p_memsz, segment.p_align == 8 ? 8 : 4);
+        if (segment.p_type != PT_NOTE)
+            continue;
+        forEachNote(reinterpret_cast<const char *>(object->dlpi_addr + segment.p_vaddr),
+                    segment.p_memsz, segment.p_align == 8 ? 8 : 4, [&search](const ElfNote &note) {
+                        search.marked = isSimulatedMark(note);
+                        return !search.marked;
+                    });
     }
     return 1;
 }

@@ -1,6 +1,8 @@
 #ifndef READER_SIMULATEDMARK_H
 #define READER_SIMULATEDMARK_H
 
+#include "elfnotes.h"
+
 #include <cstdint>
 
 // The simulated reader marks its file as what it is with an ELF note named
@@ -17,6 +19,11 @@ struct SimulatedMark
 
 const char simulatedMarkName[] = "cardreader";
 const std::uint32_t simulatedMarkType = 1;
+
+inline bool isSimulatedMark(const ElfNote &note)
+{
+    return note.named(simulatedMarkName) && note.type == simulatedMarkType;
+}
 
 // Whether the loaded object that holds address carries the mark, as the
 // loader mapped it: the program asks about the library it runs, not a file.

@@ -7,6 +7,9 @@
 
 #include "run/librarytext.h"
 
+#include "elfnotes.h"
+#include "simulatedmark.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -154,42 +157,20 @@ public:
     }
 
 private:
-    static bool named(const char *name, quint32 size, const char *expected)
-    {
-        return size == std::strlen(expected) + 1 && std::memcmp(name, expected, size) == 0;
-    }
-
     void readNotes(const Section &section)
     {
         QByteArray notes;
         if (!m_file.read(section.sh_offset, section.sh_size, maxNoteBytes, notes))
             return;
-        const quint64 alignment = section.sh_addralign == 8 ? 8 : 4;
-        const auto aligned = [alignment](quint64 size) {
-            return (size + alignment - 1) & ~(alignment - 1);
-        };
-        const quint64 size = quint64(notes.size());
-        for (quint64 at = 0; at + 12 <= size;) {
-            quint32 words[3];
-            std::memcpy(words, notes.constData() + at, sizeof words);
-            const quint64 nameAt = at + 12;
-            if (words[0] > size - nameAt)
-                return;
-            // Padded from the note's start, not the name's: in an 8-aligned
-            // section a 4-byte name ends at 16, where the description begins.
-            const quint64 textAt = aligned(nameAt + words[0]);
-            if (textAt > size || words[1] > size - textAt)
-                return;
-            const char *name = notes.constData() + nameAt;
-            const char *text = notes.constData() + textAt;
-            if (named(name, words[0], "GNU") && words[2] == NT_GNU_BUILD_ID
-                && words[1] <= maxBuildIdBytes && m_identity.buildId.isEmpty())
-                m_identity.buildId = QByteArray(text, int(words[1])).toHex();
-            if (named(name, words[0], "cardreader") && words[2] == 1
-                && m_identity.simulated.isEmpty())
-                m_identity.simulated = QByteArray(text, int(qstrnlen(text, words[1])));
-            at = aligned(textAt + words[1]);
-        }
+        forEachNote(notes.constData(), quint64(notes.size()), section.sh_addralign == 8 ? 8 : 4,
+                    [this](const ElfNote &note) {
+            if (note.named("GNU") && note.type == NT_GNU_BUILD_ID
+                && note.textSize <= maxBuildIdBytes && m_identity.buildId.isEmpty())
+                m_identity.buildId = QByteArray(note.text, int(note.textSize)).toHex();
+            if (isSimulatedMark(note) && m_identity.simulated.isEmpty())
+                m_identity.simulated = QByteArray(note.text, int(qstrnlen(note.text, note.textSize)));
+            return true;
+        });
     }
 
     // A NUL-terminated string of a string table, not longer than a block.

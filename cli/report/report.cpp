@@ -182,6 +182,23 @@ QString utcTime(long long msSinceEpoch)
         .toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
 }
 
+// Whether the answers the run saved can serve as expected answers: every
+// call succeeded and nothing was found wrong, and all of them fit.
+bool knownGoodSet(const RunSummary &summary)
+{
+    return verdictOf(summary).kind == Verdict::Passed && !summary.savedAnswersCut;
+}
+
+QString savedAnswersNote(const RunSummary &summary)
+{
+    if (summary.savedAnswersCut)
+        return QCoreApplication::translate(
+            "Summary", ", only as far as --expect reads (16 MiB): not a known-good set");
+    return knownGoodSet(summary)
+        ? QCoreApplication::translate("Summary", ": a known-good set for --expect")
+        : QCoreApplication::translate("Summary", ": NOT a known-good set, as the verdict says");
+}
+
 } // namespace
 
 QString signalName(int signal)
@@ -413,21 +430,6 @@ QString stoppedCallText(const RunSummary &summary)
 {
     return summary.stoppedCall
         + QString::asprintf(", stopped by the operator after %.3f ms", summary.stoppedCallMs);
-}
-
-bool knownGoodSet(const RunSummary &summary)
-{
-    return verdictOf(summary).kind == Verdict::Passed && !summary.savedAnswersCut;
-}
-
-QString savedAnswersNote(const RunSummary &summary)
-{
-    if (summary.savedAnswersCut)
-        return QCoreApplication::translate(
-            "Summary", ", only as far as --expect reads (16 MiB): not a known-good set");
-    return knownGoodSet(summary)
-        ? QCoreApplication::translate("Summary", ": a known-good set for --expect")
-        : QCoreApplication::translate("Summary", ": NOT a known-good set, as the verdict says");
 }
 
 QString summaryTable(const RunSummary &summary)

@@ -83,11 +83,6 @@ QString exitStatusMeaning(int status);
 // as it counts in no figure.
 QString stoppedCallText(const RunSummary &summary);
 
-// Whether the answers the run saved can serve as expected answers: every
-// call succeeded and nothing was found wrong, and all of them fit.
-bool knownGoodSet(const RunSummary &summary);
-QString savedAnswersNote(const RunSummary &summary);
-
 QString summaryTable(const RunSummary &summary);
 QByteArray summaryJson(const RunSummary &summary);
 
