@@ -877,12 +877,14 @@ void readLibraryElf(LibraryIdentity &identity)
     }
 }
 
-bool readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
+namespace {
+
+// The SHA-256 of the file as it is, false when it changed while hashed.
+bool hashLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
 {
     struct stat before;
     if (identity.fd < 0 || ::fstat(identity.fd, &before) != 0)
         return true;
-    readLibraryElf(identity);
     std::vector<unsigned char> block(blockSize);
     hash(FileBytes(identity.fd, quint64(before.st_size)), block, identity, stop);
     struct stat after;
@@ -890,6 +892,14 @@ bool readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &sto
         return true;
     identity.sha256.clear();
     return false;
+}
+
+} // namespace
+
+bool readLibraryFile(LibraryIdentity &identity, const std::function<bool()> &stop)
+{
+    readLibraryElf(identity);
+    return hashLibraryFile(identity, stop);
 }
 
 LaterHash hashAfterRun(LibraryIdentity &identity, const struct stat &atStart, long long runStartMs,
@@ -909,7 +919,8 @@ LaterHash hashAfterRun(LibraryIdentity &identity, const struct stat &atStart, lo
         static_cast<long long>(atStart.st_ctim.tv_sec) * 1000 + atStart.st_ctim.tv_nsec / 1000000;
     if (changedMs > runStartMs - 2000)
         return LaterHash::NotTaken;
-    if (!readLibraryFile(identity, stop))
+    // Its ELF was read before the run, from this same version of the file.
+    if (!hashLibraryFile(identity, stop))
         return LaterHash::Changed;
     return identity.sha256.isEmpty() ? LaterHash::NotTaken : LaterHash::Taken;
 }
