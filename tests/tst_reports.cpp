@@ -4,6 +4,7 @@
 #include "report/junitreport.h"
 #include "report/privatefile.h"
 #include "report/report.h"
+#include "report/verdict.h"
 #include "run/notes.h"
 #include "run/tally.h"
 #include "run/timeline.h"
@@ -370,6 +371,131 @@ private slots:
         QVERIFY2(html.contains("<h1 class=\"word\">" + word + "</h1>"), qPrintable(html.left(2000)));
         QCOMPARE(html.contains("(simulated reader 1.0), not from a card reader: no terminal was checked"),
                  simulated);
+    }
+
+    void sessionInEveryReport_data()
+    {
+        QTest::addColumn<QByteArray>("outcomes");     // a letter a call, "sfidc"
+        QTest::addColumn<QStringList>("skipped");
+        QTest::addColumn<QStringList>("notFitted");
+        QTest::addColumn<QString>("verdict");         // as programs read it
+        QTest::addColumn<QString>("banner");          // the HTML banner's class
+        QTest::addColumn<QStringList>("skippedCases");  // JUnit's skipped cases and their type
+
+        QTest::newRow("skipped steps leave a good run incomplete")
+            << QByteArray("ss") << QStringList{"bank-stripe: no stripe card at hand", "pin: keypad covered"}
+            << QStringList()
+            << "INCOMPLETE: 2 of 2 answers as expected; 2 steps skipped (bank-stripe, pin)" << "incomplete"
+            << QStringList{"bank-stripe skipped", "pin skipped"};
+        QTest::newRow("a wrong answer still fails, and names the step skipped")
+            << QByteArray("sd") << QStringList{"pin: keypad covered"} << QStringList()
+            << "FAILED: 1 answer differs (card-number); 1 step skipped (pin)" << "fail"
+            << QStringList{"pin skipped"};
+        QTest::newRow("not fitted is named and changes nothing else")
+            << QByteArray("ss") << QStringList() << QStringList{"tracks", "scan"}
+            << "PASSED: 2 of 2 answers as expected; not fitted: tracks, scan" << "pass"
+            << QStringList{"tracks not fitted", "scan not fitted"};
+    }
+
+    // A guided session names itself in every report, beside the expected
+    // answers, and a step the technician skipped never passes.
+    void sessionInEveryReport()
+    {
+        QFETCH(QByteArray, outcomes);
+        QFETCH(QStringList, skipped);
+        QFETCH(QStringList, notFitted);
+        QFETCH(QString, verdict);
+        QFETCH(QString, banner);
+        QFETCH(QStringList, skippedCases);
+
+        Run r;
+        r.calls(outcomes);
+        RunSummary &summary = r.summary;
+        summary.exitStatus = outcomes.contains('d') ? 5 : 0;
+        summary.expectPath = "good.txt";
+        summary.expectSha256 = QByteArray(64, 'e');
+        summary.planPath = "/etc/cardreader/plan.txt";
+        summary.planSha256 = QByteArray(64, 'p');
+        summary.operatorName = QString::fromUtf8("王工");
+        summary.workOrder = "WO-2291";
+        summary.bundlePath = "/var/lib/cardreader/sessions/counter-01";
+        summary.skipped = skipped;
+        summary.notFitted = notFitted;
+        summary.comments = QStringList{"card-number: reader slow to wake"};
+        r.done();
+
+        const QString text = summaryTable(summary);
+        QVERIFY2(text.contains("  plan: /etc/cardreader/plan.txt (sha256 " + QString(64, 'p') + ")\n"
+                               + QString::fromUtf8("  operator: 王工\n  work order: WO-2291\n")
+                               + "  record kept in: /var/lib/cardreader/sessions/counter-01\n"),
+                 qPrintable(text));
+        for (const QString &step : skipped)
+            QVERIFY2(text.contains("  skipped: " + step + '\n'), qPrintable(text));
+        QCOMPARE(text.contains("  not fitted: " + notFitted.join(", ") + '\n'), !notFitted.isEmpty());
+        QVERIFY2(text.contains("  comment: card-number: reader slow to wake\n"), qPrintable(text));
+
+        const QJsonObject json = QJsonDocument::fromJson(summaryJson(summary)).object().value("summary").toObject();
+        QCOMPARE(json.value("verdict").toString(), verdict);
+        QCOMPARE(json.value("plan_sha256").toString(), QString(64, 'p'));
+        QCOMPARE(json.value("operator").toString(), summary.operatorName);
+        QCOMPARE(json.value("work_order").toString(), summary.workOrder);
+        QCOMPARE(json.value("bundle").toString(), summary.bundlePath);
+        QCOMPARE(json.value("skipped").toArray().size(), skipped.size());
+        if (!skipped.isEmpty())
+            QCOMPARE(json.value("skipped").toArray().last().toObject().value("reason").toString(),
+                     QStringLiteral("keypad covered"));
+        QCOMPARE(json.value("not_fitted").toArray().size(), notFitted.size());
+        QCOMPARE(json.value("comments").toArray().first().toObject().value("comment").toString(),
+                 QStringLiteral("reader slow to wake"));
+
+        const QByteArray xml = junitReport(summary);
+        const QJsonObject suite = junitparserSuite(xml);
+        QStringList seen;
+        for (const QJsonValue c : suite.value("cases").toArray()) {
+            for (const QJsonValue result : c.toObject().value("results").toArray()) {
+                if (result.toObject().value("kind").toString() == "skipped")
+                    seen << c.toObject().value("name").toString() + ' '
+                            + result.toObject().value("type").toString();
+            }
+        }
+        QCOMPARE(seen, skippedCases);
+        QCOMPARE(suite.value("written").toObject().value("skipped").toInt(), skippedCases.size());
+        for (const QString &property : {"name=\"verdict\" value=\"" + verdict + '"',
+                                        "name=\"plan.sha256\" value=\"" + QString(64, 'p') + '"',
+                                        QString::fromUtf8("name=\"operator\" value=\"王工\""),
+                                        QStringLiteral("name=\"work_order\" value=\"WO-2291\""),
+                                        "name=\"bundle\" value=\"" + summary.bundlePath + '"'})
+            QVERIFY2(QString::fromUtf8(xml).contains(property), qPrintable(property));
+
+        const QString html = QString::fromUtf8(htmlReport(summary));
+        QVERIFY2(html.contains("<header class=\"verdict " + banner + "\">"), qPrintable(html.left(2000)));
+        for (const QString &fact : {QStringLiteral("Plan</dt><dd><code>/etc/cardreader/plan.txt</code>"),
+                                    QString::fromUtf8("Operator</dt><dd>王工"),
+                                    QStringLiteral("Work order</dt><dd>WO-2291"),
+                                    "Record kept in</dt><dd><code>" + summary.bundlePath + "</code>",
+                                    QStringLiteral("Comments</dt><dd>card-number: reader slow to wake")})
+            QVERIFY2(html.contains("<dt>" + fact + "</dd>"), qPrintable(fact));
+        QCOMPARE(html.contains("<dt>Skipped</dt><dd>" + skipped.join("<br>") + "</dd>"), !skipped.isEmpty());
+        QCOMPARE(html.contains("<dt>Not fitted</dt><dd>" + notFitted.join(", ") + "</dd>"), !notFitted.isEmpty());
+    }
+
+    // Without a session, the reports are as they were: nothing of one shows.
+    void noSessionNothingNew()
+    {
+        Run r;
+        r.calls("ss");
+        const RunSummary &summary = r.done();
+        QCOMPARE(verdictOf(summary).line, QStringLiteral("PASSED: 2 of 2 calls succeeded, every answer plausible"));
+        for (const char *word : {"plan", "operator", "work order", "record kept", "skipped", "not fitted", "comment"})
+            QVERIFY2(!summaryTable(summary).contains(QLatin1String(word)), word);
+        const QJsonObject json = QJsonDocument::fromJson(summaryJson(summary)).object().value("summary").toObject();
+        for (const char *key : {"plan", "operator", "work_order", "bundle", "skipped", "not_fitted", "comments"})
+            QVERIFY2(!json.contains(QLatin1String(key)), key);
+        const QString xml = QString::fromUtf8(junitReport(summary));
+        QVERIFY(!xml.contains("skipped\"") && !xml.contains("<skipped") && !xml.contains("\"operator\""));
+        const QString html = QString::fromUtf8(htmlReport(summary));
+        for (const char *fact : {"<dt>Plan", "<dt>Operator", "<dt>Skipped", "<dt>Not fitted", "<dt>Comments"})
+            QVERIFY2(!html.contains(QLatin1String(fact)), fact);
     }
 
     // What failed and why comes first, then the table, then the figures: a

@@ -122,6 +122,7 @@ const char *kindOf(const Verdict &verdict, const RunSummary &summary)
     case Verdict::Passed: return summary.library.simulated.isEmpty() ? "pass" : "simulated";
     case Verdict::Failed: return "fail";
     case Verdict::Stopped: return "stopped";
+    case Verdict::Incomplete: return "incomplete";
     case Verdict::NotChecked: break;
     }
     return "unchecked";
@@ -177,6 +178,15 @@ QString tiles(const RunSummary &summary)
     return out + "</div>\n";
 }
 
+// Lines the technician typed about steps, "operation: text", one a line.
+QString steps(const QStringList &lines)
+{
+    QStringList out;
+    for (const QString &line : lines)
+        out << escaped(line);
+    return out.join("<br>");
+}
+
 QString facts(const RunSummary &summary)
 {
     const LibraryIdentity &library = summary.library;
@@ -206,6 +216,22 @@ QString facts(const RunSummary &summary)
              summary.notCompared.isEmpty() ? QStringLiteral("<span class=\"quiet\">none</span>")
                                            : escaped(summary.notCompared.join(", ")));
     }
+    if (!summary.planPath.isEmpty()) {
+        fact(out, "Plan", "<code>" + escaped(summary.planPath) + "</code>");
+        fact(out, "Its SHA-256", "<code>" + escaped(QString::fromLatin1(summary.planSha256)) + "</code>");
+    }
+    if (!summary.operatorName.isEmpty())
+        fact(out, "Operator", escaped(summary.operatorName));
+    if (!summary.workOrder.isEmpty())
+        fact(out, "Work order", escaped(summary.workOrder));
+    if (!summary.bundlePath.isEmpty())
+        fact(out, "Record kept in", "<code>" + escaped(summary.bundlePath) + "</code>");
+    if (!summary.skipped.isEmpty())
+        fact(out, "Skipped", steps(summary.skipped));
+    if (!summary.notFitted.isEmpty())
+        fact(out, "Not fitted", escaped(summary.notFitted.join(", ")));
+    if (!summary.comments.isEmpty())
+        fact(out, "Comments", steps(summary.comments));
     fact(out, "Plausibility checks", summary.plausibility ? "on" : "off");
     fact(out, "Calling process", "at start " + usage(summary.atStart) + "<br>at end "
                                      + usage(summary.atEnd));

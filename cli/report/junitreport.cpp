@@ -164,6 +164,20 @@ QByteArray junitReport(const RunSummary &summary)
                 {"skipped", "not compared",
                  "not compared: the expected answers name no answer for " + function, QString()});
     }
+    // Steps a session left out are skipped cases, never passes: nothing was
+    // called for them.
+    for (const QString &step : summary.skipped) {
+        const QString operation = step.section(QStringLiteral(": "), 0, 0);
+        cases.push_back({operation, QStringLiteral("cardreader-cli"), 0,
+                         {{"skipped", "skipped",
+                           "skipped by the technician: " + step.section(QStringLiteral(": "), 1),
+                           QString()}}});
+    }
+    for (const QString &operation : summary.notFitted)
+        cases.push_back({operation, QStringLiteral("cardreader-cli"), 0,
+                         {{"skipped", "not fitted",
+                           QStringLiteral("not fitted: the plan says this model has none"),
+                           QString()}}});
     const Case run = runCase(summary, othersFail);
     if (!run.results.empty())
         cases.push_back(run);
@@ -225,6 +239,22 @@ QByteArray junitReport(const RunSummary &summary)
         property(xml, "expected_answers.sha256", QString::fromLatin1(summary.expectSha256));
         property(xml, "not_compared", summary.notCompared.join(' '));
     }
+    if (!summary.planPath.isEmpty()) {
+        property(xml, "plan", summary.planPath);
+        property(xml, "plan.sha256", QString::fromLatin1(summary.planSha256));
+    }
+    if (!summary.operatorName.isEmpty())
+        property(xml, "operator", summary.operatorName);
+    if (!summary.workOrder.isEmpty())
+        property(xml, "work_order", summary.workOrder);
+    if (!summary.bundlePath.isEmpty())
+        property(xml, "bundle", summary.bundlePath);
+    if (!summary.skipped.isEmpty())
+        property(xml, "skipped", summary.skipped.join("; "));
+    if (!summary.notFitted.isEmpty())
+        property(xml, "not_fitted", summary.notFitted.join(' '));
+    for (int i = 0; i < summary.comments.size(); ++i)
+        property(xml, QStringLiteral("comment.%1").arg(i + 1), summary.comments[i]);
     property(xml, "plausibility_checks", summary.plausibility ? "on" : "off");
     property(xml, "rounds", roundsOf(summary));
     if (summary.timeLimitMs > 0)

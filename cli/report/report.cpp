@@ -199,6 +199,33 @@ QString savedAnswersNote(const RunSummary &summary)
         : QCoreApplication::translate("Summary", ": NOT a known-good set, as the verdict says");
 }
 
+// A line the technician typed about a step, "operation: text", with the
+// operation as people know it; typed text, like the library's, cannot drive
+// the terminal.
+QString stepLine(const QString &line)
+{
+    const QString operation = line.section(QStringLiteral(": "), 0, 0);
+    const QString text = line.mid(operation.size());
+    return operationLabel(printable(operation.toUtf8())) + printable(text.toUtf8());
+}
+
+// The same line for programs, split at its first ": ".
+QJsonObject stepJson(const QString &line, const QString &textKey)
+{
+    QJsonObject object;
+    object.insert("operation", line.section(QStringLiteral(": "), 0, 0));
+    object.insert(textKey, line.section(QStringLiteral(": "), 1));
+    return object;
+}
+
+QJsonArray stepsJson(const QStringList &lines, const QString &textKey)
+{
+    QJsonArray array;
+    for (const QString &line : lines)
+        array.append(stepJson(line, textKey));
+    return array;
+}
+
 } // namespace
 
 QString signalName(int signal)
@@ -499,6 +526,28 @@ QString summaryTable(const RunSummary &summary)
                                            "  not compared, as %1 names no answer for them: %2")
                    .arg(summary.expectPath, summary.notCompared.join(", "))
             + '\n';
+    if (!summary.planPath.isEmpty())
+        out += QCoreApplication::translate("Summary", "  plan: %1 (sha256 %2)")
+                   .arg(summary.planPath, QString::fromLatin1(summary.planSha256))
+            + '\n';
+    if (!summary.operatorName.isEmpty())
+        out += field(QCoreApplication::translate("Summary", "operator:"),
+                     printable(summary.operatorName.toUtf8()));
+    if (!summary.workOrder.isEmpty())
+        out += field(QCoreApplication::translate("Summary", "work order:"),
+                     printable(summary.workOrder.toUtf8()));
+    if (!summary.bundlePath.isEmpty())
+        out += field(QCoreApplication::translate("Summary", "record kept in:"), summary.bundlePath);
+    for (const QString &step : summary.skipped)
+        out += field(QCoreApplication::translate("Summary", "skipped:"), stepLine(step));
+    if (!summary.notFitted.isEmpty()) {
+        QStringList operations;
+        for (const QString &operation : summary.notFitted)
+            operations << operationLabel(operation);
+        out += field(QCoreApplication::translate("Summary", "not fitted:"), operations.join(", "));
+    }
+    for (const QString &comment : summary.comments)
+        out += field(QCoreApplication::translate("Summary", "comment:"), stepLine(comment));
     if (!summary.savedAnswers.isEmpty())
         out += QCoreApplication::translate("Summary", "  answers saved to %1")
                    .arg(summary.savedAnswers)
@@ -576,6 +625,22 @@ QByteArray summaryJson(const RunSummary &summary)
         result.insert("expected_answers_sha256", QString::fromLatin1(summary.expectSha256));
         result.insert("not_compared", QJsonArray::fromStringList(summary.notCompared));
     }
+    if (!summary.planPath.isEmpty()) {
+        result.insert("plan", summary.planPath);
+        result.insert("plan_sha256", QString::fromLatin1(summary.planSha256));
+    }
+    if (!summary.operatorName.isEmpty())
+        result.insert("operator", summary.operatorName);
+    if (!summary.workOrder.isEmpty())
+        result.insert("work_order", summary.workOrder);
+    if (!summary.bundlePath.isEmpty())
+        result.insert("bundle", summary.bundlePath);
+    if (!summary.skipped.isEmpty())
+        result.insert("skipped", stepsJson(summary.skipped, "reason"));
+    if (!summary.notFitted.isEmpty())
+        result.insert("not_fitted", QJsonArray::fromStringList(summary.notFitted));
+    if (!summary.comments.isEmpty())
+        result.insert("comments", stepsJson(summary.comments, "comment"));
     result.insert("calling_process_at_start", usageJson(summary.atStart));
     result.insert("calling_process_at_end", usageJson(summary.atEnd));
     result.insert("library", libraryJson(summary.library));

@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -61,6 +62,16 @@ struct RunSummary
     bool savedAnswersCut = false;  // at what --expect reads
     QStringList notCompared;  // functions called that the expected answers do not name
     bool plausibility = true;
+    // A guided commissioning, or a run given a bundle: what names the session
+    // in every report, beside the expected answers.
+    QString planPath;         // the plan followed, or empty
+    QByteArray planSha256;    // hex
+    QString operatorName;
+    QString workOrder;
+    QString bundlePath;       // the folder the run's record is kept in, or empty
+    QStringList skipped;      // "operation: the reason the technician typed"
+    QStringList notFitted;    // operations the plan marks as not fitted on this model
+    QStringList comments;     // "operation: the comment typed"
     const Notes *notes = nullptr;
     const Timeline *timeline = nullptr;
 };

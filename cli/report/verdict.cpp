@@ -40,6 +40,12 @@ void add(Part &part, std::uint64_t count, const char *operation, const Words &wo
     part.operations << words.operation(operation);
 }
 
+// The operation a "operation: reason" line of the session is about.
+QString operationOf(const QString &line)
+{
+    return line.section(QStringLiteral(": "), 0, 0);
+}
+
 } // namespace
 
 Verdict verdictOf(const RunSummary &summary, Audience audience)
@@ -62,6 +68,25 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
         ? QString()
         : words.translate("Verdict", "; not compared, as the expected answers name none: %1")
               .arg(summary.notCompared.join(", "));
+    QStringList skippedSteps;
+    for (const QString &step : summary.skipped)
+        skippedSteps << words.operation(operationOf(step).toUtf8().constData());
+    // Counted in English as one or many; Chinese has one form for both.
+    const QString skipped = skippedSteps.isEmpty()
+        ? QString()
+        : words.translate("Verdict", skippedSteps.size() == 1
+                                         ? QT_TRANSLATE_NOOP("Verdict", "; %1 step skipped (%2)")
+                                         : QT_TRANSLATE_NOOP("Verdict", "; %1 steps skipped (%2)"))
+                  .arg(skippedSteps.size())
+                  .arg(skippedSteps.join(", "));
+    QStringList notFittedSteps;
+    for (const QString &operation : summary.notFitted)
+        notFittedSteps << words.operation(operation.toUtf8().constData());
+    // Said, but no concern of the verdict's: the plan left them out.
+    const QString after = skipped + notCompared
+        + (notFittedSteps.isEmpty()
+               ? QString()
+               : words.translate("Verdict", "; not fitted: %1").arg(notFittedSteps.join(", ")));
     const QString where = summary.library.simulated.isEmpty()
         ? QString()
         : words.translate("Verdict", " on the simulated reader");
@@ -70,7 +95,6 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
     if (!summary.findings.isEmpty() || !summary.ending.isEmpty())
         wrong << words.translate("Verdict", "the library broke the contract: %1")
                      .arg(summary.findings.isEmpty() ? summary.ending : summary.findings.first());
-    // Counted in English as one or many; Chinese has one form for both.
     const auto say = [&wrong, &words](const Part &part, const char *one, const char *many) {
         if (part.count)
             wrong << QString::number(part.count) + ' '
@@ -90,7 +114,7 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
         QT_TRANSLATE_NOOP("Verdict", "calls failed"));
     if (!wrong.isEmpty()) {
         const QString word = words.translate("Verdict", "FAILED") + where;
-        return {Verdict::Failed, word, word + ": " + wrong.join(", ") + notCompared};
+        return {Verdict::Failed, word, word + ": " + wrong.join(", ") + after};
     }
 
     const QString answered = checkedAgainst
@@ -103,26 +127,32 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
         return {Verdict::Stopped, word,
                 word + words.translate("Verdict", " by %1: %2 so far")
                            .arg(signalName(summary.stoppedBy), answered)
-                    + notCompared};
+                    + after};
     }
     if (checkedAgainst && compared == 0) {
         const QString word = words.translate("Verdict", "NOT CHECKED") + where;
         return {Verdict::NotChecked, word,
-                word + words.translate("Verdict", ": no answer was compared") + notCompared};
+                word + words.translate("Verdict", ": no answer was compared") + after};
     }
-    const QString word = words.translate("Verdict", "PASSED") + where;
+    const bool incomplete = !skippedSteps.isEmpty();
+    const QString word =
+        words.translate("Verdict", incomplete ? QT_TRANSLATE_NOOP("Verdict", "INCOMPLETE")
+                                              : QT_TRANSLATE_NOOP("Verdict", "PASSED"))
+        + where;
+    const Verdict::Kind kind = incomplete ? Verdict::Incomplete : Verdict::Passed;
     if (!where.isEmpty())
-        return {Verdict::Passed, word,
+        return {kind, word,
                 word + words.translate("Verdict", ": no terminal was checked; %1").arg(answered)
-                    + notCompared};
-    return {Verdict::Passed, word, word + ": " + answered + notCompared};
+                    + after};
+    return {kind, word, word + ": " + answered + after};
 }
 
 QString verdictLine(const Verdict &verdict, bool colour)
 {
     if (!colour)
         return verdict.line;
-    static const char *const colours[] = {"\x1b[1;32m", "\x1b[1;31m", "\x1b[1;33m", "\x1b[1;33m"};
+    static const char *const colours[] = {"\x1b[1;32m", "\x1b[1;31m", "\x1b[1;33m", "\x1b[1;33m",
+                                          "\x1b[1;33m"};
     return QLatin1String(colours[verdict.kind]) + verdict.word + QLatin1String("\x1b[0m")
         + verdict.line.mid(verdict.word.size());
 }

@@ -9,9 +9,11 @@
 // went, the worst news first, against what it was checked, and never a pass
 // where nothing was checked. "PASSED: 11 of 11 answers as expected",
 // "FAILED: 2 answers differ (id-card, bank-chip), 1 implausible (bank-stripe)".
+// Steps the technician skipped keep a run that went right from passing:
+// "INCOMPLETE: 9 of 9 answers as expected; 2 steps skipped (bank-stripe, pin)".
 struct Verdict
 {
-    enum Kind { Passed, Failed, Stopped, NotChecked };
+    enum Kind { Passed, Failed, Stopped, NotChecked, Incomplete };
     Kind kind;
     QString word;  // "PASSED", "PASSED on the simulated reader", "FAILED", ...
     QString line;  // the word, then what it rests on

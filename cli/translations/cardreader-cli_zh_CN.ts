@@ -2,6 +2,61 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Bundle</name>
+    <message>
+        <source>it is not there</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write it: %1</source>
+        <translation type="unfinished">无法写入它: %1</translation>
+    </message>
+    <message>
+        <source>%1 is larger than an archive holds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 changed while it was packed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot make it private: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot make it: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot look at it: %1</source>
+        <translation type="unfinished">无法查看它: %1</translation>
+    </message>
+    <message>
+        <source>it is there and is not a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it belongs to another user (uid %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>it is open to other users (mode %1): make it 0700 or name another</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>its name is longer than the 99 bytes an archive holds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: the name is longer than the 100 bytes an archive holds</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Call</name>
     <message>
         <source>outside any call</source>
@@ -265,13 +320,120 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
     <message>
         <source>One or more of: %1. &quot;library&quot; makes no call: it reports the library file that was loaded.</source>
-        <translation>以下操作中的一个或多个:
+        <translation type="vanished">以下操作中的一个或多个:
 %1。
 &quot;library&quot; 不调用任何函数，而是报告所加载的库文件。</translation>
     </message>
     <message>
         <source> Did you mean %1?</source>
         <translation> 是否要输入 %1？</translation>
+    </message>
+    <message>
+        <source>plan %1 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the plan is for device type %1, not %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the plan is for region %1, not %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>commission asks the technician before each step and needs a terminal on standard input; --yes runs every step unprompted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--resume names no session: %1 holds no session.json</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--resume goes on with the session&apos;s own choices; --%1 cannot change them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 takes no other operation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--resume goes on with a commissioning; it takes no operation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>commission: follow this plan instead of the reader model&apos;s default (&quot;cardreader-cli plan&quot; prints the default, to start from).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>commission: run every step unprompted, for fleets and scripts.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go on with the commissioning kept in this folder, at its next step.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Who runs the check, named in every report and the history.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The work order the check is made for, named in every report and the history.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the run&apos;s whole record in this folder: its output, JSON lines, JUnit and HTML reports, the expected answers and plan, the terminal&apos;s identity and a manifest that sha256sum -c verifies. A commissioning keeps one by default.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pack the bundle as one .tar.gz beside its folder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Log the run&apos;s verdict in this file instead of the terminal&apos;s history.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>One or more of: %1. &quot;library&quot; makes no call: it reports the library file that was loaded. &quot;commission&quot; walks a technician through the terminal, step by step; &quot;history&quot; lists the terminal&apos;s past verdicts, newest first; &quot;plan&quot; prints a commissioning plan.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>History</name>
+    <message>
+        <source>cannot make %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: only part of the line was written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>line %1: damaged, not read as a verdict</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>operator: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>work order: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>bundle: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -323,6 +485,85 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     <message>
         <source>; missing %1</source>
         <translation>；缺少 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Plan</name>
+    <message>
+        <source>Place the test social security card on the reader.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Place the test identity card on the reader.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Insert the test bank card into the chip slot, chip first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Swipe the test bank card through the stripe reader.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Swipe the test stripe card through the stripe reader.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the test QR code to the scanner.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter the test PIN on the PIN pad, then press its Enter key.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>line %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is not UTF-8 text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown operation %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the device type must be 21 or 19</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the region must be one of 3500 to 3509</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>expect names no file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown keyword %1; a line is step, not-fitted, device, region or expect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unexpected %1 at the end</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is both a step and not fitted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>has no step</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is larger than %1 KiB</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -474,6 +715,109 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
 </context>
 <context>
+    <name>Session</name>
+    <message>
+        <source>The library broke its contract: retrying cannot mend this. Keep the bundle and report it to the library&apos;s maker.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The card was read, but not as the expected answers say. Is it the right test card? With the wrong one, present the right card and retry; with the right one, the terminal fails this step.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The answer cannot come from a genuine card. Retry once; if it stays, the reader or its library is at fault.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The reader read nothing: no card was found, it was not presented in time, or the device did not answer. Present the card as asked, then retry at once.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Step %1 of %2: %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Comment: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This step may not be skipped: the plan needs it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Why is it skipped? </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unknown key &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter: run   s: skip   c: comment   q: save and leave</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter: run   c: comment   q: save and leave</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>r: retry   Enter: go on   s: skip   c: comment   q: save and leave</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>r: retry   Enter: go on   c: comment   q: save and leave</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The session is saved at step %1 of %2. To go on: cardreader-cli commission --resume %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot save the session to %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is not a session this program keeps</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>is damaged: it names no next step</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not stated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>host:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>machine id:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>board model:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>board serial:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>system:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>kernel:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>package version:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Summary</name>
     <message>
         <source>unknown</source>
@@ -603,6 +947,34 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
         <source>  library: %1</source>
         <translation>  库文件: %1</translation>
     </message>
+    <message>
+        <source>  plan: %1 (sha256 %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>operator:</source>
+        <translation>操作员:</translation>
+    </message>
+    <message>
+        <source>work order:</source>
+        <translation>工单:</translation>
+    </message>
+    <message>
+        <source>record kept in:</source>
+        <translation>记录保存在:</translation>
+    </message>
+    <message>
+        <source>skipped:</source>
+        <translation>已跳过:</translation>
+    </message>
+    <message>
+        <source>not fitted:</source>
+        <translation>本机型未配备:</translation>
+    </message>
+    <message>
+        <source>comment:</source>
+        <translation>备注:</translation>
+    </message>
 </context>
 <context>
     <name>Verdict</name>
@@ -689,6 +1061,22 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     <message>
         <source>: no terminal was checked; %1</source>
         <translation>: 未检查任何终端；%1</translation>
+    </message>
+    <message>
+        <source>; %1 step skipped (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>; %1 steps skipped (%2)</source>
+        <translation>；跳过 %1 步（%2）</translation>
+    </message>
+    <message>
+        <source>; not fitted: %1</source>
+        <translation>；本机型未配备: %1</translation>
+    </message>
+    <message>
+        <source>INCOMPLETE</source>
+        <translation>未完成</translation>
     </message>
 </context>
 <context>
