@@ -2,17 +2,20 @@
 
 #include "caller/operations.h"
 #include "report/privatefile.h"
+#include "session/history.h"
 
 #include "readertext.h"
 
 #include <QCommandLineParser>
 #include <QCryptographicHash>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -44,7 +47,7 @@ QStringList operationList()
     QStringList names;
     for (const Operation &operation : operations)
         names << QString::fromLatin1(operation.name);
-    return names << "all" << "library";
+    return names << "all" << "library" << "commission" << "history" << "plan";
 }
 
 QString operationNames()
@@ -221,7 +224,96 @@ QString unwritableReport(const Options &options)
     return QString();
 }
 
-QString check(const QCommandLineParser &parser, int argc, char **argv, Options &options)
+// The expected answers, refused before any call if nothing would be
+// compared with them.
+QString loadExpected(const QByteArray &path, Options &options)
+{
+    options.expectPath = path;
+    std::string why;
+    const QString named = QString::fromStdString(quoted(options.expectPath.toStdString()));
+    // The reason the file is refused is the script reader's, in English.
+    if (!options.expected.load(options.expectPath.toStdString(), why,
+                               Script::AsTheReaderGivesThem))
+        return QCoreApplication::translate("CommandLine", "expected answers %1 %2")
+            .arg(named, QString::fromStdString(why));
+    // A run checked against nothing would pass as if it had been.
+    if (options.expected.isEmpty())
+        return QCoreApplication::translate(
+                   "CommandLine", "expected answers %1 hold no answer, so nothing would be compared")
+            .arg(named);
+    const std::string &content = options.expected.content();
+    options.expectSha256 = QCryptographicHash::hash(
+        QByteArray::fromRawData(content.data(), int(content.size())), QCryptographicHash::Sha256).toHex();
+    return QString();
+}
+
+QByteArrayList operationNamesInBytes()
+{
+    QByteArrayList names;
+    for (const Operation &operation : operations)
+        names << operation.name;
+    return names;
+}
+
+// A guided commissioning: its plan (a site's, the one its session keeps,
+// or the model's default), and the choices the plan makes for the run. A
+// choice given on the command line as well must agree with it.
+QString commission(const QCommandLineParser &parser, int argc, char **argv, Options &options,
+                   Plan &plan)
+{
+    options.guided = true;
+    options.prompted = !parser.isSet("yes");
+    // Every commissioning leaves its record, by default where it was begun.
+    if (options.bundlePath.isEmpty())
+        options.bundlePath = QDir::current().absoluteFilePath(
+            "commission-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
+    QString why;
+    QString planPath = options.planPath;
+    if (options.resume)
+        planPath = options.bundlePath + "/plan.txt";
+    if (planPath.isEmpty()) {
+        parsePlan(defaultPlan(options.settings.deviceType), operationNamesInBytes(), plan, why);
+    } else if (!loadPlan(planPath, operationNamesInBytes(), plan, why)) {
+        return QCoreApplication::translate("CommandLine", "plan %1 %2")
+            .arg(QString::fromStdString(quoted(QFile::encodeName(planPath).toStdString())), why);
+    }
+    if (plan.deviceType) {
+        if (parser.isSet("device") && plan.deviceType != options.settings.deviceType)
+            return QCoreApplication::translate("CommandLine", "the plan is for device type %1, not %2")
+                .arg(plan.deviceType)
+                .arg(options.settings.deviceType);
+        options.settings.deviceType = plan.deviceType;
+    }
+    if (!plan.region.isEmpty()) {
+        if (parser.isSet("region") && plan.region != options.settings.regionCode)
+            return QCoreApplication::translate("CommandLine", "the plan is for region %1, not %2")
+                .arg(QString::fromLatin1(plan.region), QString::fromLatin1(options.settings.regionCode));
+        options.settings.regionCode = plan.region;
+    }
+    const QString kept = options.bundlePath + "/expected.txt";
+    if (options.resume && QFileInfo(kept).isFile()) {
+        why = loadExpected(QFile::encodeName(kept), options);
+    } else if (!options.resume && !parser.isSet("expect") && !plan.expectPath.isEmpty()) {
+        why = loadExpected(plan.expectPath, options);
+    }
+    if (!why.isEmpty())
+        return why;
+    for (const PlanStep &step : plan.steps) {
+        if (step.fitted)
+            options.operations.append(step.operation);
+    }
+    // Every answer a technician gives is typed at a terminal; a script or a
+    // fleet runs the steps unprompted.
+    if (options.prompted && !isatty(STDIN_FILENO))
+        return QCoreApplication::translate("CommandLine",
+                                           "commission asks the technician before each step and "
+                                           "needs a terminal on standard input; --yes runs every "
+                                           "step unprompted");
+    return QString();
+}
+
+QString check(const QCommandLineParser &parser, int argc, char **argv, Options &options,
+              Plan &plan)
 {
     const QStringList given = parser.optionNames();
     for (const QString &name : given) {
@@ -298,34 +390,67 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     }
 
     if (parser.isSet("expect")) {
-        options.expectPath = rawValue(argc, argv, "expect");
-        std::string why;
-        const QString named = QString::fromStdString(quoted(options.expectPath.toStdString()));
-        // The reason the file is refused is the script reader's, in English.
-        if (!options.expected.load(options.expectPath.toStdString(), why,
-                                   Script::AsTheReaderGivesThem))
-            return QCoreApplication::translate("CommandLine", "expected answers %1 %2")
-                .arg(named, QString::fromStdString(why));
-        // A run checked against nothing would pass as if it had been.
-        if (options.expected.isEmpty())
-            return QCoreApplication::translate(
-                       "CommandLine", "expected answers %1 hold no answer, so nothing would be compared")
-                .arg(named);
-        const std::string &content = options.expected.content();
-        options.expectSha256 = QCryptographicHash::hash(
-            QByteArray::fromRawData(content.data(), int(content.size())), QCryptographicHash::Sha256).toHex();
+        const QString problem = loadExpected(rawValue(argc, argv, "expect"), options);
+        if (!problem.isEmpty())
+            return problem;
     }
     options.plausibility = !parser.isSet("no-plausibility");
+    options.operatorName = parser.value("operator");
+    options.workOrder = parser.value("work-order");
+    options.archive = parser.isSet("archive");
+    options.historyPath = parser.isSet("history") ? QFileInfo(parser.value("history")).absoluteFilePath()
+                                                  : defaultHistoryPath();
     QString problem;
+    options.planPath = outputPath(parser, argc, argv, "plan", problem);
+    options.bundlePath = outputPath(parser, argc, argv, "bundle", problem);
+    if (parser.isSet("resume")) {
+        options.resume = true;
+        options.bundlePath = outputPath(parser, argc, argv, "resume", problem);
+        if (problem.isEmpty() && !QFileInfo(options.bundlePath + "/session.json").isFile())
+            problem = QCoreApplication::translate("CommandLine", "--resume names no session: %1 holds no session.json")
+                .arg(options.bundlePath);
+        for (const char *taken : {"plan", "expect", "bundle", "operator", "work-order"}) {
+            if (parser.isSet(taken))
+                problem = QCoreApplication::translate("CommandLine", "--resume goes on with the session's own choices; --%1 cannot change them")
+                    .arg(QLatin1String(taken));
+        }
+    }
     options.junitPath = outputPath(parser, argc, argv, "junit", problem);
     options.htmlPath = outputPath(parser, argc, argv, "html", problem);
     options.saveAnswersPath = outputPath(parser, argc, argv, "save-answers", problem);
     if (!problem.isEmpty())
         return problem;
 
-    if (parser.positionalArguments().isEmpty())
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty() && options.resume)
+        return commission(parser, argc, argv, options, plan);
+    if (positional.isEmpty())
         return QCoreApplication::translate("CommandLine", "no operation given; valid operations: %1")
             .arg(operationNames());
+    // What is not a library call comes alone.
+    for (const char *alone : {"commission", "history", "plan"}) {
+        if (positional.contains(alone) && positional.size() > 1)
+            return QCoreApplication::translate("CommandLine", "%1 takes no other operation")
+                .arg(QLatin1String(alone));
+    }
+    if (positional.first() == "commission")
+        return commission(parser, argc, argv, options, plan);
+    if (options.resume)
+        return QCoreApplication::translate("CommandLine", "--resume goes on with a commissioning; it takes no operation");
+    if (positional.first() == "history") {
+        options.showHistory = true;
+        return QString();
+    }
+    if (positional.first() == "plan") {
+        options.showPlan = true;
+        if (options.planPath.isEmpty())
+            return QString();
+        QString why;
+        if (!loadPlan(options.planPath, operationNamesInBytes(), plan, why))
+            return QCoreApplication::translate("CommandLine", "plan %1 %2")
+                .arg(QString::fromStdString(quoted(QFile::encodeName(options.planPath).toStdString())), why);
+        return QString();
+    }
     for (const QString &name : parser.positionalArguments()) {
         if (name == "library") {
             options.describeLibrary = true;
@@ -410,7 +535,7 @@ QString clashingFiles(const Options &options, const QByteArray &libraryPath)
     return QString();
 }
 
-int readOptions(int argc, char **argv, Options &options)
+int readOptions(int argc, char **argv, Options &options, Plan &plan)
 {
     const QStringList arguments = QCoreApplication::arguments();
     QCommandLineParser parser;
@@ -493,6 +618,33 @@ int readOptions(int argc, char **argv, Options &options)
                          "that --expect reads (the PIN as ******): the known-good set of a "
                          "terminal, when every call succeeded and nothing was found wrong."),
          "file"},
+        {"plan", QCoreApplication::translate("CommandLine",
+                 "commission: follow this plan instead of the reader model's default "
+                 "(\"cardreader-cli plan\" prints the default, to start from)."),
+         "file"},
+        {"yes", QCoreApplication::translate("CommandLine",
+                "commission: run every step unprompted, for fleets and scripts.")},
+        {"resume", QCoreApplication::translate("CommandLine",
+                   "Go on with the commissioning kept in this folder, at its next step."),
+         "folder"},
+        {"operator", QCoreApplication::translate("CommandLine",
+                     "Who runs the check, named in every report and the history."),
+         "name"},
+        {"work-order", QCoreApplication::translate("CommandLine",
+                       "The work order the check is made for, named in every report and "
+                       "the history."),
+         "id"},
+        {"bundle", QCoreApplication::translate("CommandLine",
+                   "Keep the run's whole record in this folder: its output, JSON lines, "
+                   "JUnit and HTML reports, the expected answers and plan, the terminal's "
+                   "identity and a manifest that sha256sum -c verifies. A commissioning "
+                   "keeps one by default."),
+         "folder"},
+        {"archive", QCoreApplication::translate("CommandLine",
+                    "Pack the bundle as one .tar.gz beside its folder.")},
+        {"history", QCoreApplication::translate("CommandLine",
+                    "Log the run's verdict in this file instead of the terminal's history."),
+         "file"},
         {"metrics", QCoreApplication::translate("CommandLine",
                     "Write the run's figures in Prometheus's text format to this file "
                     "after every round and at the end, replacing it whole each time."),
@@ -505,7 +657,10 @@ int readOptions(int argc, char **argv, Options &options)
         "operation",
         QCoreApplication::translate("CommandLine",
                                     "One or more of: %1. \"library\" makes no call: it reports "
-                                    "the library file that was loaded.")
+                                    "the library file that was loaded. \"commission\" walks a "
+                                    "technician through the terminal, step by step; "
+                                    "\"history\" lists the terminal's past verdicts, newest "
+                                    "first; \"plan\" prints a commissioning plan.")
             .arg(operationNames()),
         "OPERATION...");
     QString problem;
@@ -524,7 +679,7 @@ int readOptions(int argc, char **argv, Options &options)
     else if (parser.isSet("version"))
         parser.showVersion();
     else
-        problem = check(parser, argc, argv, options);
+        problem = check(parser, argc, argv, options, plan);
     if (problem.isEmpty()) {
         problem = unwritableReport(options);
         if (problem.isEmpty())

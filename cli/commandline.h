@@ -2,15 +2,17 @@
 #define CLI_COMMANDLINE_H
 
 #include "run/options.h"
+#include "session/plan.h"
 
 #include <QByteArray>
 #include <QString>
 
-// Reads the command line into options. Returns -1 to go on, or the exit
-// status once help, the version or a usage error has been written. The
+// Reads the command line into options, and a commissioning's plan. Returns
+// -1 to go on, or the exit status once help, the version or a usage error
+// has been written. The
 // arguments' own bytes are kept where they name a file: a file name need
 // not be UTF-8.
-int readOptions(int argc, char **argv, Options &options);
+int readOptions(int argc, char **argv, Options &options, Plan &plan);
 
 // Says a usage error and where help is to be found; returns its exit status.
 int usageError(const QString &problem);

@@ -8,6 +8,7 @@
 // its identity before any of the library's code runs.
 
 #include "commandline.h"
+#include "commissioning.h"
 
 #include "caller/caller.h"
 #include "report/language.h"
@@ -35,9 +36,19 @@ int main(int argc, char *argv[])
     useTheLocalesLanguage();
 
     Options options;
-    const int exitStatus = readOptions(argc, argv, options);
+    Plan plan;
+    int exitStatus = readOptions(argc, argv, options, plan);
     if (exitStatus >= 0)
         return exitStatus;
+    if (options.showHistory)
+        return showHistory(options);
+    if (options.showPlan) {
+        const QByteArray text = options.planPath.isEmpty()
+            ? defaultPlan(options.settings.deviceType)
+            : plan.content;
+        std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+        return std::fflush(stdout) == 0 ? Success : OutputFailed;
+    }
 
     LibraryIdentity library = findLibrary(options.library);
     const QString clash = clashingFiles(options, library.path);
@@ -57,6 +68,10 @@ int main(int argc, char *argv[])
             return OutputFailed;
         }
     }
+    Commissioning commissioning;
+    exitStatus = beginRecord(options, plan, commissioning);
+    if (exitStatus >= 0)
+        return exitStatus;
     StrayOutput strayOutput;
     if (!createRunState(options.timeoutSeconds) || !strayOutput.create()) {
         failedBecause(QT_TRANSLATE_NOOP("Run", "cannot prepare the calls"));
@@ -66,7 +81,7 @@ int main(int argc, char *argv[])
     runState().quietBrokenPipe =
         sigaction(SIGPIPE, nullptr, &pipeSignal) == 0 && pipeSignal.sa_handler == SIG_DFL;
     Watcher::catchSignals();
-    Watcher watcher(options, strayOutput, library);
+    Watcher watcher(options, strayOutput, library, options.guided ? &commissioning : nullptr);
     pid_t caller = -1;
     if (watcher.prepare()) {
         prepareCalls();
@@ -77,7 +92,9 @@ int main(int argc, char *argv[])
             return CallFailed;
         }
         if (caller == 0)
-            makeCalls(options, strayOutput, library.path, library.fd);
+            makeCalls(options, strayOutput, library.path, library.fd,
+                      options.guided ? &commissioning : nullptr);
     }
-    return watcher.run(caller);
+    const int status = watcher.run(caller);
+    return finishRecord(options, watcher.summary(), status);
 }

@@ -17,7 +17,7 @@ int rankOf(const QString &folder)
 {
     static const QHash<QString, int> ranks{
         {"run", 1},    {"judge", 2},   {"report", 2}, {"libraryfile", 2},
-        {"caller", 3}, {"watcher", 4}, {".", 5},
+        {"session", 3}, {"caller", 4}, {"watcher", 5}, {".", 6},
     };
     return ranks.value(folder, -1);
 }

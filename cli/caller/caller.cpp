@@ -1,6 +1,7 @@
 #include "caller.h"
 
 #include "guardpages.h"
+#include "guide.h"
 #include "operations.h"
 #include "readerlibrary.h"
 
@@ -41,14 +42,9 @@ void endRun(const QString &why)
     state.status = ContractBroken;
 }
 
-// Notes how one call went and reports it as asked; in a burn-in only the
-// calls that went wrong are described for people, and the first that wrote
-// to standard error: a library's warnings are said once, not hidden.
-void report(const CallRecord &call, const Options &options, Output &output)
+// Counts one call in the run's figures and exit status.
+void count(const CallRecord &call)
 {
-    static bool standardErrorShown = false;
-    const bool warns = call.standardError.size > 0 && !standardErrorShown;
-    standardErrorShown = standardErrorShown || call.standardError.size > 0;
     RunState &state = runState();
     recordCall(call);
     const Tally::Outcome outcome = call.outcome();
@@ -59,17 +55,39 @@ void report(const CallRecord &call, const Options &options, Output &output)
         state.status = WrongAnswers;
     else if (!call.ok() && !call.outside && state.status == Success)
         state.status = CallFailed;
+}
 
+// Reports one call as asked, and in the bundle; in a burn-in only the calls
+// that went wrong are described for people, and the first that wrote to
+// standard error: a library's warnings are said once, not hidden.
+void show(const CallRecord &call, const Options &options, Output &output)
+{
+    static bool standardErrorShown = false;
+    const bool warns = call.standardError.size > 0 && !standardErrorShown;
+    standardErrorShown = standardErrorShown || call.standardError.size > 0;
+    const bool described = options.repeat == 1 || call.outcome() != Tally::Succeeded || warns;
     bool written = true;
     if (options.json)
         written = output.write(jsonLine(call, options.showPin));
-    else if (options.repeat == 1 || outcome != Tally::Succeeded || warns)
+    else if (described)
         written = output.write(describe(call, options.showPin).toUtf8());
+    if (described && options.bundleTextFd >= 0) {
+        const QByteArray text = describe(call, options.showPin).toUtf8();
+        const QByteArray json = jsonLine(call, options.showPin);
+        writeWhole(options.bundleTextFd, text.constData(), std::size_t(text.size()));
+        writeWhole(options.bundleJsonFd, json.constData(), std::size_t(json.size()));
+    }
     if (call.standardOutput.lost || call.standardError.lost)
         endRun(QString::fromLatin1(call.function)
                + " closed or replaced the calling process's descriptors");
     else if (!written && !output.lost().isEmpty())
         endRun(QString::fromLatin1(call.function) + ' ' + output.lost());
+}
+
+void report(const CallRecord &call, const Options &options, Output &output)
+{
+    count(call);
+    show(call, options, output);
 }
 
 // The call's answer, saved as a line of the script --expect reads, as long
@@ -148,6 +166,76 @@ bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output 
     return true;
 }
 
+// A session resumed: the steps already done count in this run's figures
+// and take their expected answers, as if they had just been made.
+void replay(const Commissioning &commissioning, Script &expected)
+{
+    RunState &state = runState();
+    for (int i = 0; i < commissioning.session.next; ++i) {
+        const StepState &step = commissioning.session.steps[i];
+        if (step.state != StepState::Done || step.attempts.isEmpty())
+            continue;
+        const Attempt &last = step.attempts.last();
+        const QByteArray &operation = commissioning.plan.steps[i].operation;
+        Answer unused;
+        expected.next(last.function.toStdString(), unused);
+        state.tally.add(operation.constData(), last.function.constData(),
+                        Tally::Outcome(last.outcome), last.milliseconds);
+        for (const QPair<int, QString> &note : last.notes)
+            state.notes.add(Notes::Kind(note.first), 1, operation.constData(), note.second);
+        const int status = last.outcome == Tally::BrokeContract ? ContractBroken
+            : last.outcome == Tally::Differs || last.outcome == Tally::Implausible ? WrongAnswers
+            : last.outcome == Tally::Failed ? CallFailed
+                                            : Success;
+        if (status == ContractBroken || (status == WrongAnswers && state.status != ContractBroken)
+            || (status == CallFailed && state.status == Success))
+            state.status = status;
+    }
+}
+
+// The steps of a commissioning from where its session stands. A step counts
+// as its last attempt: a retry that reads the card mends the attempt that
+// found none, which the session keeps all the same. A retry is compared
+// with the same expected answer; a skipped step takes none.
+void makeGuidedCalls(Commissioning &commissioning, const ReaderLibrary &library,
+                     Script &expected, const Options &options, Output &output)
+{
+    const Plan &plan = commissioning.plan;
+    Guide guide(plan, commissioning.session, commissioning.sessionPath, options.prompted,
+                output, stopping);
+    runState().roundStarted = 1;
+    for (int i = commissioning.session.next; i < plan.steps.size(); ++i) {
+        if (!plan.steps[i].fitted) {
+            guide.finish(i, StepState::NotFitted);
+            continue;
+        }
+        const Operation *operation = findOperation(plan.steps[i].operation);
+        const Script before = expected;
+        QVector<CallRecord> last;
+        Guide::Choice choice = guide.before(i);
+        while (choice == Guide::Run && !stopping()) {
+            expected = before;
+            GuardedCall call = operation->run(library, options.settings);
+            judge(call, expected, options);
+            show(call, options, output);
+            save(call, options);
+            last = {call};
+            choice = guide.after(i, call);
+        }
+        if (choice == Guide::Skip) {
+            expected = before;
+            guide.finish(i, StepState::Skipped);
+        } else if (choice == Guide::Next) {
+            count(last.first());
+            guide.finish(i, StepState::Done);
+        } else {
+            guide.leave();
+            return;
+        }
+    }
+    runState().roundsDone = 1;
+}
+
 } // namespace
 
 void prepareCalls()
@@ -156,7 +244,7 @@ void prepareCalls()
 }
 
 void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArray &libraryPath,
-               int libraryFd)
+               int libraryFd, Commissioning *commissioning)
 {
     // The watcher's signals stop the run between calls; a watcher that dies
     // takes the calls with it. A file size limit the library lowers makes
@@ -185,7 +273,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         // result; a single call read by people does without them.
         const bool summarised = options.json || options.repeat > 1
             || !options.expectPath.isEmpty() || !options.junitPath.isEmpty()
-            || !options.htmlPath.isEmpty();
+            || !options.htmlPath.isEmpty() || options.guided || !options.bundlePath.isEmpty();
         if (summarised)
             state.usageAtStart = usageOf(getpid());
         QVector<const Operation *> plan;
@@ -193,6 +281,8 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
             plan << findOperation(name);
         // Each call takes the next expected answer for its function.
         Script expected = options.expected;
+        if (commissioning)
+            replay(*commissioning, expected);
         bool opened = true;
         if (options.open && !options.operations.isEmpty() && !stopping()) {
             GuardedCall open = openDevice(library, options.settings);
@@ -201,7 +291,10 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
             save(open, options);
             opened = open.ok() || !open.called;
         }
-        for (int round = 1; opened && round <= options.repeat && !stopping(); ++round) {
+        if (commissioning && opened)
+            makeGuidedCalls(*commissioning, library, expected, options, output);
+        for (int round = 1; !commissioning && opened && round <= options.repeat && !stopping();
+             ++round) {
             state.roundStarted = round;
             bool whole = true;
             for (const Operation *operation : plan) {

@@ -4,6 +4,8 @@
 #include "strayoutput.h"
 
 #include "run/options.h"
+#include "session/plan.h"
+#include "session/sessionfile.h"
 
 #include <QByteArray>
 
@@ -14,7 +16,18 @@
 // Before the calling process is forked: what its copies will tell it by.
 void prepareCalls();
 
+// A guided commissioning: its plan, its session as it stands, and where
+// the session is kept.
+struct Commissioning
+{
+    Plan plan;
+    Session session;
+    QString sessionPath;
+};
+
+// With a commissioning, its steps are the calls, from the session's next.
 [[noreturn]] void makeCalls(const Options &options, StrayOutput &strayOutput,
-                            const QByteArray &libraryPath, int libraryFd);
+                            const QByteArray &libraryPath, int libraryFd,
+                            Commissioning *commissioning);
 
 #endif

@@ -47,7 +47,8 @@ void failedBecause(const char *what)
 bool progressShown(const Options &options, int fd)
 {
     const char *terminal = std::getenv("TERM");
-    return options.repeat > 1 && !options.operations.isEmpty() && isatty(fd)
+    const bool waits = options.repeat > 1 || (options.guided && options.prompted);
+    return waits && !options.operations.isEmpty() && isatty(fd)
         && !(terminal && std::strcmp(terminal, "dumb") == 0);
 }
 

@@ -10,9 +10,9 @@
 // as perror does, in the language of the locale.
 void failedBecause(const char *what);
 
-// Whether a run shows a burn-in's progress on fd: a burn-in, and fd a
-// terminal that can erase a line; never a pipe or a file, where it would
-// only be noise.
+// Whether a run shows its progress on fd: a burn-in's, or how long a
+// guided step has waited on the device; fd a terminal that can erase a
+// line, never a pipe or a file, where it would only be noise.
 bool progressShown(const Options &options, int fd);
 
 // The program's own output: in the calling process through the copies of

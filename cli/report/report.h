@@ -72,6 +72,7 @@ struct RunSummary
     QStringList skipped;      // "operation: the reason the technician typed"
     QStringList notFitted;    // operations the plan marks as not fitted on this model
     QStringList comments;     // "operation: the comment typed"
+    int stepsLeft = 0;        // of a guided session left before its end, to resume
     const Notes *notes = nullptr;
     const Timeline *timeline = nullptr;
 };

@@ -32,6 +32,10 @@ void Progress::update()
     const long long now = monotonicNs();
     if (!m_shown || now - m_drawnNs < drawEveryNs)
         return;
+    if (m_options.guided) {
+        showWaiting(now);
+        return;
+    }
     // Unchanged for at most a second, as the time shown moves on: a line the
     // calling process erased to write its own comes back by then.
     const QString line = lineAt(now);
@@ -40,6 +44,27 @@ void Progress::update()
     m_output.progress(line);
     m_line = line;
     m_drawnNs = now;
+}
+
+// A guided step that waits on the device says so, and for how long: a
+// technician who sees nothing happen presents the card again, or gives up.
+// Shown once the call has waited a second, gone as soon as it returns.
+void Progress::showWaiting(long long nowNs)
+{
+    const RunState &state = runState();
+    const long long waitedMs = state.calling ? (nowNs - state.callStartNs) / 1000000 : 0;
+    if (waitedMs < 1000) {
+        if (!m_line.isEmpty())
+            m_output.clearProgress();
+        m_line.clear();
+        return;
+    }
+    const QString line = QCoreApplication::translate("Progress", "waiting for the reader: %1 s")
+                             .arg(waitedMs / 1000);
+    if (line != m_line)
+        m_output.progress(line);
+    m_line = line;
+    m_drawnNs = nowNs;
 }
 
 // "37/500 rounds  0:01:12  51.3 calls/s  2 failed  1 finding  ETA 0:02:03",

@@ -10,6 +10,8 @@
 // total, time elapsed, calls per second, failures and findings so far, and
 // the time left, redrawn in place on standard error at most ten times a
 // second, so that a fast burn-in spends its time on calls, not on drawing.
+// In a guided session, how long the step in progress has waited on the
+// device.
 class Progress
 {
 public:
@@ -21,6 +23,7 @@ public:
 
 private:
     QString lineAt(long long nowNs) const;
+    void showWaiting(long long nowNs);
 
     const Options &m_options;
     Output &m_output;

@@ -69,25 +69,6 @@ QString seconds(long long milliseconds)
                                : QString::number(milliseconds / 1000);
 }
 
-// The worse of two exit statuses: a contract breach, then output that could
-// not be written, then a wrong answer, then a stop by signal, then a failed
-// call. A wrong answer outranks the operator's stop: a burn-in stopped at
-// its end still says what it found.
-int worse(int a, int b)
-{
-    const auto rank = [](int status) {
-        switch (status) {
-        case Success: return 0;
-        case CallFailed: return 1;
-        case WrongAnswers: return 3;
-        case OutputFailed: return 4;
-        case ContractBroken: return 5;
-        default: return 2;
-        }
-    };
-    return rank(a) >= rank(b) ? a : b;
-}
-
 // A text from the shared state, which the library can write: read within
 // its size, and escaped, as all library text is.
 template <std::size_t size>
@@ -142,10 +123,12 @@ bool readerGone()
 
 } // namespace
 
-Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdentity &library)
+Watcher::Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdentity &library,
+                 const Commissioning *commissioning)
     : m_options(options)
     , m_strayOutput(strayOutput)
     , m_library(library)
+    , m_commissioning(commissioning)
     , m_output(STDOUT_FILENO, STDERR_FILENO)
     , m_startTimeMs(runState().startTimeMs)
     , m_startNs(runState().startNs)
@@ -274,14 +257,23 @@ int Watcher::run(pid_t caller)
     RunSummary summary = summaryOfRun();
     if (!saveAnswers(summary))
         status = worse(status, OutputFailed);
+    const Verdict verdict = verdictOf(summary, Audience::People);
+    const QString closing = summaryTable(summary) + verdict.line + '\n';
     if (summarised && m_options.json) {
         m_output.write(summaryJson(summary));
     } else if (summarised) {
         // Coloured for a person at a terminal who has not asked otherwise.
         const bool colour = isatty(STDOUT_FILENO) && qEnvironmentVariableIsEmpty("NO_COLOR")
             && qgetenv("TERM") != "dumb";
-        const Verdict verdict = verdictOf(summary, Audience::People);
         m_output.write((summaryTable(summary) + verdictLine(verdict, colour) + '\n').toUtf8());
+    }
+    if (m_options.bundleTextFd >= 0) {
+        const QByteArray text = closing.toUtf8();
+        const QByteArray json = summaryJson(summary);
+        if (!writeWhole(m_options.bundleTextFd, text.constData(), std::size_t(text.size()))
+            || !writeWhole(m_options.bundleJsonFd, json.constData(), std::size_t(json.size())))
+            m_output.error(QCoreApplication::translate("Run", "cannot write the bundle %1")
+                               .arg(m_options.bundlePath));
     }
     if (state.outputFailed || m_output.failed() || m_metricsFailed)
         status = worse(status, OutputFailed);
@@ -291,6 +283,8 @@ int Watcher::run(pid_t caller)
     summary.exitStatus = quietEnd ? StoppedBySignal + SIGPIPE : status;
     if (!writeReports(summary))
         status = worse(status, OutputFailed);
+    summary.exitStatus = status;
+    m_summary = summary;
     if (quietEnd) {
         std::signal(SIGPIPE, SIG_DFL);
         std::raise(SIGPIPE);
@@ -481,6 +475,8 @@ bool Watcher::reportLostCall(int how)
     else if (WIFSIGNALED(how))
         call.findings << who + " crashed: " + signalName(WTERMSIG(how));
     m_strayOutput.takeAfterEnd(call.standardOutput, call.standardError);
+    if (call.called && !call.stopped)
+        keepLostAttempt(call);
     if (call.stopped) {
         m_stoppedCall = QString::fromUtf8(operation) + " (" + who + ')';
         m_stoppedCallMs = call.milliseconds;
@@ -512,6 +508,43 @@ bool Watcher::saveAnswers(RunSummary &summary)
     return true;
 }
 
+// A guided step whose call never came back is an attempt the session keeps:
+// resumed, the step is offered again, with the crash or the hang on record.
+void Watcher::keepLostAttempt(const CallRecord &call)
+{
+    Session session;
+    QString why;
+    if (!m_commissioning || !loadSession(m_commissioning->sessionPath, session, why)
+        || session.next >= session.steps.size())
+        return;
+    session.steps[session.next].attempts << attemptOf(call);
+    if (!saveSession(m_commissioning->sessionPath, session, why))
+        m_output.error(QCoreApplication::translate("Session", "cannot save the session to %1: %2")
+                           .arg(m_commissioning->sessionPath, why));
+}
+
+// What the session says of its steps, as the calling process kept it.
+void Watcher::addSession(RunSummary &summary) const
+{
+    summary.planPath = m_options.planPath.isEmpty() ? QStringLiteral("plan.txt") : m_options.planPath;
+    summary.planSha256 = m_commissioning->plan.sha256;
+    Session session;
+    QString why;
+    if (!loadSession(m_commissioning->sessionPath, session, why))
+        return;
+    for (int i = 0; i < session.steps.size() && i < m_commissioning->plan.steps.size(); ++i) {
+        const QString operation = QString::fromLatin1(m_commissioning->plan.steps[i].operation);
+        const StepState &step = session.steps[i];
+        if (step.state == StepState::Skipped)
+            summary.skipped << operation + ": " + step.reason;
+        if (step.state == StepState::NotFitted)
+            summary.notFitted << operation;
+        for (const QString &comment : step.comments)
+            summary.comments << operation + ": " + comment;
+    }
+    summary.stepsLeft = session.steps.size() - session.next;
+}
+
 RunSummary Watcher::summaryOfRun() const
 {
     RunState &state = runState();
@@ -541,6 +574,11 @@ RunSummary Watcher::summaryOfRun() const
     summary.plausibility = m_options.plausibility;
     summary.notes = &state.notes;
     summary.timeline = &state.timeline;
+    summary.operatorName = m_options.operatorName;
+    summary.workOrder = m_options.workOrder;
+    summary.bundlePath = m_options.bundlePath;
+    if (m_commissioning)
+        addSession(summary);
     if (!m_options.expectPath.isEmpty()) {
         summary.expectPath = printable(m_options.expectPath);
         summary.expectSha256 = m_options.expectSha256;

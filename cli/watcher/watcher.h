@@ -3,6 +3,7 @@
 
 #include "progress.h"
 
+#include "caller/caller.h"
 #include "caller/strayoutput.h"
 #include "libraryfile/libraryfile.h"
 #include "report/output.h"
@@ -28,7 +29,9 @@
 class Watcher
 {
 public:
-    Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdentity &library);
+    // A guided commissioning names its session in the reports (none: null).
+    Watcher(const Options &options, StrayOutput &strayOutput, LibraryIdentity &library,
+            const Commissioning *commissioning);
 
     // Installed before the calling process is started.
     static void catchSignals();
@@ -37,6 +40,8 @@ public:
     bool prepare();
     // Watches the calling process to its end (none: -1) and closes the run.
     int run(pid_t caller);
+    // The run as its summary told it, once it is over.
+    const RunSummary &summary() const { return m_summary; }
 
 private:
     void onSignals();
@@ -49,12 +54,15 @@ private:
     void hashIfUnchanged();
     bool reportLostCall(int how);
     RunSummary summaryOfRun() const;
+    void addSession(RunSummary &summary) const;
+    void keepLostAttempt(const CallRecord &call);
     bool saveAnswers(RunSummary &summary);
     bool writeReports(RunSummary &summary);
 
     const Options &m_options;
     StrayOutput &m_strayOutput;
     LibraryIdentity &m_library;
+    const Commissioning *m_commissioning;
     pid_t m_caller = -1;
     Output m_output;
     // Taken before the library was loaded.
@@ -85,6 +93,7 @@ private:
     QString m_stoppedCall;
     double m_stoppedCallMs = 0;
     QStringList m_findings;
+    RunSummary m_summary;
 };
 
 #endif

@@ -1,0 +1,263 @@
+#include "commissioning.h"
+
+#include "report/privatefile.h"
+#include "report/verdict.h"
+#include "run/librarytext.h"
+#include "session/bundle.h"
+#include "session/history.h"
+#include "session/terminal.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void say(const QString &text)
+{
+    std::fputs(("cardreader-cli: " + text + '\n').toUtf8().constData(), stderr);
+}
+
+int cannotKeep(const Options &options, const QString &why)
+{
+    say(QCoreApplication::translate("Run", "cannot keep the record in %1: %2")
+            .arg(options.bundlePath, why));
+    return OutputFailed;
+}
+
+int refused(const QString &problem)
+{
+    say(problem);
+    return UsageError;
+}
+
+// A line the technician types before the session begins, read a byte at a
+// time: what follows it is the steps' to read.
+QString askFor(const QString &question)
+{
+    std::fputs(question.toUtf8().constData(), stdout);
+    std::fflush(stdout);
+    QByteArray line;
+    char byte;
+    while (read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n')
+        line += byte;
+    return QString::fromUtf8(line).trimmed();
+}
+
+// The session as it was left, if it is the one its folder's plan began.
+int resumeSession(Options &options, Commissioning &commissioning)
+{
+    QString why;
+    Session &session = commissioning.session;
+    if (!loadSession(commissioning.sessionPath, session, why))
+        return refused(QCoreApplication::translate("Session", "the session %1 %2")
+                           .arg(commissioning.sessionPath, why));
+    if (session.planSha256 != commissioning.plan.sha256
+        || session.steps.size() != commissioning.plan.steps.size())
+        return refused(QCoreApplication::translate(
+                           "Session", "the plan kept in %1 is not the one the session began with")
+                           .arg(options.bundlePath));
+    if (session.next >= session.steps.size())
+        return refused(QCoreApplication::translate(
+                           "Session", "the session in %1 is finished; its record is there")
+                           .arg(options.bundlePath));
+    options.operatorName = session.operatorName;
+    options.workOrder = session.workOrder;
+    return -1;
+}
+
+int beginSession(Options &options, Commissioning &commissioning)
+{
+    if (options.prompted && options.operatorName.isEmpty())
+        options.operatorName = askFor(QCoreApplication::translate("Session", "Operator: "));
+    if (options.prompted && options.workOrder.isEmpty())
+        options.workOrder = askFor(QCoreApplication::translate("Session", "Work order: "));
+    Session &session = commissioning.session;
+    session.operatorName = options.operatorName;
+    session.workOrder = options.workOrder;
+    session.startedMs = QDateTime::currentMSecsSinceEpoch();
+    session.planSha256 = commissioning.plan.sha256;
+    session.steps.resize(commissioning.plan.steps.size());
+    QString why;
+    if (!writeBundleFile(options.bundlePath, "plan.txt", commissioning.plan.content, why)
+        || !saveSession(commissioning.sessionPath, session, why))
+        return cannotKeep(options, why);
+    return -1;
+}
+
+int appendOnly(const QString &path)
+{
+    return open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                0600);
+}
+
+QJsonObject identityJson(const Options &options, const RunSummary &summary)
+{
+    const LibraryIdentity &library = summary.library;
+    return QJsonObject{
+        {"terminal", terminalJson(readTerminalIdentity())},
+        {"library",
+         QJsonObject{{"path", printable(library.path)},
+                     {"sha256", QString::fromLatin1(library.sha256)},
+                     {"soname", printable(library.soname)},
+                     {"build_id", QString::fromLatin1(library.buildId)},
+                     {"simulated", !library.simulated.isEmpty()}}},
+        {"reader",
+         QJsonObject{{"device_type", options.settings.deviceType},
+                     {"region", QString::fromLatin1(options.settings.regionCode)}}}};
+}
+
+// A report asked for elsewhere is kept in the bundle as well.
+bool copyInto(const Options &options, const QString &report, const QString &name, QString &why)
+{
+    if (report.isEmpty() || QFileInfo(report).absolutePath() == options.bundlePath)
+        return true;
+    QFile file(report);
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    return writeBundleFile(options.bundlePath, name, file.readAll(), why);
+}
+
+int finishBundle(const Options &options, const RunSummary &summary, int status)
+{
+    ::close(options.bundleTextFd);
+    ::close(options.bundleJsonFd);
+    QString why;
+    const QByteArray identity = QJsonDocument(identityJson(options, summary)).toJson();
+    if (!writeBundleFile(options.bundlePath, "terminal.json", identity, why)
+        || !copyInto(options, options.junitPath, "report.xml", why)
+        || !copyInto(options, options.htmlPath, "report.html", why)
+        || !writeManifest(options.bundlePath, why))
+        return worse(status, cannotKeep(options, why));
+    QString archive;
+    if (options.archive && !archiveBundle(options.bundlePath, archive, why))
+        return worse(status, cannotKeep(options, why));
+    say(archive.isEmpty()
+            ? QCoreApplication::translate("Run", "the record of this run is in %1")
+                  .arg(options.bundlePath)
+            : QCoreApplication::translate("Run", "the record of this run is in %1 and %2")
+                  .arg(options.bundlePath, archive));
+    return status;
+}
+
+const char *const verdictWords[] = {"PASSED", "FAILED", "STOPPED", "NOT CHECKED", "INCOMPLETE"};
+
+QJsonObject historyEntry(const Options &options, const RunSummary &summary)
+{
+    const Verdict verdict = verdictOf(summary);
+    QJsonArray operations;
+    for (const QByteArray &operation : options.operations)
+        operations << QString::fromLatin1(operation);
+    return QJsonObject{
+        {"time", QDateTime::fromMSecsSinceEpoch(summary.endTimeMs).toOffsetFromUtc(
+                     QDateTime::currentDateTime().offsetFromUtc()).toString(Qt::ISODate)},
+        {"verdict", QLatin1String(verdictWords[verdict.kind])},
+        {"line", verdict.line},
+        {"exit_status", summary.exitStatus},
+        {"host", summary.host},
+        {"operations", operations},
+        {"library", printable(summary.library.path)},
+        {"library_sha256", QString::fromLatin1(summary.library.sha256)},
+        {"simulated", !summary.library.simulated.isEmpty()},
+        {"expect", summary.expectPath},
+        {"expect_sha256", QString::fromLatin1(summary.expectSha256)},
+        {"plan", summary.planPath},
+        {"plan_sha256", QString::fromLatin1(summary.planSha256)},
+        {"operator", summary.operatorName},
+        {"work_order", summary.workOrder},
+        {"bundle", summary.bundlePath}};
+}
+
+} // namespace
+
+int beginRecord(Options &options, const Plan &plan, Commissioning &commissioning)
+{
+    if (options.bundlePath.isEmpty())
+        return -1;
+    QString why;
+    if (!makeBundleFolder(options.bundlePath, why))
+        return cannotKeep(options, why);
+    const QStringList held = QDir(options.bundlePath).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    if (!options.resume && !held.isEmpty())
+        return refused(held.contains("session.json")
+                           ? QCoreApplication::translate(
+                                 "Session", "%1 holds a session already; go on with it with "
+                                            "--resume %1")
+                                 .arg(options.bundlePath)
+                           : QCoreApplication::translate(
+                                 "Run", "%1 holds the record of another run; name a new folder")
+                                 .arg(options.bundlePath));
+    if (options.guided) {
+        commissioning.plan = plan;
+        commissioning.sessionPath = options.bundlePath + "/session.json";
+        const int status = options.resume ? resumeSession(options, commissioning)
+                                          : beginSession(options, commissioning);
+        if (status >= 0)
+            return status;
+    }
+    const std::string &expected = options.expected.content();
+    if (!options.resume && !options.expectPath.isEmpty()
+        && !writeBundleFile(options.bundlePath, "expected.txt",
+                            QByteArray(expected.data(), int(expected.size())), why))
+        return cannotKeep(options, why);
+    options.bundleTextFd = appendOnly(options.bundlePath + "/output.txt");
+    options.bundleJsonFd = appendOnly(options.bundlePath + "/calls.jsonl");
+    if (options.bundleTextFd < 0 || options.bundleJsonFd < 0)
+        return cannotKeep(options, QString::fromLocal8Bit(std::strerror(errno)));
+    if (options.junitPath.isEmpty())
+        options.junitPath = options.bundlePath + "/report.xml";
+    if (options.htmlPath.isEmpty())
+        options.htmlPath = options.bundlePath + "/report.html";
+    return -1;
+}
+
+int finishRecord(const Options &options, const RunSummary &summary, int status)
+{
+    if (!options.bundlePath.isEmpty())
+        status = finishBundle(options, summary, status);
+    // Only a run that judged something has a verdict to keep.
+    if (options.historyPath.isEmpty() || summary.figures.empty())
+        return status;
+    QString why;
+    if (!appendHistory(options.historyPath, historyEntry(options, summary), why))
+        say(QCoreApplication::translate("Run", "cannot add the verdict to the history %1: %2")
+                .arg(options.historyPath, why));
+    return status;
+}
+
+int showHistory(const Options &options)
+{
+    QString why;
+    const QVector<HistoryLine> lines = readHistory(options.historyPath, why);
+    if (!why.isEmpty()) {
+        say(QCoreApplication::translate("Run", "cannot read the history %1: %2")
+                .arg(options.historyPath, why));
+        return CallFailed;
+    }
+    QByteArray text;
+    if (options.json) {
+        for (const HistoryLine &line : lines) {
+            const QJsonObject entry = line.entry.isEmpty()
+                ? QJsonObject{{"damaged_line", line.lineNumber}}
+                : line.entry;
+            text += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+        }
+    } else {
+        text = describeHistory(lines).toUtf8();
+    }
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+    return std::fflush(stdout) == 0 ? Success : OutputFailed;
+}
