@@ -27,6 +27,7 @@ private slots:
     void chosenByTheLocale_data();
     void chosenByTheLocale();
     void programsReadEnglish();
+    void findingsForPeople();
     void helpAndUsageErrors();
     void burnInOnATerminal();
 
@@ -364,6 +365,54 @@ void tst_Language::programsReadEnglish()
              qPrintable(reports.value("en junit")));
     for (const QString &kind : {"json", "junit", "metrics"})
         QCOMPARE(reports.value("zh " + kind).split('\n'), reports.value("en " + kind).split('\n'));
+}
+
+// What the run finds, kept in English for programs, reads in Chinese where
+// people read it, the text and the HTML report, with the values as the
+// library gave them; JUnit stays English, word for word.
+void tst_Language::findingsForPeople()
+{
+    QFile script(path("script.txt"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("VRK_ReadCarNo 0 \"2\"\nVRK_ReadCardBas 0 delay=4000\n");
+    script.close();
+    QFile expected(path("expected.txt"));
+    QVERIFY(expected.open(QIODevice::WriteOnly));
+    expected.write("VRK_ReadCarNo 0 \"1\"\n");
+    expected.close();
+
+    QMap<QString, QString> reports;
+    for (const QStringList &locale : {english, chinese}) {
+        const QString name = locale == chinese ? "zh" : "en";
+        const ChildProcess cli = run({"--timeout", "1", "--expect", path("expected.txt"), "--junit",
+                                      path("junit.xml"), "--html", path("report.html"),
+                                      "card-number", "card-info"},
+                                     locale);
+        QCOMPARE(cli.exitCode, 3);
+        reports.insert(name + " text", QString::fromUtf8(cli.out));
+        reports.insert(name + " html", QString::fromUtf8(readFile("report.html")));
+        reports.insert(name + " junit", steady(readFile("junit.xml")));
+    }
+    const QString difference = QStringLiteral("card_number: 预期 \"1\"，实际 \"2\"");
+    const QString finding = QStringLiteral("VRK_ReadCardBas 在 1 秒内没有返回");
+    const QString text = reports.value("zh text");
+    QVERIFY2(text.contains("\n  不符: " + difference + '\n'), qPrintable(text));
+    QVERIFY2(text.contains("\n  违反约定: " + finding + '\n'), qPrintable(text));
+    QVERIFY2(text.contains("库违反了接口约定: " + finding), qPrintable(text));
+
+    const QString html = reports.value("zh html");
+    QVERIFY(html.contains("<html lang=\"zh-CN\">"));
+    QVERIFY2(html.contains("<h2>出了什么问题</h2>"), qPrintable(html));
+    QVERIFY2(html.contains("</span>" + QString(difference).replace("\"", "&quot;") + "</li>"),
+             qPrintable(html));
+    QVERIFY2(html.contains("</span>" + finding + "</li>"), qPrintable(html));
+    QVERIFY(reports.value("en html").contains("<html lang=\"en\">"));
+    QVERIFY(reports.value("en html").contains("VRK_ReadCardBas did not return within 1 s</li>"));
+    QVERIFY(reports.value("en text").contains("  differs: card_number: expected \"1\", got \"2\"\n"));
+
+    QCOMPARE(reports.value("zh junit").split('\n'), reports.value("en junit").split('\n'));
+    QVERIFY2(reports.value("zh junit").contains("VRK_ReadCardBas did not return within N s"),
+             qPrintable(reports.value("zh junit")));
 }
 
 // Qt's own words in the help and its usage errors come in Chinese too, the

@@ -6,6 +6,9 @@
 #include "run/libraryidentity.h"
 #include "run/librarytext.h"
 
+#include "language.h"
+
+#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 
@@ -21,8 +24,23 @@ const char *const outcomeColour[Tally::outcomes] = {"#2f9e5a", "#e58a1f", "#c9a4
                                                    "#d63031"};
 const char *const outcomeInk[Tally::outcomes] = {"#1f7a45", "#a4520a", "#7a6200", "#7d3c98",
                                                 "#c0262b"};
-const char *const outcomeName[Tally::outcomes] = {"succeeded", "failed", "implausible",
-                                                 "differs", "broke the contract"};
+const char *const outcomeName[Tally::outcomes] = {
+    QT_TRANSLATE_NOOP("Report", "succeeded"), QT_TRANSLATE_NOOP("Report", "failed"),
+    QT_TRANSLATE_NOOP("Report", "implausible"), QT_TRANSLATE_NOOP("Report", "differs"),
+    QT_TRANSLATE_NOOP("Report", "broke the contract")};
+
+// The page is read by people, in the language of their locale.
+QString said(const char *text)
+{
+    return QCoreApplication::translate("Report", text);
+}
+
+// A column's heading, with where a narrow screen may break it in English.
+QString heading(const char *text, const char *hyphenated)
+{
+    const QString translated = said(text);
+    return translated == QLatin1String(text) ? QLatin1String(hyphenated) : translated;
+}
 
 QString style()
 {
@@ -88,15 +106,15 @@ QString span(double ms)
 QString usage(const RunState::Usage &usage)
 {
     if (usage.residentKiB < 0)
-        return QStringLiteral("unknown");
-    return QStringLiteral("%1 KiB resident, %2 open descriptors")
+        return QCoreApplication::translate("Summary", "unknown");
+    return QCoreApplication::translate("Summary", "%1 KiB resident, %2 open descriptors")
         .arg(count(std::uint64_t(usage.residentKiB)))
         .arg(usage.descriptors);
 }
 
 void fact(QString &out, const char *name, const QString &html)
 {
-    out += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n").arg(QLatin1String(name), html);
+    out += QStringLiteral("<dt>%1</dt><dd>%2</dd>\n").arg(said(name), html);
 }
 
 std::uint64_t outcomeOf(const Tally::Figures &f, int outcome)
@@ -128,31 +146,44 @@ const char *kindOf(const Verdict &verdict, const RunSummary &summary)
     return "unchecked";
 }
 
+// What the exit status means, as the run's other outputs give it in English.
+QString exitStatusForPeople(int status)
+{
+    if (status > 128)
+        return said(QT_TRANSLATE_NOOP("Report", "stopped by %1")).arg(signalName(status - 128));
+    return QCoreApplication::translate("ExitStatus", exitStatusMeaning(status).toUtf8().constData());
+}
+
 QString banner(const RunSummary &summary)
 {
-    const Verdict verdict = verdictOf(summary);
+    const Verdict verdict = verdictOf(summary, Audience::People);
     QString reason = verdict.line.mid(verdict.word.size());
     if (reason.startsWith(QLatin1String(": ")))
         reason = reason.mid(2);
     reason = reason.left(1).toUpper() + reason.mid(1);
-    QString rounds = roundsOf(summary) + " rounds";
+    QString rounds = said(QT_TRANSLATE_NOOP("Report", "%1 rounds")).arg(roundsOf(summary));
     if (summary.stoppedInRound)
-        rounds += QStringLiteral(", round %1 cut short").arg(summary.stoppedInRound);
+        rounds += said(QT_TRANSLATE_NOOP("Report", ", round %1 cut short")).arg(summary.stoppedInRound);
     QString out = QStringLiteral("<header class=\"verdict %1\"><div class=\"inner\">"
                                  "<h1 class=\"word\">%2</h1>"
                                  "<p class=\"reason\">%3</p>"
-                                 "<p class=\"meaning\">Exit status %4: %5</p>"
+                                 "<p class=\"meaning\">%4</p>"
                                  "<p class=\"where\">%6 &middot; %7 &middot; %8</p>"
                                  "</div>")
                       .arg(QLatin1String(kindOf(verdict, summary)), escaped(headingOf(verdict.word)),
-                           escaped(reason), QString::number(summary.exitStatus),
-                           escaped(exitStatusMeaning(summary.exitStatus)), escaped(summary.host),
+                           escaped(reason),
+                           escaped(said(QT_TRANSLATE_NOOP("Report", "Exit status %1: %2"))
+                                       .arg(summary.exitStatus)
+                                       .arg(exitStatusForPeople(summary.exitStatus))),
+                           escaped(summary.host),
                            escaped(localTime(summary.startTimeMs)), rounds);
     if (!summary.library.simulated.isEmpty())
-        out += "<div class=\"notice\"><div class=\"inner\"><strong>Simulated reader.</strong> "
-               "The answers came from the simulated reader ("
-            + fromLibrary(summary.library.simulated)
-            + "), not from a card reader: no terminal was checked.</div></div>";
+        out += "<div class=\"notice\"><div class=\"inner\"><strong>"
+            + said(QT_TRANSLATE_NOOP("Report", "Simulated reader.")) + "</strong> "
+            + said(QT_TRANSLATE_NOOP("Report", "The answers came from the simulated reader (%1), "
+                                               "not from a card reader: no terminal was checked."))
+                  .arg(fromLibrary(summary.library.simulated))
+            + "</div></div>";
     return out + "</header>\n";
 }
 
@@ -166,14 +197,15 @@ QString tiles(const RunSummary &summary)
             totals[o] += outcomeOf(f, o);
     }
     QString out = "<div class=\"tiles\">"
-        + QStringLiteral("<div class=\"tile\"><b>%1</b><span>calls</span></div>").arg(count(calls));
+        + QStringLiteral("<div class=\"tile\"><b>%1</b><span>%2</span></div>")
+              .arg(count(calls), said(QT_TRANSLATE_NOOP("Report", "calls")));
     for (int o = 0; o < Tally::outcomes; ++o) {
         const bool bad = o != Tally::Succeeded && totals[o] > 0;
         out += QStringLiteral("<div class=\"tile%1\"%2><b>%3</b><span>%4</span></div>")
                    .arg(bad ? " bad" : "")
                    .arg(bad ? QStringLiteral(" style=\"color:%1\"").arg(outcomeInk[o]) : QString())
                    .arg(count(totals[o]))
-                   .arg(outcomeName[o]);
+                   .arg(said(outcomeName[o]));
     }
     return out + "</div>\n";
 }
@@ -190,70 +222,80 @@ QString steps(const QStringList &lines)
 QString facts(const RunSummary &summary)
 {
     const LibraryIdentity &library = summary.library;
-    QString out = "<div class=\"cards\">\n<section class=\"card\"><h2>Run</h2>\n<dl class=\"facts\">\n";
-    fact(out, "Terminal", escaped(summary.host));
-    fact(out, "Started", escaped(localTime(summary.startTimeMs)));
-    fact(out, "Ended", escaped(localTime(summary.endTimeMs)));
-    fact(out, "Elapsed", clockTime(summary.elapsedMs, true));
+    QString out = "<div class=\"cards\">\n<section class=\"card\"><h2>"
+        + said(QT_TRANSLATE_NOOP("Report", "Run")) + "</h2>\n<dl class=\"facts\">\n";
+    fact(out, QT_TRANSLATE_NOOP("Report", "Terminal"), escaped(summary.host));
+    fact(out, QT_TRANSLATE_NOOP("Report", "Started"), escaped(localTime(summary.startTimeMs)));
+    fact(out, QT_TRANSLATE_NOOP("Report", "Ended"), escaped(localTime(summary.endTimeMs)));
+    fact(out, QT_TRANSLATE_NOOP("Report", "Elapsed"), clockTime(summary.elapsedMs, true));
     QString rounds = roundsOf(summary);
     if (summary.timeUp)
-        rounds += ", time up after " + durationText(summary.timeLimitMs);
+        rounds += said(QT_TRANSLATE_NOOP("Report", ", time up after %1")).arg(durationText(summary.timeLimitMs));
     if (summary.stoppedBy)
-        rounds += ", stopped by " + escaped(signalName(summary.stoppedBy));
+        rounds += said(QT_TRANSLATE_NOOP("Report", ", stopped by %1")).arg(escaped(signalName(summary.stoppedBy)));
     if (!summary.stoppedCall.isEmpty())
-        rounds += " during " + escaped(stoppedCallText(summary));
+        rounds += said(QT_TRANSLATE_NOOP("Report", " during %1")).arg(escaped(stoppedCallText(summary)));
     if (!summary.ending.isEmpty())
-        rounds += ", ended early: " + escaped(summary.ending);
-    fact(out, "Rounds", rounds);
-    fact(out, "Device", QString::number(summary.deviceType));
-    fact(out, "Region", fromLibrary(summary.regionCode));
+        rounds += said(QT_TRANSLATE_NOOP("Report", ", ended early: %1")).arg(escaped(forPeople(summary.ending)));
+    fact(out, QT_TRANSLATE_NOOP("Report", "Rounds"), rounds);
+    fact(out, QT_TRANSLATE_NOOP("Report", "Device"), QString::number(summary.deviceType));
+    fact(out, QT_TRANSLATE_NOOP("Report", "Region"), fromLibrary(summary.regionCode));
     if (summary.expectPath.isEmpty()) {
-        fact(out, "Expected answers", "<span class=\"quiet\">none: answers not compared</span>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "Expected answers"), "<span class=\"quiet\">"
+                                          + said(QT_TRANSLATE_NOOP("Report", "none: answers not compared"))
+                                          + "</span>");
     } else {
-        fact(out, "Expected answers", "<code>" + escaped(summary.expectPath) + "</code>");
-        fact(out, "Their SHA-256", "<code>" + escaped(QString::fromLatin1(summary.expectSha256)) + "</code>");
-        fact(out, "Not compared",
-             summary.notCompared.isEmpty() ? QStringLiteral("<span class=\"quiet\">none</span>")
+        fact(out, QT_TRANSLATE_NOOP("Report", "Expected answers"), "<code>" + escaped(summary.expectPath) + "</code>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "Their SHA-256"), "<code>" + escaped(QString::fromLatin1(summary.expectSha256)) + "</code>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "Not compared"),
+             summary.notCompared.isEmpty() ? "<span class=\"quiet\">" + said(QT_TRANSLATE_NOOP("Report", "none")) + "</span>"
                                            : escaped(summary.notCompared.join(", ")));
     }
     if (!summary.planPath.isEmpty()) {
-        fact(out, "Plan", "<code>" + escaped(summary.planPath) + "</code>");
-        fact(out, "Its SHA-256", "<code>" + escaped(QString::fromLatin1(summary.planSha256)) + "</code>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "Plan"), "<code>" + escaped(summary.planPath) + "</code>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "Its SHA-256"), "<code>" + escaped(QString::fromLatin1(summary.planSha256)) + "</code>");
     }
     if (!summary.operatorName.isEmpty())
-        fact(out, "Operator", escaped(summary.operatorName));
+        fact(out, QT_TRANSLATE_NOOP("Report", "Operator"), escaped(summary.operatorName));
     if (!summary.workOrder.isEmpty())
-        fact(out, "Work order", escaped(summary.workOrder));
+        fact(out, QT_TRANSLATE_NOOP("Report", "Work order"), escaped(summary.workOrder));
     if (!summary.bundlePath.isEmpty())
-        fact(out, "Record kept in", "<code>" + escaped(summary.bundlePath) + "</code>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "Record kept in"), "<code>" + escaped(summary.bundlePath) + "</code>");
     if (!summary.skipped.isEmpty())
-        fact(out, "Skipped", steps(summary.skipped));
+        fact(out, QT_TRANSLATE_NOOP("Report", "Skipped"), steps(summary.skipped));
     if (!summary.notFitted.isEmpty())
-        fact(out, "Not fitted", escaped(summary.notFitted.join(", ")));
+        fact(out, QT_TRANSLATE_NOOP("Report", "Not fitted"), escaped(summary.notFitted.join(", ")));
     if (!summary.comments.isEmpty())
-        fact(out, "Comments", steps(summary.comments));
-    fact(out, "Plausibility checks", summary.plausibility ? "on" : "off");
-    fact(out, "Calling process", "at start " + usage(summary.atStart) + "<br>at end "
-                                     + usage(summary.atEnd));
-    out += "</dl></section>\n<section class=\"card\"><h2>Library</h2>\n<dl class=\"facts\">\n";
-    fact(out, "Path", "<code>" + fromLibrary(library.path) + "</code>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "Comments"), steps(summary.comments));
+    fact(out, QT_TRANSLATE_NOOP("Report", "Plausibility checks"), summary.plausibility ? said(QT_TRANSLATE_NOOP("Report", "on"))
+                                                          : said(QT_TRANSLATE_NOOP("Report", "off")));
+    fact(out, QT_TRANSLATE_NOOP("Report", "Calling process"), said(QT_TRANSLATE_NOOP("Report", "at start %1<br>at end %2"))
+                                     .arg(usage(summary.atStart), usage(summary.atEnd)));
+    out += "</dl></section>\n<section class=\"card\"><h2>" + said(QT_TRANSLATE_NOOP("Report", "Library"))
+        + "</h2>\n<dl class=\"facts\">\n";
+    fact(out, QT_TRANSLATE_NOOP("Report", "Path"), "<code>" + fromLibrary(library.path) + "</code>");
     if (!library.unusable.isEmpty())
-        fact(out, "Unusable", escaped(library.unusable));
+        fact(out, QT_TRANSLATE_NOOP("Report", "Unusable"), escaped(library.unusable));
     if (library.size >= 0) {
-        fact(out, "Size", count(std::uint64_t(library.size)) + " bytes");
-        fact(out, "SHA-256", library.sha256.isEmpty()
-                                 ? QStringLiteral("<span class=\"quiet\">not taken</span>")
+        fact(out, QT_TRANSLATE_NOOP("Report", "Size"), said(QT_TRANSLATE_NOOP("Report", "%1 bytes")).arg(count(std::uint64_t(library.size))));
+        fact(out, QT_TRANSLATE_NOOP("Report", "SHA-256"), library.sha256.isEmpty()
+                                 ? "<span class=\"quiet\">" + said(QT_TRANSLATE_NOOP("Report", "not taken")) + "</span>"
                                  : "<code>" + escaped(QString::fromLatin1(library.sha256)) + "</code>");
-        fact(out, "Build ID", "<code>" + escaped(QString::fromLatin1(library.buildId)) + "</code>");
-        fact(out, "SONAME", fromLibrary(library.soname));
-        fact(out, "Simulated reader",
-             library.simulated.isEmpty() ? QStringLiteral("no")
-                                         : "yes (" + fromLibrary(library.simulated) + ')');
+        fact(out, QT_TRANSLATE_NOOP("Report", "Build ID"), "<code>" + escaped(QString::fromLatin1(library.buildId)) + "</code>");
+        fact(out, QT_TRANSLATE_NOOP("Report", "SONAME"), fromLibrary(library.soname));
+        fact(out, QT_TRANSLATE_NOOP("Report", "Simulated reader"),
+             library.simulated.isEmpty() ? said(QT_TRANSLATE_NOOP("Report", "no"))
+                                         : said(QT_TRANSLATE_NOOP("Report", "yes (%1)"))
+                                               .arg(fromLibrary(library.simulated)));
         if (library.exportsKnown) {
             const QStringList missing = readerFunctions(library.exported, false);
-            fact(out, "Functions",
-                 QStringLiteral("%1 of %2").arg(readerFunctionCount - missing.size()).arg(readerFunctionCount)
-                     + (missing.isEmpty() ? QString() : ", missing " + escaped(missing.join(", "))));
+            fact(out, QT_TRANSLATE_NOOP("Report", "Functions"),
+                 said(QT_TRANSLATE_NOOP("Report", "%1 of %2"))
+                         .arg(readerFunctionCount - missing.size())
+                         .arg(readerFunctionCount)
+                     + (missing.isEmpty() ? QString()
+                                          : said(QT_TRANSLATE_NOOP("Report", ", missing %1"))
+                                                .arg(escaped(missing.join(", ")))));
         }
     }
     return out + "</dl></section>\n</div>\n";
@@ -264,7 +306,7 @@ QString outcomesText(const Tally::Figures &f)
     QStringList parts;
     for (int o = 0; o < Tally::outcomes; ++o) {
         if (outcomeOf(f, o))
-            parts << count(outcomeOf(f, o)) + ' ' + outcomeName[o];
+            parts << count(outcomeOf(f, o)) + ' ' + said(outcomeName[o]);
     }
     return parts.join(", ");
 }
@@ -333,15 +375,25 @@ QString scrolling(const char *heading, const QString &table)
 
 QString table(const RunSummary &summary)
 {
-    QString out = "<h2 id=\"operations\">Operations</h2>\n";
+    QString out = "<h2 id=\"operations\">" + said(QT_TRANSLATE_NOOP("Report", "Operations")) + "</h2>\n";
     if (summary.figures.empty())
-        return out + "<p class=\"quiet\">No call was made.</p>\n";
+        return out + "<p class=\"quiet\">" + said(QT_TRANSLATE_NOOP("Report", "No call was made."))
+            + "</p>\n";
     // Soft hyphens: where a narrow screen may break the longer headings.
-    QString rows = "<table>\n<thead><tr><th scope=\"col\">Oper&shy;ation</th><th scope=\"col\">Function</th>"
-                   "<th scope=\"col\">Out&shy;comes</th><th scope=\"col\">Calls</th>"
-                   "<th scope=\"col\">Suc&shy;ceeded</th><th scope=\"col\">Failed</th>"
-                   "<th scope=\"col\">Dif&shy;fers</th><th scope=\"col\">Im&shy;plaus&shy;ible</th>"
-                   "<th scope=\"col\">Con&shy;tract</th></tr></thead>\n<tbody>\n";
+    const std::pair<const char *, const char *> headings[] = {
+        {QT_TRANSLATE_NOOP("Report", "Operation"), "Oper&shy;ation"},
+        {QT_TRANSLATE_NOOP("Report", "Function"), "Function"},
+        {QT_TRANSLATE_NOOP("Report", "Outcomes"), "Out&shy;comes"},
+        {QT_TRANSLATE_NOOP("Report", "Calls"), "Calls"},
+        {QT_TRANSLATE_NOOP("Report", "Succeeded"), "Suc&shy;ceeded"},
+        {QT_TRANSLATE_NOOP("Report", "Failed"), "Failed"},
+        {QT_TRANSLATE_NOOP("Report", "Differs"), "Dif&shy;fers"},
+        {QT_TRANSLATE_NOOP("Report", "Implausible"), "Im&shy;plaus&shy;ible"},
+        {QT_TRANSLATE_NOOP("Report", "Contract"), "Con&shy;tract"}};
+    QString rows = "<table>\n<thead><tr>";
+    for (const auto &h : headings)
+        rows += "<th scope=\"col\">" + heading(h.first, h.second) + "</th>";
+    rows += "</tr></thead>\n<tbody>\n";
     for (const Tally::Figures &f : summary.figures) {
         rows += "<tr><th scope=\"row\">" + fromLibrary(f.operation) + "</th><td class=\"function\">"
             + breakable(fromLibrary(f.function)) + "</td><td class=\"bar\">" + outcomeBar(f) + "</td><td>"
@@ -356,9 +408,13 @@ QString table(const RunSummary &summary)
 // phone's screen.
 QString durations(const RunSummary &summary)
 {
-    QString rows = "<table class=\"durations\">\n<thead><tr><th scope=\"col\">Oper&shy;ation</th>"
-                   "<th scope=\"col\">Min ms</th><th scope=\"col\">Median ms</th><th scope=\"col\">p95 ms</th>"
-                   "<th scope=\"col\">p99 ms</th><th scope=\"col\">Max ms</th></tr></thead>\n<tbody>\n";
+    QString rows = "<table class=\"durations\">\n<thead><tr><th scope=\"col\">"
+        + heading(QT_TRANSLATE_NOOP("Report", "Operation"), "Oper&shy;ation") + "</th>";
+    for (const char *h : {QT_TRANSLATE_NOOP("Report", "Min ms"), QT_TRANSLATE_NOOP("Report", "Median ms"),
+                          QT_TRANSLATE_NOOP("Report", "p95 ms"), QT_TRANSLATE_NOOP("Report", "p99 ms"),
+                          QT_TRANSLATE_NOOP("Report", "Max ms")})
+        rows += "<th scope=\"col\">" + said(h) + "</th>";
+    rows += "</tr></thead>\n<tbody>\n";
     for (const Tally::Figures &f : summary.figures) {
         rows += "<tr><th scope=\"row\">" + fromLibrary(f.operation) + "</th>";
         for (const double ms : {f.minMs, f.medianMs, f.p95Ms, f.p99Ms, f.maxMs})
@@ -407,9 +463,9 @@ QString histogram(const Tally::Figures &f)
     int busiest = first;
     for (int b = first; b <= last; ++b)
         busiest = f.latency[b] > f.latency[busiest] ? b : busiest;
-    const QString label = fromLibrary(f.operation)
-        + QStringLiteral(": %1 calls by duration, the most (%2) from %3 to %4; median %5, p99 %6")
-              .arg(count(f.calls), count(highest),
+    const QString label =
+        said(QT_TRANSLATE_NOOP("Report", "%1: %2 calls by duration, the most (%3) from %4 to %5; median %6, p99 %7"))
+            .arg(fromLibrary(f.operation), count(f.calls), count(highest),
                    busiest == 0 ? QStringLiteral("0") : span(Tally::latencyBoundMs(busiest - 1)),
                    span(Tally::latencyBoundMs(busiest)), span(f.medianMs), span(f.p99Ms));
     QString out = QStringLiteral("<svg width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\" role=\"img\" "
@@ -422,21 +478,24 @@ QString histogram(const Tally::Figures &f)
             continue;
         const double h = std::max(1.5, plot * double(f.latency[b]) / double(highest));
         out += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"#4a78c2\">"
-                              "<title>%5 calls under %6</title></rect>")
+                              "<title>%5</title></rect>")
                    .arg(number((b - first) * step + 0.5), number(plot - h), number(step - 1),
-                        number(h), count(f.latency[b]), span(Tally::latencyBoundMs(b)));
+                        number(h),
+                        said(QT_TRANSLATE_NOOP("Report", "%1 calls under %2"))
+                            .arg(count(f.latency[b]), span(Tally::latencyBoundMs(b))));
     }
     const struct
     {
         double ms;
         const char *colour;
         const char *name;
-    } marks[] = {{f.medianMs, "#1d2330", "median"}, {f.p99Ms, "#d63031", "p99"}};
+    } marks[] = {{f.medianMs, "#1d2330", QT_TRANSLATE_NOOP("Report", "median")},
+                 {f.p99Ms, "#d63031", QT_TRANSLATE_NOOP("Report", "p99")}};
     for (const auto &mark : marks) {
         const double x = xOf(mark.ms);
         out += QStringLiteral("<line x1=\"%1\" x2=\"%1\" y1=\"0\" y2=\"%2\" stroke=\"%3\" "
                               "stroke-width=\"1.2\" stroke-dasharray=\"3 2\"><title>%4 %5</title></line>")
-                   .arg(number(x), number(plot), mark.colour, mark.name, span(mark.ms));
+                   .arg(number(x), number(plot), mark.colour, said(mark.name), span(mark.ms));
     }
     out += QStringLiteral("<line x1=\"0\" x2=\"%1\" y1=\"%2\" y2=\"%2\" stroke=\"#c4c9d2\"/>")
                .arg(width)
@@ -461,17 +520,21 @@ QString latency(const RunSummary &summary)
         if (chart.isEmpty())
             continue;
         charts += "<div class=\"chart\"><h3>" + fromLibrary(f.operation) + "</h3>" + chart
-            + "<div class=\"figures\">median " + span(f.medianMs) + " &middot; p99 " + span(f.p99Ms)
-            + " &middot; max " + span(f.maxMs) + "</div></div>\n";
+            + "<div class=\"figures\">"
+            + said(QT_TRANSLATE_NOOP("Report", "median %1 &middot; p99 %2 &middot; max %3"))
+                  .arg(span(f.medianMs), span(f.p99Ms), span(f.maxMs))
+            + "</div></div>\n";
     }
     if (summary.figures.empty())
         return QString();
-    QString out = "<h2 id=\"latency\">Latency</h2>\n" + durations(summary);
+    QString out = "<h2 id=\"latency\">" + said(QT_TRANSLATE_NOOP("Report", "Latency")) + "</h2>\n"
+        + durations(summary);
     if (charts.isEmpty())
         return out;
-    return out + "<div class=\"charts\">\n" + charts
-        + "</div>\n<p class=\"legend\">Calls by duration, on a doubling scale; dashed: "
-          "median (black) and p99 (red).</p>\n";
+    return out + "<div class=\"charts\">\n" + charts + "</div>\n<p class=\"legend\">"
+        + said(QT_TRANSLATE_NOOP("Report", "Calls by duration, on a doubling scale; dashed: "
+                                           "median (black) and p99 (red)."))
+        + "</p>\n";
 }
 
 // The timeline's points, merged into at most `columns` for a chart a page wide.
@@ -520,7 +583,8 @@ QString overTime(const RunSummary &summary)
     const double plot = 120;
     const double step = plotWidth / double(columns.size());
 
-    QString out = "<h2>Over time</h2>\n<h3>Calls per " + span(columnMs) + "</h3>\n";
+    QString out = "<h2>" + said(QT_TRANSLATE_NOOP("Report", "Over time")) + "</h2>\n<h3>"
+        + said(QT_TRANSLATE_NOOP("Report", "Calls per %1")).arg(span(columnMs)) + "</h3>\n";
     std::uint64_t most = 1;
     for (const Timeline::Point &p : columns)
         most = std::max(most, p.calls);
@@ -556,7 +620,8 @@ QString overTime(const RunSummary &summary)
     out += QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\" aria-label=\"%3\">")
                .arg(width)
                .arg(plot + 28)
-               .arg(QStringLiteral("Calls per %1 over %2, at most %3 in one; something went wrong in %4 of %5")
+               .arg(said(QT_TRANSLATE_NOOP("Report", "Calls per %1 over %2, at most %3 in one; "
+                                                     "something went wrong in %4 of %5"))
                         .arg(span(columnMs), span(spanMs), count(most))
                         .arg(marked)
                         .arg(int(columns.size())));
@@ -578,7 +643,7 @@ QString overTime(const RunSummary &summary)
     out += "<g transform=\"translate(" + number(left) + ",0)\">"
         + timeAxis(plotWidth, plot + 24, spanMs) + "</g></svg>\n<p class=\"legend\">";
     for (int o = 0; o < Tally::outcomes; ++o)
-        out += QStringLiteral("<i style=\"background:%1\"></i>%2").arg(outcomeColour[o], outcomeName[o]);
+        out += QStringLiteral("<i style=\"background:%1\"></i>%2").arg(outcomeColour[o], said(outcomeName[o]));
     out += "</p>\n";
 
     // Durations on a log scale, so the typical call and the slowest share one chart.
@@ -609,11 +674,12 @@ QString overTime(const RunSummary &summary)
         mean += number(x) + ',' + number(yOf(columns[c].sumMs / double(columns[c].calls))) + ' ';
         slowest += number(x) + ',' + number(yOf(columns[c].maxMs)) + ' ';
     }
-    out += "<h3>Call duration</h3>\n"
+    out += "<h3>" + said(QT_TRANSLATE_NOOP("Report", "Call duration")) + "</h3>\n"
         + QStringLiteral("<svg width=\"100%\" viewBox=\"0 0 %1 %2\" role=\"img\" aria-label=\"%3\">")
               .arg(width)
               .arg(plot + 16)
-              .arg(QStringLiteral("The mean and the slowest call per %1 over %2, on a log scale from %3 to %4")
+              .arg(said(QT_TRANSLATE_NOOP("Report", "The mean and the slowest call per %1 over %2, "
+                                                    "on a log scale from %3 to %4"))
                        .arg(span(columnMs), span(spanMs), span(low), span(high)))
         + QStringLiteral("<line x1=\"%1\" x2=\"%2\" y1=\"%3\" y2=\"%3\" stroke=\"#c4c9d2\"/>")
               .arg(left)
@@ -630,32 +696,35 @@ QString overTime(const RunSummary &summary)
               .arg(slowest.trimmed(), mean.trimmed())
         + "<g transform=\"translate(" + number(left) + ",0)\">"
         + timeAxis(plotWidth, plot + 13, spanMs) + "</g></svg>\n"
-        + "<p class=\"legend\"><i style=\"background:#2d5fb0\"></i>mean"
-          "<i style=\"background:#e8a0a0\"></i>slowest, on a log scale</p>\n";
+        + "<p class=\"legend\"><i style=\"background:#2d5fb0\"></i>" + said(QT_TRANSLATE_NOOP("Report", "mean"))
+        + "<i style=\"background:#e8a0a0\"></i>"
+        + said(QT_TRANSLATE_NOOP("Report", "slowest, on a log scale")) + "</p>\n";
     return out;
 }
 
 QString notes(const RunSummary &summary)
 {
-    QString out = "<h2>What went wrong</h2>\n";
+    QString out = "<h2>" + said(QT_TRANSLATE_NOOP("Report", "What went wrong")) + "</h2>\n";
     bool any = false;
     if (!summary.findings.isEmpty() || !summary.ending.isEmpty()) {
         any = true;
-        out += "<h3>About the run as a whole</h3>\n<ol class=\"notes\">\n";
+        out += "<h3>" + said(QT_TRANSLATE_NOOP("Report", "About the run as a whole"))
+            + "</h3>\n<ol class=\"notes\">\n";
         for (const QString &finding : summary.findings)
-            out += "<li>" + escaped(finding) + "</li>\n";
+            out += "<li>" + escaped(forPeople(finding)) + "</li>\n";
         if (!summary.ending.isEmpty())
-            out += "<li>Ended early: " + escaped(summary.ending) + "</li>\n";
+            out += "<li>" + said(QT_TRANSLATE_NOOP("Report", "Ended early: %1")).arg(escaped(forPeople(summary.ending)))
+                + "</li>\n";
         out += "</ol>\n";
     }
     const struct
     {
         Notes::Kind kind;
         const char *title;
-    } kinds[] = {{Notes::Breach, "Contract breaches"},
-                 {Notes::Failure, "Failed calls"},
-                 {Notes::Difference, "Answers that differ from the expected ones"},
-                 {Notes::Doubt, "Implausible answers"}};
+    } kinds[] = {{Notes::Breach, QT_TRANSLATE_NOOP("Report", "Contract breaches")},
+                 {Notes::Failure, QT_TRANSLATE_NOOP("Report", "Failed calls")},
+                 {Notes::Difference, QT_TRANSLATE_NOOP("Report", "Answers that differ from the expected ones")},
+                 {Notes::Doubt, QT_TRANSLATE_NOOP("Report", "Implausible answers")}};
     for (const auto &kind : kinds) {
         if (!summary.notes || summary.notes->count(kind.kind) == 0)
             continue;
@@ -663,21 +732,25 @@ QString notes(const RunSummary &summary)
         const std::uint64_t total = summary.notes->count(kind.kind);
         const int listed = summary.notes->listedCount(kind.kind);
         out += QStringLiteral("<h3>%1 (%2)</h3>\n<ol class=\"notes\">\n")
-                   .arg(QLatin1String(kind.title), count(total));
+                   .arg(said(kind.title), count(total));
         for (int i = 0; i < listed; ++i) {
             const Notes::Entry entry = summary.notes->listedEntry(kind.kind, i);
             out += "<li><span class=\"round\">"
-                + (entry.round > 0 ? QStringLiteral("round %1").arg(entry.round)
-                                   : QStringLiteral("at start"))
+                + (entry.round > 0 ? said(QT_TRANSLATE_NOOP("Report", "round %1")).arg(entry.round)
+                                   : said(QT_TRANSLATE_NOOP("Report", "at start")))
                 + "</span><span class=\"op\">" + fromLibrary(entry.operation) + "</span>"
-                + escaped(QString::fromUtf8(entry.text)) + "</li>\n";
+                + escaped(forPeople(QString::fromUtf8(entry.text))) + "</li>\n";
         }
         out += "</ol>\n";
         if (total > std::uint64_t(listed))
-            out += "<p class=\"more\">and " + count(total - std::uint64_t(listed)) + " more</p>\n";
+            out += "<p class=\"more\">"
+                + said(QT_TRANSLATE_NOOP("Report", "and %1 more")).arg(count(total - std::uint64_t(listed)))
+                + "</p>\n";
     }
     if (!any)
-        out += "<p class=\"quiet\">Nothing: every call succeeded and kept the contract.</p>\n";
+        out += "<p class=\"quiet\">"
+            + said(QT_TRANSLATE_NOOP("Report", "Nothing: every call succeeded and kept the contract."))
+            + "</p>\n";
     return out;
 }
 
@@ -688,12 +761,15 @@ QByteArray htmlReport(const RunSummary &summary)
     // The stylesheet is compiled into a static library, whose resources
     // are registered only when asked for.
     Q_INIT_RESOURCE(report);
-    QString page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                   "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                   "<title>cardreader-cli on "
-        + escaped(summary.host) + ": " + escaped(verdictOf(summary).word.toLower()) + "</title>\n<style>"
-        + style() + "</style>\n</head>\n<body>\n" + banner(summary) + "<main>\n" + tiles(summary)
-        + notes(summary) + table(summary) + latency(summary) + overTime(summary) + facts(summary)
-        + "<footer>Written by cardreader-cli at the end of the run.</footer>\n</main>\n</body>\n</html>\n";
+    const QString language =
+        QCoreApplication::translate("Report", "en", "the page's language, as HTML's lang attribute names it");
+    QString page = "<!DOCTYPE html>\n<html lang=\"" + language + "\">\n<head>\n<meta charset=\"utf-8\">\n"
+                   "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>"
+        + said(QT_TRANSLATE_NOOP("Report", "cardreader-cli on %1: %2"))
+              .arg(escaped(summary.host), escaped(verdictOf(summary, Audience::People).word.toLower()))
+        + "</title>\n<style>" + style() + "</style>\n</head>\n<body>\n" + banner(summary) + "<main>\n"
+        + tiles(summary) + notes(summary) + table(summary) + latency(summary) + overTime(summary)
+        + facts(summary) + "<footer>" + said(QT_TRANSLATE_NOOP("Report", "Written by cardreader-cli at the end of the run."))
+        + "</footer>\n</main>\n</body>\n</html>\n";
     return page.toUtf8();
 }

@@ -3,9 +3,10 @@
 
 #include <QString>
 
-// What people read is in the language their locale asks for, Simplified
-// Chinese or English; what programs read (JSON, JUnit, HTML, metrics, the
-// exit status, the operations' names) is English in every locale.
+// What people read (the text output, the HTML report) is in the language
+// their locale asks for, Simplified Chinese or English; what programs read
+// (JSON, JUnit, metrics, the exit status, the operations' names) is English
+// in every locale.
 
 // Installs the Chinese catalogue, compiled into the program, where the
 // locale asks for Simplified Chinese, as gettext chooses: LC_ALL, else
@@ -17,6 +18,13 @@ void useTheLocalesLanguage();
 // window's button that makes the same call, "card-info（基本信息）"; in
 // English its name alone.
 QString operationLabel(const QString &operation);
+
+// A text the run keeps in English for programs (a contract finding, a
+// difference from the expected answer, a doubt, a failed call's note) as
+// people read it: in Chinese where its form is in the catalogue, with what
+// fills the form (function names, values, the library's message) carried
+// over as it is; a text of no known form is shown as it came.
+QString forPeople(const QString &english);
 
 // The columns a text takes on a terminal: two for a Chinese character or
 // a full-width sign, one for the rest.

@@ -269,11 +269,11 @@ QString describe(const CallRecord &call, bool showPin)
         out += field(QCoreApplication::translate("Call", "standard error:"),
                      printable(call.standardError.bytes));
     for (const QString &finding : call.findings)
-        out += field(QCoreApplication::translate("Call", "contract:"), finding);
+        out += field(QCoreApplication::translate("Call", "contract:"), forPeople(finding));
     for (const QString &difference : call.differences)
-        out += field(QCoreApplication::translate("Call", "differs:"), difference);
+        out += field(QCoreApplication::translate("Call", "differs:"), forPeople(difference));
     for (const QString &doubt : call.doubts)
-        out += field(QCoreApplication::translate("Call", "implausible:"), doubt);
+        out += field(QCoreApplication::translate("Call", "implausible:"), forPeople(doubt));
     return out;
 }
 
@@ -476,7 +476,8 @@ QString summaryTable(const RunSummary &summary)
                                            " during %1, stopped by the operator after %2 ms")
                    .arg(summary.stoppedCall, QString::asprintf("%.3f", summary.stoppedCallMs));
     if (!summary.ending.isEmpty())
-        out += QCoreApplication::translate("Summary", ", ended early: %1").arg(summary.ending);
+        out += QCoreApplication::translate("Summary", ", ended early: %1")
+                   .arg(forPeople(summary.ending));
     if (summary.stoppedInRound)
         out += QCoreApplication::translate("Summary", " (round %1 cut short)")
                    .arg(summary.stoppedInRound);
@@ -516,7 +517,7 @@ QString summaryTable(const RunSummary &summary)
                                 f.p95Ms, f.p99Ms, f.maxMs);
     }
     for (const QString &finding : summary.findings)
-        out += field(QCoreApplication::translate("Call", "contract:"), finding);
+        out += field(QCoreApplication::translate("Call", "contract:"), forPeople(finding));
     if (!summary.expectPath.isEmpty())
         out += QCoreApplication::translate("Summary", "  expected answers: %1 (sha256 %2)")
                    .arg(summary.expectPath, QString::fromLatin1(summary.expectSha256))
@@ -652,12 +653,14 @@ QByteArray summaryJson(const RunSummary &summary)
 QString exitStatusMeaning(int status)
 {
     switch (status) {
-    case 0: return QStringLiteral("every call succeeded");
-    case 1: return QStringLiteral("a call failed");
-    case 2: return QStringLiteral("usage error");
-    case 3: return QStringLiteral("the library broke its contract");
-    case 4: return QStringLiteral("output or a report could not be written");
-    case 5: return QStringLiteral("an answer differed from the expected one or cannot come from a genuine card");
+    case 0: return QStringLiteral(QT_TRANSLATE_NOOP("ExitStatus", "every call succeeded"));
+    case 1: return QStringLiteral(QT_TRANSLATE_NOOP("ExitStatus", "a call failed"));
+    case 2: return QStringLiteral(QT_TRANSLATE_NOOP("ExitStatus", "usage error"));
+    case 3: return QStringLiteral(QT_TRANSLATE_NOOP("ExitStatus", "the library broke its contract"));
+    case 4: return QStringLiteral(QT_TRANSLATE_NOOP("ExitStatus", "output or a report could not be written"));
+    case 5:
+        return QStringLiteral(QT_TRANSLATE_NOOP(
+            "ExitStatus", "an answer differed from the expected one or cannot come from a genuine card"));
     default:
         return status > 128 ? "stopped by " + signalName(status - 128)
                             : QStringLiteral("exit status %1").arg(status);

@@ -20,6 +20,11 @@ struct Words
         return audience == Audience::People ? QCoreApplication::translate(context, source)
                                             : QString::fromUtf8(source);
     }
+    // A finding kept in English, as its audience reads it.
+    QString text(const QString &english) const
+    {
+        return audience == Audience::People ? forPeople(english) : english;
+    }
     QString operation(const char *name) const
     {
         return audience == Audience::People ? operationLabel(printable(name)) : printable(name);
@@ -94,7 +99,8 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
     QStringList wrong;
     if (!summary.findings.isEmpty() || !summary.ending.isEmpty())
         wrong << words.translate("Verdict", "the library broke the contract: %1")
-                     .arg(summary.findings.isEmpty() ? summary.ending : summary.findings.first());
+                     .arg(words.text(summary.findings.isEmpty() ? summary.ending
+                                                                 : summary.findings.first()));
     const auto say = [&wrong, &words](const Part &part, const char *one, const char *many) {
         if (part.count)
             wrong << QString::number(part.count) + ' '

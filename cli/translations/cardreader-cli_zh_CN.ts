@@ -398,6 +398,292 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
 </context>
 <context>
+    <name>ExitStatus</name>
+    <message>
+        <source>every call succeeded</source>
+        <translation>所有调用都成功</translation>
+    </message>
+    <message>
+        <source>a call failed</source>
+        <translation>有调用失败</translation>
+    </message>
+    <message>
+        <source>usage error</source>
+        <translation>用法错误</translation>
+    </message>
+    <message>
+        <source>the library broke its contract</source>
+        <translation>库违反了接口约定</translation>
+    </message>
+    <message>
+        <source>output or a report could not be written</source>
+        <translation>输出或报告无法写入</translation>
+    </message>
+    <message>
+        <source>an answer differed from the expected one or cannot come from a genuine card</source>
+        <translation>有答案与预期不符，或不可能来自真实的卡片</translation>
+    </message>
+</context>
+<context>
+    <name>Finding</name>
+    <message>
+        <source>%1 wrote %2 bytes to standard output</source>
+        <translation>%1 向标准输出写入了 %2 字节</translation>
+    </message>
+    <message>
+        <source>%1 wrote %2 bytes to standard output %3</source>
+        <translation>%1 %3向标准输出写入了 %2 字节</translation>
+    </message>
+    <message>
+        <source>%1 closed or replaced the calling process&apos;s descriptors</source>
+        <translation>%1 关闭或替换了调用进程的描述符</translation>
+    </message>
+    <message>
+        <source>%1 closed or replaced the calling process&apos;s descriptors %2</source>
+        <translation>%1 %2关闭或替换了调用进程的描述符</translation>
+    </message>
+    <message>
+        <source>%1 closed or replaced the calling process&apos;s standard output</source>
+        <translation>%1 关闭或替换了调用进程的标准输出</translation>
+    </message>
+    <message>
+        <source>%1 lowered the calling process&apos;s file size limit (RLIMIT_FSIZE)</source>
+        <translation>%1 降低了调用进程的文件大小上限 (RLIMIT_FSIZE)</translation>
+    </message>
+    <message>
+        <source>%1 forked the calling process</source>
+        <translation>%1 复制 (fork) 了调用进程</translation>
+    </message>
+    <message>
+        <source>%1 forked the calling process %2</source>
+        <translation>%1 %2复制 (fork) 了调用进程</translation>
+    </message>
+    <message>
+        <source>%1 replaced the handler of segmentation faults (SIGSEGV)</source>
+        <translation>%1 替换了段错误 (SIGSEGV) 的处理函数</translation>
+    </message>
+    <message>
+        <source>%1 replaced the handler of segmentation faults (SIGSEGV) %2</source>
+        <translation>%1 %2替换了段错误 (SIGSEGV) 的处理函数</translation>
+    </message>
+    <message>
+        <source>%1, or a call before it, replaced the handler of segmentation faults (SIGSEGV) by the bare system call</source>
+        <translation>%1 或它之前的某次调用，直接用系统调用替换了段错误 (SIGSEGV) 的处理函数</translation>
+    </message>
+    <message>
+        <source>%1 is missing from the library</source>
+        <translation>库中缺少 %1</translation>
+    </message>
+    <message>
+        <source>%1 wrote past the end of its %2-byte %3 buffer</source>
+        <translation>%1 写入越过了它的 %3 缓冲区（%2 字节）的末尾</translation>
+    </message>
+    <message>
+        <source>%1 wrote past the end of its int output</source>
+        <translation>%1 写入越过了它的 int 输出的末尾</translation>
+    </message>
+    <message>
+        <source>%1 wrote before the start of its %2-byte %3 buffer</source>
+        <translation>%1 写入到了它的 %3 缓冲区（%2 字节）的开头之前</translation>
+    </message>
+    <message>
+        <source>%1 wrote before the start of its int output</source>
+        <translation>%1 写入到了它的 int 输出的开头之前</translation>
+    </message>
+    <message>
+        <source>%1 left no NUL in its %2-byte %3 buffer</source>
+        <translation>%1 在它的 %3 缓冲区（%2 字节）中没有留下结尾的 NUL</translation>
+    </message>
+    <message>
+        <source>%1 wrote text that is not UTF-8 into its %2-byte %3 buffer</source>
+        <translation>%1 向它的 %3 缓冲区（%2 字节）写入了不是 UTF-8 的文本</translation>
+    </message>
+    <message>
+        <source>%1 made cardreader-cli its tracer (ptrace)</source>
+        <translation>%1 让 cardreader-cli 成为了它的跟踪者 (ptrace)</translation>
+    </message>
+    <message>
+        <source>%1 sent %2 to cardreader-cli</source>
+        <translation>%1 向 cardreader-cli 发送了 %2</translation>
+    </message>
+    <message>
+        <source>the library file was changed during the run; its SHA-256 is not given</source>
+        <translation>运行期间库文件被改动了，因此不给出它的 SHA-256</translation>
+    </message>
+    <message>
+        <source>%1 did not return within %2 s</source>
+        <translation>%1 在 %2 秒内没有返回</translation>
+    </message>
+    <message>
+        <source>%1 ended the process with exit status %2</source>
+        <translation>%1 结束了进程，退出状态 %2</translation>
+    </message>
+    <message>
+        <source>%1 crashed: %2</source>
+        <translation>%1 崩溃: %2</translation>
+    </message>
+    <message>
+        <source>the library cannot be loaded: %1</source>
+        <translation>无法加载库: %1</translation>
+    </message>
+    <message>
+        <source>cannot load the reader library %1: %2</source>
+        <translation>无法加载读卡器库 %1: %2</translation>
+    </message>
+    <message>
+        <source>failed with %1: %2</source>
+        <translation>失败，返回值 %1: %2</translation>
+    </message>
+    <message>
+        <source>result: expected %1, got %2</source>
+        <translation>返回值: 预期 %1，实际 %2</translation>
+    </message>
+    <message>
+        <source>%1: expected %2, got %3 (code points: expected %4, got %5)</source>
+        <translation>%1: 预期 %2，实际 %3（码位: 预期 %4，实际 %5）</translation>
+    </message>
+    <message>
+        <source>%1: expected %2, got %3</source>
+        <translation>%1: 预期 %2，实际 %3</translation>
+    </message>
+    <message>
+        <source>%1: differs from the expected text (--show-pin shows both)</source>
+        <translation>%1: 与预期文本不符（加 --show-pin 可显示两者）</translation>
+    </message>
+    <message>
+        <source>date of birth %1: not a real date</source>
+        <translation>出生日期 %1: 不是真实存在的日期</translation>
+    </message>
+    <message>
+        <source>date of birth %1: does not match the birth date %2 in the identity card number</source>
+        <translation>出生日期 %1: 与身份证号中的出生日期 %2 不一致</translation>
+    </message>
+    <message>
+        <source>identity card number %1: region code 000000 names no region</source>
+        <translation>身份证号 %1: 地区码 000000 不对应任何地区</translation>
+    </message>
+    <message>
+        <source>identity card number %1: check character should be %2</source>
+        <translation>身份证号 %1: 校验码应为 %2</translation>
+    </message>
+    <message>
+        <source>identity card number %1: birth date %2 is not a real date</source>
+        <translation>身份证号 %1: 出生日期 %2 不是真实存在的日期</translation>
+    </message>
+    <message>
+        <source>identity card number %1: birth date %2 is after today %3</source>
+        <translation>身份证号 %1: 出生日期 %2 晚于今天 %3</translation>
+    </message>
+    <message>
+        <source>identity card number %1: birth date %2 is before 1900</source>
+        <translation>身份证号 %1: 出生日期 %2 早于 1900 年</translation>
+    </message>
+    <message>
+        <source>sex %1: the identity card number&apos;s 17th digit %2 is even (女)</source>
+        <translation>性别 %1: 身份证号第 17 位 %2 是偶数（女）</translation>
+    </message>
+    <message>
+        <source>sex %1: the identity card number&apos;s 17th digit %2 is odd (男)</source>
+        <translation>性别 %1: 身份证号第 17 位 %2 是奇数（男）</translation>
+    </message>
+    <message>
+        <source>validity period %1: start %2 is not a real date</source>
+        <translation>有效期 %1: 起始日期 %2 不是真实存在的日期</translation>
+    </message>
+    <message>
+        <source>validity period %1: end %2 is not a real date</source>
+        <translation>有效期 %1: 截止日期 %2 不是真实存在的日期</translation>
+    </message>
+    <message>
+        <source>validity period %1: starts %2, after its end %3</source>
+        <translation>有效期 %1: 起始日期 %2 晚于截止日期 %3</translation>
+    </message>
+    <message>
+        <source>card validity period %1: start %2 is not a real date</source>
+        <translation>卡有效期 %1: 起始日期 %2 不是真实存在的日期</translation>
+    </message>
+    <message>
+        <source>card validity period %1: end %2 is not a real date</source>
+        <translation>卡有效期 %1: 截止日期 %2 不是真实存在的日期</translation>
+    </message>
+    <message>
+        <source>card validity period %1: starts %2, after its end %3</source>
+        <translation>卡有效期 %1: 起始日期 %2 晚于截止日期 %3</translation>
+    </message>
+    <message>
+        <source>validity end date %1: not a real date</source>
+        <translation>有效期截止日期 %1: 不是真实存在的日期</translation>
+    </message>
+    <message>
+        <source>validity end date %1: does not match the end %2 of the validity period</source>
+        <translation>有效期截止日期 %1: 与有效期的截止日期 %2 不一致</translation>
+    </message>
+    <message>
+        <source>card number %1: is all zeros</source>
+        <translation>卡号 %1: 全是 0</translation>
+    </message>
+    <message>
+        <source>card number %1: fails the Luhn check</source>
+        <translation>卡号 %1: 未通过 Luhn 校验</translation>
+    </message>
+    <message>
+        <source>second track %1: card number is all zeros</source>
+        <translation>二磁道 %1: 卡号全是 0</translation>
+    </message>
+    <message>
+        <source>second track %1: card number fails the Luhn check</source>
+        <translation>二磁道 %1: 卡号未通过 Luhn 校验</translation>
+    </message>
+    <message>
+        <source>second track %1: expiry month %2 is not 01 to 12</source>
+        <translation>二磁道 %1: 有效期月份 %2 不在 01 到 12 之间</translation>
+    </message>
+    <message>
+        <source>%1 lacks %2</source>
+        <translation>%1 缺少 %2</translation>
+    </message>
+    <message>
+        <source>the library</source>
+        <translation>库</translation>
+    </message>
+    <message>
+        <source>the library, outside any call,</source>
+        <translation>库（不在任何调用中）</translation>
+    </message>
+    <message>
+        <source>at load</source>
+        <translation>在加载时</translation>
+    </message>
+    <message>
+        <source>after the last call</source>
+        <translation>在最后一次调用之后</translation>
+    </message>
+    <message>
+        <source>segmentation fault (SIGSEGV)</source>
+        <translation>段错误 (SIGSEGV)</translation>
+    </message>
+    <message>
+        <source>aborted (SIGABRT)</source>
+        <translation>异常中止 (SIGABRT)</translation>
+    </message>
+    <message>
+        <source>bus error (SIGBUS)</source>
+        <translation>总线错误 (SIGBUS)</translation>
+    </message>
+    <message>
+        <source>illegal instruction (SIGILL)</source>
+        <translation>非法指令 (SIGILL)</translation>
+    </message>
+    <message>
+        <source>arithmetic error (SIGFPE)</source>
+        <translation>算术错误 (SIGFPE)</translation>
+    </message>
+    <message>
+        <source>killed (SIGKILL)</source>
+        <translation>被强制结束 (SIGKILL)</translation>
+    </message>
+</context>
+<context>
     <name>History</name>
     <message>
         <source>cannot make %1: %2</source>
@@ -627,6 +913,10 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
         <source>ETA %1</source>
         <translation>剩余 %1</translation>
     </message>
+    <message>
+        <source>waiting for the reader: %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QCommandLineParser</name>
@@ -665,6 +955,414 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     <message>
         <source>Unexpected value after &apos;%1&apos;.</source>
         <translation>&apos;%1&apos; 后面不应有值。</translation>
+    </message>
+</context>
+<context>
+    <name>Report</name>
+    <message>
+        <source>succeeded</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>implausible</source>
+        <translation>不可信</translation>
+    </message>
+    <message>
+        <source>differs</source>
+        <translation>不符</translation>
+    </message>
+    <message>
+        <source>broke the contract</source>
+        <translation>违反接口约定</translation>
+    </message>
+    <message>
+        <source>stopped by %1</source>
+        <translation>被 %1 停止</translation>
+    </message>
+    <message>
+        <source>%1 rounds</source>
+        <translation>%1 轮</translation>
+    </message>
+    <message>
+        <source>, round %1 cut short</source>
+        <translation>，第 %1 轮未完成</translation>
+    </message>
+    <message>
+        <source>Exit status %1: %2</source>
+        <translation>退出状态 %1: %2</translation>
+    </message>
+    <message>
+        <source>Simulated reader.</source>
+        <translation>模拟读卡器。</translation>
+    </message>
+    <message>
+        <source>The answers came from the simulated reader (%1), not from a card reader: no terminal was checked.</source>
+        <translation>这些答案来自模拟读卡器（%1），而不是真实的读卡器: 没有检查任何终端。</translation>
+    </message>
+    <message>
+        <source>calls</source>
+        <translation>次调用</translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <translation>运行</translation>
+    </message>
+    <message>
+        <source>Terminal</source>
+        <translation>终端</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>结束</translation>
+    </message>
+    <message>
+        <source>Elapsed</source>
+        <translation>历时</translation>
+    </message>
+    <message>
+        <source>, time up after %1</source>
+        <translation>，%1 后时间已到</translation>
+    </message>
+    <message>
+        <source>, stopped by %1</source>
+        <translation>，被 %1 停止</translation>
+    </message>
+    <message>
+        <source> during %1</source>
+        <translation>，当时正在执行 %1</translation>
+    </message>
+    <message>
+        <source>, ended early: %1</source>
+        <translation>，提前结束: %1</translation>
+    </message>
+    <message>
+        <source>Rounds</source>
+        <translation>轮数</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备类型</translation>
+    </message>
+    <message>
+        <source>Region</source>
+        <translation>地区</translation>
+    </message>
+    <message>
+        <source>Expected answers</source>
+        <translation>预期答案</translation>
+    </message>
+    <message>
+        <source>none: answers not compared</source>
+        <translation>无: 未比较答案</translation>
+    </message>
+    <message>
+        <source>Their SHA-256</source>
+        <translation>其 SHA-256</translation>
+    </message>
+    <message>
+        <source>Not compared</source>
+        <translation>未比较</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation>检测计划</translation>
+    </message>
+    <message>
+        <source>Its SHA-256</source>
+        <translation>其 SHA-256</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>操作员</translation>
+    </message>
+    <message>
+        <source>Work order</source>
+        <translation>工单</translation>
+    </message>
+    <message>
+        <source>Record kept in</source>
+        <translation>记录保存在</translation>
+    </message>
+    <message>
+        <source>Skipped</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>Not fitted</source>
+        <translation>本机型未配备</translation>
+    </message>
+    <message>
+        <source>Comments</source>
+        <translation>备注</translation>
+    </message>
+    <message>
+        <source>Plausibility checks</source>
+        <translation>可信性检查</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>开</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>关</translation>
+    </message>
+    <message>
+        <source>Calling process</source>
+        <translation>调用进程</translation>
+    </message>
+    <message>
+        <source>at start %1&lt;br&gt;at end %2</source>
+        <translation>开始时 %1&lt;br&gt;结束时 %2</translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation>库</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>路径</translation>
+    </message>
+    <message>
+        <source>Unusable</source>
+        <translation>无法使用</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>大小</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 字节</translation>
+    </message>
+    <message>
+        <source>SHA-256</source>
+        <translation>SHA-256</translation>
+    </message>
+    <message>
+        <source>not taken</source>
+        <translation>未计算</translation>
+    </message>
+    <message>
+        <source>Build ID</source>
+        <translation>构建 ID</translation>
+    </message>
+    <message>
+        <source>SONAME</source>
+        <translation>SONAME</translation>
+    </message>
+    <message>
+        <source>Simulated reader</source>
+        <translation>模拟读卡器</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>yes (%1)</source>
+        <translation>是（%1）</translation>
+    </message>
+    <message>
+        <source>Functions</source>
+        <translation>函数</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%2 个中的 %1 个</translation>
+    </message>
+    <message>
+        <source>, missing %1</source>
+        <translation>，缺少 %1</translation>
+    </message>
+    <message>
+        <source>Operations</source>
+        <translation>各项操作</translation>
+    </message>
+    <message>
+        <source>No call was made.</source>
+        <translation>没有进行任何调用。</translation>
+    </message>
+    <message>
+        <source>Operation</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Function</source>
+        <translation>函数</translation>
+    </message>
+    <message>
+        <source>Outcomes</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Calls</source>
+        <translation>调用</translation>
+    </message>
+    <message>
+        <source>Succeeded</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Differs</source>
+        <translation>不符</translation>
+    </message>
+    <message>
+        <source>Implausible</source>
+        <translation>不可信</translation>
+    </message>
+    <message>
+        <source>Contract</source>
+        <translation>违约</translation>
+    </message>
+    <message>
+        <source>Min ms</source>
+        <translation>最小 ms</translation>
+    </message>
+    <message>
+        <source>Median ms</source>
+        <translation>中位 ms</translation>
+    </message>
+    <message>
+        <source>p95 ms</source>
+        <translation>p95 ms</translation>
+    </message>
+    <message>
+        <source>p99 ms</source>
+        <translation>p99 ms</translation>
+    </message>
+    <message>
+        <source>Max ms</source>
+        <translation>最大 ms</translation>
+    </message>
+    <message>
+        <source>%1: %2 calls by duration, the most (%3) from %4 to %5; median %6, p99 %7</source>
+        <translation>%1: %2 次调用按耗时分布，最多的（%3 次）在 %4 到 %5 之间；中位数 %6，p99 %7</translation>
+    </message>
+    <message>
+        <source>%1 calls under %2</source>
+        <translation>%1 次调用短于 %2</translation>
+    </message>
+    <message>
+        <source>median</source>
+        <translation>中位数</translation>
+    </message>
+    <message>
+        <source>p99</source>
+        <translation>p99</translation>
+    </message>
+    <message>
+        <source>median %1 &amp;middot; p99 %2 &amp;middot; max %3</source>
+        <translation>中位数 %1 &amp;middot; p99 %2 &amp;middot; 最大 %3</translation>
+    </message>
+    <message>
+        <source>Latency</source>
+        <translation>耗时</translation>
+    </message>
+    <message>
+        <source>Calls by duration, on a doubling scale; dashed: median (black) and p99 (red).</source>
+        <translation>按耗时统计的调用次数，刻度逐格翻倍；虚线: 中位数（黑）和 p99（红）。</translation>
+    </message>
+    <message>
+        <source>Over time</source>
+        <translation>随时间变化</translation>
+    </message>
+    <message>
+        <source>Calls per %1</source>
+        <translation>每 %1 的调用次数</translation>
+    </message>
+    <message>
+        <source>Calls per %1 over %2, at most %3 in one; something went wrong in %4 of %5</source>
+        <translation>%2 内每 %1 的调用次数，单格最多 %3 次；%5 格中有 %4 格出现问题</translation>
+    </message>
+    <message>
+        <source>Call duration</source>
+        <translation>调用耗时</translation>
+    </message>
+    <message>
+        <source>The mean and the slowest call per %1 over %2, on a log scale from %3 to %4</source>
+        <translation>%2 内每 %1 的平均耗时和最慢调用，对数刻度，从 %3 到 %4</translation>
+    </message>
+    <message>
+        <source>mean</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>slowest, on a log scale</source>
+        <translation>最慢，对数刻度</translation>
+    </message>
+    <message>
+        <source>What went wrong</source>
+        <translation>出了什么问题</translation>
+    </message>
+    <message>
+        <source>About the run as a whole</source>
+        <translation>关于整个运行</translation>
+    </message>
+    <message>
+        <source>Ended early: %1</source>
+        <translation>提前结束: %1</translation>
+    </message>
+    <message>
+        <source>Contract breaches</source>
+        <translation>违反接口约定</translation>
+    </message>
+    <message>
+        <source>Failed calls</source>
+        <translation>失败的调用</translation>
+    </message>
+    <message>
+        <source>Answers that differ from the expected ones</source>
+        <translation>与预期不符的答案</translation>
+    </message>
+    <message>
+        <source>Implausible answers</source>
+        <translation>不可信的答案</translation>
+    </message>
+    <message>
+        <source>round %1</source>
+        <translation>第 %1 轮</translation>
+    </message>
+    <message>
+        <source>at start</source>
+        <translation>开始时</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>另有 %1 条</translation>
+    </message>
+    <message>
+        <source>Nothing: every call succeeded and kept the contract.</source>
+        <translation>没有: 每次调用都成功并遵守了接口约定。</translation>
+    </message>
+    <message>
+        <source>en</source>
+        <comment>the page&apos;s language, as HTML&apos;s lang attribute names it</comment>
+        <translation>zh-CN</translation>
+    </message>
+    <message>
+        <source>cardreader-cli on %1: %2</source>
+        <translation>cardreader-cli 在 %1 上: %2</translation>
+    </message>
+    <message>
+        <source>Written by cardreader-cli at the end of the run.</source>
+        <translation>由 cardreader-cli 在运行结束时写出。</translation>
     </message>
 </context>
 <context>
@@ -712,6 +1410,34 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     <message>
         <source>cannot write the metrics to %1: %2</source>
         <translation>无法把指标写入 %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot keep the record in %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the record of this run is in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the record of this run is in %1 and %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 holds the record of another run; name a new folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot add the verdict to the history %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read the history %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write the bundle %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -814,6 +1540,30 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
     <message>
         <source>package version:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the session %1 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the plan kept in %1 is not the one the session began with</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the session in %1 is finished; its record is there</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Operator: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Work order: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 holds a session already; go on with it with --resume %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -949,7 +1699,7 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
     <message>
         <source>  plan: %1 (sha256 %2)</source>
-        <translation type="unfinished"></translation>
+        <translation>  检测计划: %1 (sha256 %2)</translation>
     </message>
     <message>
         <source>operator:</source>
@@ -1064,7 +1814,7 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
     <message>
         <source>; %1 step skipped (%2)</source>
-        <translation type="unfinished"></translation>
+        <translation>；跳过 %1 步（%2）</translation>
     </message>
     <message>
         <source>; %1 steps skipped (%2)</source>
