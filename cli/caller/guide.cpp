@@ -14,24 +14,25 @@
 
 QString adviceFor(const CallRecord &call)
 {
-    switch (call.outcome()) {
-    case Tally::BrokeContract:
-        return QCoreApplication::translate("Session", "The library broke its contract: retrying cannot mend this. Keep the bundle "
-                  "and report it to the library's maker.");
-    case Tally::Differs:
-        return QCoreApplication::translate("Session", "The card was read, but not as the expected answers say. Is it the right test "
-                  "card? With the wrong one, present the right card and retry; with the right "
-                  "one, the terminal fails this step.");
-    case Tally::Implausible:
-        return QCoreApplication::translate("Session", "The answer cannot come from a genuine card. Retry once; if it stays, the "
-                  "reader or its library is at fault.");
-    case Tally::Failed:
-        return QCoreApplication::translate("Session", "The reader read nothing: no card was found, it was not presented in time, or "
-                  "the device did not answer. Present the card as asked, then retry at once.");
-    case Tally::Succeeded:
-        break;
-    }
-    return QString();
+    // A failed read differs from an expected answer too, but it is the
+    // reader's failure the technician can act on.
+    if (call.outcome() == Tally::BrokeContract)
+        return QCoreApplication::translate(
+            "Session", "The library broke its contract: retrying cannot mend this. Keep the "
+                       "bundle and report it to the library's maker.");
+    if (call.returned && call.result != 0)
+        return QCoreApplication::translate(
+            "Session", "The reader read nothing: no card was found, it was not presented in "
+                       "time, or the device did not answer. Present the card as asked, then "
+                       "retry at once.");
+    if (call.outcome() == Tally::Differs)
+        return QCoreApplication::translate(
+            "Session", "The card was read, but not as the expected answers say. Is it the "
+                       "right test card? With the wrong one, present the right card and retry; "
+                       "with the right one, the terminal fails this step.");
+    return QCoreApplication::translate(
+        "Session", "The answer cannot come from a genuine card. Retry once; if it stays, the "
+                   "reader or its library is at fault.");
 }
 
 Guide::Guide(const Plan &plan, Session &session, const QString &sessionPath, bool prompted,

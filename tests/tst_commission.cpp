@@ -1,0 +1,318 @@
+// A technician commissioning a terminal with cardreader-cli, through a
+// terminal of the test's own, on the simulated reader scripted to fail,
+// differ and wait: what they read, what the session keeps, and that a
+// session cut short in any way resumes with nothing lost or made twice.
+
+#include "childprocess.h"
+#include "terminal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QByteArray idCardAnswer =
+    "VRK_IDCard_Read 0 \"李演示\" \"女\" \"汉\" \"19920315\" \"福建省演示市示例区演示街道示例路88号\" "
+    "\"350000199203150000\" \"福建省演示市公安局示例区分局\" \"20200101-20400101\" \"20400101\"\n";
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The functions the simulated reader was called with, in order, but the
+// opening of the device, which every run makes.
+QStringList callsMade(const QString &log)
+{
+    QStringList calls;
+    for (const QByteArray &line : readFile(log).split('\n')) {
+        const QString function = QString::fromUtf8(line.split(' ').first());
+        if (!function.isEmpty() && function != "VRK_OpenDev")
+            calls << function;
+    }
+    return calls;
+}
+
+QJsonObject sessionOf(const QString &bundle)
+{
+    return QJsonDocument::fromJson(readFile(bundle + "/session.json")).object();
+}
+
+} // namespace
+
+class tst_Commission : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void technicianTypes();
+    void resumes_data();
+    void resumes();
+    void waitShown();
+    void refusedWithoutTerminal();
+    void badPlan_data();
+    void badPlan();
+
+private:
+    QStringList command(const QStringList &arguments) const;
+    QMap<QString, QString> variables() const;
+
+    QScopedPointer<QTemporaryDir> m_directory;
+    QString m_bundle;
+};
+
+void tst_Commission::init()
+{
+    m_directory.reset(new QTemporaryDir);
+    QVERIFY(m_directory->isValid());
+    m_bundle = m_directory->filePath("bundle");
+}
+
+QStringList tst_Commission::command(const QStringList &arguments) const
+{
+    QStringList command;
+    if (qstrlen(EMULATOR) > 0)
+        command << EMULATOR;
+    return command << CLI << arguments << "--history" << m_directory->filePath("history");
+}
+
+QMap<QString, QString> tst_Commission::variables() const
+{
+    return {{"VRK_SIM_SCRIPT", m_directory->filePath("script")},
+            {"VRK_SIM_LOG", m_directory->filePath("calls")},
+            {"LC_ALL", ""},
+            {"LC_MESSAGES", ""},
+            {"LANGUAGE", ""},
+            {"LANG", "C.UTF-8"},
+            {"NO_COLOR", "1"}};
+}
+
+void tst_Commission::technicianTypes()
+{
+    writeFile(m_directory->filePath("plan"),
+              "# the counter's reader: no PIN pad\n"
+              "device 21\n"
+              "expect expected\n"
+              "step id-card \"Place the identity card.\"\n"
+              "step bank-chip \"Insert the bank card.\"\n"
+              "step tracks optional \"Swipe the stripe card.\"\n"
+              "step scan-auto\n"
+              "not-fitted pin\n");
+    // A retry is compared with the answer its first attempt was: the next
+    // identity card read would be another card.
+    writeFile(m_directory->filePath("expected"),
+              idCardAnswer + "VRK_ICBankCard_ReadNO 0 \"6200000000000000018\"\n"
+                  + QByteArray(idCardAnswer).replace("李演示", "王演示"));
+    writeFile(m_directory->filePath("script"),
+              "VRK_IDCard_Read -1 error=\"no card\"\n" + idCardAnswer);
+
+    Terminal terminal;
+    QVERIFY(terminal.start(command({"commission", "--plan", m_directory->filePath("plan"),
+                                    "--bundle", m_bundle}),
+                           variables()));
+    QVERIFY(terminal.waitFor("Operator: "));
+    terminal.type("Wang");
+    QVERIFY(terminal.waitFor("Work order: "));
+    terminal.type("WO-17");
+    QVERIFY(terminal.waitFor("Step 1 of 5: id-card"));
+    QVERIFY(terminal.waitFor("Place the identity card."));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("c");
+    QVERIFY(terminal.waitFor("Comment: "));
+    terminal.type("corner bent");
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("s");
+    QVERIFY(terminal.waitFor("This step may not be skipped"));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("failed with -1"));
+    QVERIFY2(terminal.waitFor("Present the card as asked, then retry"), terminal.shown.constData());
+    QVERIFY(terminal.waitFor("r: retry"));
+    terminal.type("r");
+    QVERIFY(terminal.waitFor("id-card (VRK_IDCard_Read): ok"));
+    QVERIFY(terminal.waitFor("Step 2 of 5: bank-chip"));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("Is it the right test card?"));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("Step 3 of 5: tracks"));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("s");
+    QVERIFY(terminal.waitFor("Why is it skipped? "));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("Why is it skipped? "));
+    terminal.type("no stripe card at hand");
+    QVERIFY(terminal.waitFor("Step 4 of 5: scan-auto"));
+    QCOMPARE(terminal.finish(), 5);
+    QVERIFY2(terminal.shown.contains("FAILED on the simulated reader: 1 answer differs (bank-chip); "
+                                     "1 step skipped (tracks)"),
+             terminal.shown.constData());
+    QVERIFY(terminal.shown.contains("not fitted: pin"));
+
+    QCOMPARE(callsMade(m_directory->filePath("calls")),
+             QStringList({"VRK_IDCard_Read", "VRK_IDCard_Read", "VRK_ICBankCard_ReadNO",
+                          "VRK_ECard_SetAutoRead"}));
+    const QJsonObject session = sessionOf(m_bundle);
+    QCOMPARE(session.value("operator").toString(), QString("Wang"));
+    QCOMPARE(session.value("work_order").toString(), QString("WO-17"));
+    const QJsonArray steps = session.value("steps").toArray();
+    QCOMPARE(steps.size(), 5);
+    const QJsonObject idCard = steps[0].toObject();
+    QCOMPARE(idCard.value("attempts").toArray().size(), 2);
+    QCOMPARE(idCard.value("comments").toArray(), QJsonArray({"corner bent"}));
+    QCOMPARE(idCard.value("state").toString(), QString("done"));
+    QCOMPARE(steps[2].toObject().value("state").toString(), QString("skipped"));
+    QCOMPARE(steps[2].toObject().value("reason").toString(), QString("no stripe card at hand"));
+    QCOMPARE(steps[4].toObject().value("state").toString(), QString("not-fitted"));
+    // Both attempts are on record; the step counts as its last.
+    const QByteArray output = readFile(m_bundle + "/output.txt");
+    QCOMPARE(output.count("id-card (VRK_IDCard_Read)"), 2);
+    QVERIFY(output.contains("FAILED on the simulated reader"));
+    const QByteArray junit = readFile(m_bundle + "/report.xml");
+    QVERIFY2(junit.contains("failures=\"1\""), junit.constData());
+}
+
+void tst_Commission::resumes_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("left with q at a prompt") << "q";
+    QTest::newRow("hung up at a prompt, as a lost SSH connection") << "hang up";
+    QTest::newRow("power cut between steps") << "power cut";
+}
+
+void tst_Commission::resumes()
+{
+    QFETCH(QString, how);
+    writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n"
+                                             "step bank-chip \"Insert the bank card.\"\n"
+                                             "step scan \"Show the QR code.\"\n");
+    writeFile(m_directory->filePath("script"), QByteArray());
+    Terminal terminal;
+    QVERIFY(terminal.start(command({"commission", "--plan", m_directory->filePath("plan"),
+                                    "--bundle", m_bundle, "--operator", "Wang", "--work-order",
+                                    "WO-17"}),
+                           variables()));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("Step 2 of 3: bank-chip"));
+    QVERIFY(terminal.waitFor("> "));
+    if (how == "q") {
+        terminal.type("q");
+        QVERIFY(terminal.waitFor("commission --resume " + m_bundle.toUtf8()));
+    } else if (how == "hang up") {
+        terminal.hangUp();
+    } else {
+        terminal.cutPower();
+    }
+    QVERIFY(terminal.finish() != -2);
+    QCOMPARE(sessionOf(m_bundle).value("next").toInt(), 1);
+
+    ChildProcess resumed(m_directory->path());
+    QVERIFY(resumed.start(command({"commission", "--resume", m_bundle, "--yes"}), variables()));
+    QVERIFY(resumed.finish());
+    QVERIFY2(resumed.exitCode == 0, resumed.err.constData());
+    QCOMPARE(callsMade(m_directory->filePath("calls")),
+             QStringList({"VRK_IDCard_Read", "VRK_ICBankCard_ReadNO", "VRK_ECard_Read"}));
+    QCOMPARE(sessionOf(m_bundle).value("next").toInt(), 3);
+    // The summary of the whole session, the step made before the break too.
+    QVERIFY2(resumed.out.contains("PASSED on the simulated reader: no terminal was checked; 4 of 4"),
+             resumed.out.constData());
+    QVERIFY(resumed.out.contains("operator: Wang"));
+    const QByteArray junit = readFile(m_bundle + "/report.xml");
+    QCOMPARE(junit.count("<testcase "), 4);
+
+    ChildProcess check(m_directory->path());
+    QVERIFY(check.start({"/bin/sh", "-c", "cd \"$0\" && sha256sum -c --quiet SHA256SUMS", m_bundle},
+                        {}));
+    QVERIFY(check.finish());
+    QVERIFY2(check.exitCode == 0, check.out + check.err);
+
+    ChildProcess again(m_directory->path());
+    QVERIFY(again.start(command({"commission", "--resume", m_bundle, "--yes"}), variables()));
+    QVERIFY(again.finish());
+    QCOMPARE(again.exitCode, 2);
+    QVERIFY(again.err.contains("is finished"));
+}
+
+void tst_Commission::waitShown()
+{
+    writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n");
+    writeFile(m_directory->filePath("script"), "VRK_IDCard_Read -1 error=\"none\" delay=2300\n");
+    Terminal terminal;
+    QVERIFY(terminal.start(command({"commission", "--plan", m_directory->filePath("plan"),
+                                    "--bundle", m_bundle, "--operator", "Wang", "--work-order",
+                                    "WO-17"}),
+                           variables()));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("waiting for the reader: 1 s"));
+    QVERIFY(terminal.waitFor("waiting for the reader: 2 s"));
+    QVERIFY(terminal.waitFor("r: retry"));
+    terminal.type("q");
+    QCOMPARE(terminal.finish(), 0);
+}
+
+void tst_Commission::refusedWithoutTerminal()
+{
+    ChildProcess child(m_directory->path());
+    QVERIFY(child.start(command({"commission", "--bundle", m_bundle}), variables()));
+    QVERIFY(child.finish());
+    QCOMPARE(child.exitCode, 2);
+    QVERIFY2(child.err.contains("needs a terminal on standard input; --yes runs every step "
+                                "unprompted"),
+             child.err.constData());
+    QVERIFY(!QFileInfo::exists(m_bundle));
+    QCOMPARE(callsMade(m_directory->filePath("calls")), QStringList());
+}
+
+void tst_Commission::badPlan_data()
+{
+    QTest::addColumn<QByteArray>("plan");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("a mistyped operation")
+        << QByteArray("step id-card\nstep id-crad \"Place it.\"\n")
+        << QByteArray("line 2: unknown operation \"id-crad\"");
+    QTest::newRow("a mistyped keyword")
+        << QByteArray("# ours\n\nstpe id-card\n") << QByteArray("line 3: unknown keyword \"stpe\"");
+    QTest::newRow("a step also not fitted")
+        << QByteArray("step pin\nnot-fitted pin\n") << QByteArray("pin is both a step and not fitted");
+    QTest::newRow("a model that does not exist")
+        << QByteArray("device 20\nstep pin\n") << QByteArray("line 1: the device type must be 21 or 19");
+    QTest::newRow("words after the prompt")
+        << QByteArray("step pin \"Enter the PIN.\" now\n") << QByteArray("line 1: unexpected \"now\" at the end");
+    QTest::newRow("no step at all") << QByteArray("device 21\n") << QByteArray("has no step");
+}
+
+void tst_Commission::badPlan()
+{
+    QFETCH(QByteArray, plan);
+    QFETCH(QByteArray, said);
+    writeFile(m_directory->filePath("plan"), plan);
+    ChildProcess child(m_directory->path());
+    QVERIFY(child.start(command({"commission", "--yes", "--plan", m_directory->filePath("plan"),
+                                 "--bundle", m_bundle}),
+                        variables()));
+    QVERIFY(child.finish());
+    QCOMPARE(child.exitCode, 2);
+    QVERIFY2(child.err.contains(said), child.err.constData());
+    QVERIFY(!QFileInfo::exists(m_bundle));
+    QCOMPARE(callsMade(m_directory->filePath("calls")), QStringList());
+}
+
+QTEST_MAIN(tst_Commission)
+#include "tst_commission.moc"
