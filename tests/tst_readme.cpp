@@ -10,14 +10,16 @@
 #include <algorithm>
 #include <csignal>
 
-// The examples of cardreader-cli in the README and in every page of docs/
-// run as printed, against the built program and the simulated reader, so
+// The examples of cardreader-cli in the README, in every page of docs/ and
+// in the manual page's EXAMPLES run as printed, against the built program and the simulated reader, so
 // that none prints what the text does not say. An example is a line of a
 // ```sh block whose first word past any
 // VAR=value is cardreader-cli, or a line after "$ " in a plain block, where
 // the lines up to the next "$ " are what it prints. Lines that end in a
 // backslash go on on the next. Examples that name no such first word (ssh,
-// ansible-playbook) need terminals and are not run.
+// ansible-playbook) need terminals and are not run. In the manual page, a
+// block of EXAMPLES is read as a plain block where it shows a "$ " line,
+// and as a ```sh block otherwise.
 class tst_Readme : public QObject
 {
     Q_OBJECT
@@ -113,11 +115,39 @@ QStringList pages()
     return pages;
 }
 
+const char manualPage[] = "cli/cardreader-cli.1";
+
+// The manual page's EXAMPLES, each .nf block a block of the README's kind,
+// with roff's escapes of a backslash and a minus undone.
+QString examplesOfTheManual(const QString &roff)
+{
+    QString out;
+    bool inExamples = false;
+    QStringList block;
+    for (QString line : roff.split('\n')) {
+        if (line.startsWith(".SH "))
+            inExamples = line == ".SH EXAMPLES";
+        if (!inExamples)
+            continue;
+        if (line == ".nf") {
+            block = QStringList();
+        } else if (line == ".fi") {
+            const bool showing = std::any_of(block.begin(), block.end(),
+                                             [](const QString &l) { return l.startsWith("$ "); });
+            out += (showing ? "```\n" : "```sh\n") + block.join('\n') + "\n```\n";
+        } else {
+            block << line.replace("\\e", "\\").replace("\\-", "-");
+        }
+    }
+    return out;
+}
+
 QVector<Example> allExamples()
 {
     QVector<Example> all;
     for (const QString &page : pages())
         all += examplesIn(page, contentsOf(source() + page));
+    all += examplesIn(manualPage, examplesOfTheManual(contentsOf(source() + manualPage)));
     return all;
 }
 
@@ -136,8 +166,10 @@ void tst_Readme::initTestCase()
     const QVector<Example> all = allExamples();
     QVERIFY2(std::any_of(all.begin(), all.end(), [](const Example &e) { return e.page == "README.md"; }),
              "no example found in README.md");
-    QVERIFY2(std::any_of(all.begin(), all.end(), [](const Example &e) { return e.page != "README.md"; }),
+    QVERIFY2(std::any_of(all.begin(), all.end(), [](const Example &e) { return e.page.startsWith("docs/"); }),
              "no example found in docs/");
+    QVERIFY2(std::any_of(all.begin(), all.end(), [](const Example &e) { return e.page == manualPage && e.printsShown; }),
+             "no example that shows its output in " + QByteArray(manualPage));
 }
 
 void tst_Readme::examples_data()
