@@ -354,6 +354,36 @@ int main(int argc, char *argv[])
     if (!measured)
         return 1;
 
+    // A commissioning unprompted against the same calls made plainly, both
+    // keeping their record: what the guidance itself costs.
+    const std::string session = judgingDirectory();
+    if (session.empty())
+        return std::fprintf(stderr, "cannot make a directory\n"), 1;
+    const std::string history = session + "/history";
+    const std::vector<std::string> steps = {"card-number", "card-info", "card-id-code",
+        "card-region", "id-card", "bank-chip", "bank-stripe", "tracks", "scan-auto",
+        "scan-interval", "scan-manual", "scan", "pin"};
+    const auto sessionRun = [&](const char *kind, bool guided, bool bundled) {
+        std::vector<std::string> command{cliProgram, "--history", history};
+        if (bundled)
+            command.insert(command.end(), {"--bundle", session + "/" + kind});
+        if (guided)
+            command.insert(command.end(), {"commission", "--yes"});
+        else
+            command.insert(command.end(), steps.begin(), steps.end());
+        return command;
+    };
+    Figures guided, plainBundled, plainBare;
+    for (int i = 0; measured && i < runs + 2; ++i) {
+        std::system(("rm -rf " + session + "/guided " + session + "/plain").c_str());
+        measured = measure(sessionRun("guided", true, true), i >= 2, guided)
+                   && measure(sessionRun("plain", false, true), i >= 2, plainBundled)
+                   && measure(sessionRun("bare", false, false), i >= 2, plainBare);
+    }
+    std::system(("rm -rf " + session).c_str());
+    if (!measured)
+        return 1;
+
     std::printf("\nA burn-in of card-number reads on the simulated reader: the plain loop,\n"
                 "the cli and the Python loop alternate, medians of %d rounds.\n\n",
                 burnInRounds);
@@ -385,6 +415,9 @@ int main(int argc, char *argv[])
                 "judged peak (MiB), 2,000,000 / 20,000", judgedLong.peakMiB,
                 judgedShort.peakMiB, "-", "+2 MiB", judgedGrowth <= 2 ? "yes" : "no");
     row("one read, CPU (ms), forked bare call", median(once.cpu), median(forkedCall.cpu), 1.1);
+    row("commission --yes, CPU (ms), plain run", median(guided.cpu), median(plainBundled.cpu),
+        1.05);
+    row("commission --yes, CPU (ms), no bundle", median(guided.cpu), median(plainBare.cpu), 0);
     row("one read, CPU (ms), bare Qt Core call", median(once.cpu), median(bareCall.cpu), 0);
     row("one read, CPU (ms), 20 MiB / small lib", median(bigText.cpu), median(smallText.cpu),
         1.2);

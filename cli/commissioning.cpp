@@ -142,14 +142,10 @@ int finishBundle(const Options &options, const RunSummary &summary, int status)
         || !copyInto(options, options.htmlPath, "report.html", why)
         || !writeManifest(options.bundlePath, why))
         return worse(status, cannotKeep(options, why));
+    // Beside the folder, as FOLDER.tar.gz, which the summary's folder names.
     QString archive;
     if (options.archive && !archiveBundle(options.bundlePath, archive, why))
         return worse(status, cannotKeep(options, why));
-    say(archive.isEmpty()
-            ? QCoreApplication::translate("Run", "the record of this run is in %1")
-                  .arg(options.bundlePath)
-            : QCoreApplication::translate("Run", "the record of this run is in %1 and %2")
-                  .arg(options.bundlePath, archive));
     return status;
 }
 

@@ -214,6 +214,8 @@ void tst_Commission::resumes()
     if (how == "q") {
         terminal.type("q");
         QVERIFY(terminal.waitFor("commission --resume " + m_bundle.toUtf8()));
+        QVERIFY(terminal.waitFor("STOPPED on the simulated reader: 2 of 2 calls succeeded, every "
+                                 "answer plausible so far; 2 steps left, to resume"));
     } else if (how == "hang up") {
         terminal.hangUp();
     } else {

@@ -87,8 +87,15 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
     QStringList notFittedSteps;
     for (const QString &operation : summary.notFitted)
         notFittedSteps << words.operation(operation.toUtf8().constData());
+    // A session left to be resumed has steps no call has checked yet.
+    const QString left = summary.stepsLeft == 0
+        ? QString()
+        : words.translate("Verdict", summary.stepsLeft == 1
+                                         ? QT_TRANSLATE_NOOP("Verdict", "; %1 step left, to resume")
+                                         : QT_TRANSLATE_NOOP("Verdict", "; %1 steps left, to resume"))
+              .arg(summary.stepsLeft);
     // Said, but no concern of the verdict's: the plan left them out.
-    const QString after = skipped + notCompared
+    const QString after = left + skipped + notCompared
         + (notFittedSteps.isEmpty()
                ? QString()
                : words.translate("Verdict", "; not fitted: %1").arg(notFittedSteps.join(", ")));
@@ -134,6 +141,11 @@ Verdict verdictOf(const RunSummary &summary, Audience audience)
                 word + words.translate("Verdict", " by %1: %2 so far")
                            .arg(signalName(summary.stoppedBy), answered)
                     + after};
+    }
+    if (summary.stepsLeft) {
+        const QString word = words.translate("Verdict", "STOPPED") + where;
+        return {Verdict::Stopped, word,
+                word + words.translate("Verdict", ": %1 so far").arg(answered) + after};
     }
     if (checkedAgainst && compared == 0) {
         const QString word = words.translate("Verdict", "NOT CHECKED") + where;
