@@ -162,6 +162,7 @@ QJsonObject historyEntry(const Options &options, const RunSummary &summary)
                      QDateTime::currentDateTime().offsetFromUtc()).toString(Qt::ISODate)},
         {"verdict", QLatin1String(verdictWords[verdict.kind])},
         {"line", verdict.line},
+        {"shown", verdictOf(summary, Audience::People).line},
         {"exit_status", summary.exitStatus},
         {"host", summary.host},
         {"operations", operations},
@@ -251,6 +252,10 @@ int showHistory(const Options &options)
                 : line.entry;
             text += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
         }
+    } else if (lines.isEmpty()) {
+        text = (QCoreApplication::translate("Run", "No verdict is logged in %1 yet.")
+                    .arg(options.historyPath)
+                + '\n').toUtf8();
     } else {
         text = describeHistory(lines).toUtf8();
     }

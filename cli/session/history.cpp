@@ -178,8 +178,10 @@ QString describeHistory(const QVector<HistoryLine> &lines)
             continue;
         }
         const QJsonObject &entry = line.entry;
-        const QString verdict
-            = text(entry, "line").isEmpty() ? text(entry, "verdict") : text(entry, "line");
+        // As the person who ran it read it, in their language, where kept.
+        const QString verdict = !text(entry, "shown").isEmpty() ? text(entry, "shown")
+            : !text(entry, "line").isEmpty()                    ? text(entry, "line")
+                                                                : text(entry, "verdict");
         out += shownTime(entry.value("time").toString()) + "  " + verdict + '\n';
         QStringList who;
         if (!text(entry, "operator").isEmpty())
