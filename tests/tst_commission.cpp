@@ -62,6 +62,7 @@ private slots:
     void technicianTypes();
     void resumes_data();
     void resumes();
+    void hangKeptAndOfferedAgain();
     void waitShown();
     void refusedWithoutTerminal();
     void badPlan_data();
@@ -249,6 +250,35 @@ void tst_Commission::resumes()
     QVERIFY(again.finish());
     QCOMPARE(again.exitCode, 2);
     QVERIFY(again.err.contains("is finished"));
+}
+
+void tst_Commission::hangKeptAndOfferedAgain()
+{
+    writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n"
+                                             "step bank-chip \"Insert the bank card.\"\n");
+    writeFile(m_directory->filePath("script"), "VRK_IDCard_Read 0 delay=5000\n");
+    ChildProcess hung(m_directory->path());
+    QVERIFY(hung.start(command({"commission", "--yes", "--timeout", "1", "--plan",
+                                m_directory->filePath("plan"), "--bundle", m_bundle}),
+                       variables()));
+    QVERIFY(hung.finish());
+    QCOMPARE(hung.exitCode, 3);
+    QVERIFY2(hung.err.contains("The call did not return in time")
+                 && hung.err.contains("To go on: cardreader-cli commission --resume " + m_bundle.toUtf8()),
+             hung.err.constData());
+    QJsonObject session = sessionOf(m_bundle);
+    QCOMPARE(session.value("next").toInt(), 0);
+    QCOMPARE(session.value("steps").toArray()[0].toObject().value("attempts").toArray().size(), 1);
+
+    writeFile(m_directory->filePath("script"), QByteArray());
+    ChildProcess resumed(m_directory->path());
+    QVERIFY(resumed.start(command({"commission", "--resume", m_bundle, "--yes"}), variables()));
+    QVERIFY(resumed.finish());
+    QVERIFY2(resumed.exitCode == 0, resumed.out + resumed.err);
+    QCOMPARE(callsMade(m_directory->filePath("calls")),
+             QStringList({"VRK_IDCard_Read", "VRK_IDCard_Read", "VRK_ICBankCard_ReadNO"}));
+    session = sessionOf(m_bundle);
+    QCOMPARE(session.value("steps").toArray()[0].toObject().value("attempts").toArray().size(), 2);
 }
 
 void tst_Commission::waitShown()

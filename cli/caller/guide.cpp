@@ -166,16 +166,19 @@ void Guide::finish(int step, StepState::State state)
     save();
 }
 
+QString resumeHint(const Session &session, const QString &folder)
+{
+    return QCoreApplication::translate("Session", "The session is saved at step %1 of %2. To go "
+                                                  "on: cardreader-cli commission --resume %3")
+        .arg(session.next + 1)
+        .arg(session.steps.size())
+        .arg(printable(folder.toUtf8()));
+}
+
 void Guide::leave()
 {
-    if (m_session.next >= m_session.steps.size() || m_saveFailed)
-        return;
-    const QString folder = m_sessionPath.left(m_sessionPath.lastIndexOf('/'));
-    m_output.error(QCoreApplication::translate("Session", "The session is saved at step %1 of %2. To go on: cardreader-cli "
-                      "commission --resume %3")
-                       .arg(m_session.next + 1)
-                       .arg(m_session.steps.size())
-                       .arg(printable(folder.toUtf8())));
+    if (m_session.next < m_session.steps.size() && !m_saveFailed)
+        m_output.error(resumeHint(m_session, m_sessionPath.left(m_sessionPath.lastIndexOf('/'))));
 }
 
 // A session that cannot be kept would be lost at the next power cut: it

@@ -52,5 +52,7 @@ private:
 
 // What a failed attempt means and what to try, in a line or two.
 QString adviceFor(const CallRecord &call);
+// Where a session left before its end stands, and how to go on with it.
+QString resumeHint(const Session &session, const QString &folder);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "metrics.h"
 
+#include "caller/guide.h"
 #include "report/htmlreport.h"
 #include "report/junitreport.h"
 #include "report/privatefile.h"
@@ -475,8 +476,6 @@ bool Watcher::reportLostCall(int how)
     else if (WIFSIGNALED(how))
         call.findings << who + " crashed: " + signalName(WTERMSIG(how));
     m_strayOutput.takeAfterEnd(call.standardOutput, call.standardError);
-    if (call.called && !call.stopped)
-        keepLostAttempt(call);
     if (call.stopped) {
         m_stoppedCall = QString::fromUtf8(operation) + " (" + who + ')';
         m_stoppedCallMs = call.milliseconds;
@@ -486,6 +485,8 @@ bool Watcher::reportLostCall(int how)
     if (call.called || !call.findings.isEmpty() || call.standardError.size > 0)
         m_output.write(m_options.json ? jsonLine(call, m_options.showPin)
                                       : describe(call, m_options.showPin).toUtf8());
+    if (call.called && !call.stopped)
+        keepLostAttempt(call);
     m_ending = call.findings.value(0);
     return !call.findings.isEmpty();
 }
@@ -510,6 +511,7 @@ bool Watcher::saveAnswers(RunSummary &summary)
 
 // A guided step whose call never came back is an attempt the session keeps:
 // resumed, the step is offered again, with the crash or the hang on record.
+// The technician is told what it means and how to go on.
 void Watcher::keepLostAttempt(const CallRecord &call)
 {
     Session session;
@@ -518,9 +520,19 @@ void Watcher::keepLostAttempt(const CallRecord &call)
         || session.next >= session.steps.size())
         return;
     session.steps[session.next].attempts << attemptOf(call);
-    if (!saveSession(m_commissioning->sessionPath, session, why))
+    if (!saveSession(m_commissioning->sessionPath, session, why)) {
         m_output.error(QCoreApplication::translate("Session", "cannot save the session to %1: %2")
                            .arg(m_commissioning->sessionPath, why));
+        return;
+    }
+    // A hang may be the device's as well as the library's: the reader lost
+    // its power or its cable, which the technician can see to.
+    const QString advice = m_timedOut
+        ? QCoreApplication::translate("Session", "The call did not return in time: the reader or "
+                                                 "its library hangs. See that the reader is "
+                                                 "connected and powered, then resume to try again.")
+        : adviceFor(call);
+    m_output.error(advice + ' ' + resumeHint(session, m_options.bundlePath));
 }
 
 // What the session says of its steps, as the calling process kept it.
