@@ -104,8 +104,8 @@ bool ChildProcess::finish()
     return true;
 }
 
-TerminalRun runOnTerminal(const QStringList &command, const QMap<QString, QString> &variables,
-                          int columns, qint64 interruptAtMs, const QString &outputPath)
+pid_t startOnTerminal(const QStringList &command, const QMap<QString, QString> &variables,
+                      int columns, const QString &outputPath, int &master)
 {
     std::vector<QByteArray> bytes;
     std::vector<char *> argv;
@@ -119,16 +119,10 @@ TerminalRun runOnTerminal(const QStringList &command, const QMap<QString, QStrin
         settings.push_back({variable.key().toUtf8(), variable.value().toUtf8()});
     const QByteArray out = QFile::encodeName(outputPath);
 
-    TerminalRun run;
     winsize size{};
     size.ws_row = 50;
     size.ws_col = static_cast<unsigned short>(columns);
-    int master = -1;
-    QElapsedTimer timer;
-    timer.start();
     const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-    if (pid < 0)
-        return run;
     if (pid == 0) {
         if (!out.isEmpty())
             dup2(open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
@@ -141,6 +135,19 @@ TerminalRun runOnTerminal(const QStringList &command, const QMap<QString, QStrin
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    return pid;
+}
+
+TerminalRun runOnTerminal(const QStringList &command, const QMap<QString, QString> &variables,
+                          int columns, qint64 interruptAtMs, const QString &outputPath)
+{
+    TerminalRun run;
+    int master = -1;
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = startOnTerminal(command, variables, columns, outputPath, master);
+    if (pid < 0)
+        return run;
     bool interrupted = false;
     for (;;) {
         pollfd ready = {master, POLLIN, 0};

@@ -41,6 +41,12 @@ private:
     QElapsedTimer m_timer;
 };
 
+// A program started on a pseudo-terminal of the given width, its variables
+// set (an empty value unsets one), standard output to outputPath instead
+// where one is given; master is the terminal's other end.
+pid_t startOnTerminal(const QStringList &command, const QMap<QString, QString> &variables,
+                      int columns, const QString &outputPath, int &master);
+
 // A program run on a terminal of the test's own, a pseudo-terminal of the
 // given width, as a person at a shell runs it: variables set (an empty value
 // unsets one), standard output to outputPath instead where one is given, and

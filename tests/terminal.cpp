@@ -1,16 +1,13 @@
 #include "terminal.h"
 
+#include "childprocess.h"
+
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <utility>
-#include <vector>
 
 Terminal::~Terminal()
 {
@@ -24,30 +21,7 @@ Terminal::~Terminal()
 
 bool Terminal::start(const QStringList &command, const QMap<QString, QString> &variables)
 {
-    std::vector<QByteArray> bytes;
-    std::vector<char *> argv;
-    for (const QString &argument : command)
-        bytes.push_back(QFile::encodeName(argument));
-    for (QByteArray &argument : bytes)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::vector<std::pair<QByteArray, QByteArray>> settings;
-    for (auto variable = variables.begin(); variable != variables.end(); ++variable)
-        settings.push_back({variable.key().toUtf8(), variable.value().toUtf8()});
-    winsize size{};
-    size.ws_row = 50;
-    size.ws_col = 200;
-    m_pid = forkpty(&m_master, nullptr, nullptr, &size);
-    if (m_pid == 0) {
-        for (const auto &setting : settings) {
-            if (setting.second.isEmpty())
-                unsetenv(setting.first.constData());
-            else
-                setenv(setting.first.constData(), setting.second.constData(), 1);
-        }
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
+    m_pid = startOnTerminal(command, variables, 200, QString(), m_master);
     return m_pid > 0;
 }
 

@@ -70,6 +70,7 @@ private slots:
 
 private:
     QStringList command(const QStringList &arguments) const;
+    bool startSession(Terminal &terminal) const;
     QMap<QString, QString> variables() const;
 
     QScopedPointer<QTemporaryDir> m_directory;
@@ -100,6 +101,15 @@ QMap<QString, QString> tst_Commission::variables() const
             {"LANGUAGE", ""},
             {"LANG", "C.UTF-8"},
             {"NO_COLOR", "1"}};
+}
+
+// The plan in the folder, on a terminal, the operator and work order given.
+bool tst_Commission::startSession(Terminal &terminal) const
+{
+    return terminal.start(command({"commission", "--plan", m_directory->filePath("plan"),
+                                   "--bundle", m_bundle, "--operator", "Wang", "--work-order",
+                                   "WO-17"}),
+                          variables());
 }
 
 void tst_Commission::technicianTypes()
@@ -204,10 +214,7 @@ void tst_Commission::resumes()
                                              "step scan \"Show the QR code.\"\n");
     writeFile(m_directory->filePath("script"), QByteArray());
     Terminal terminal;
-    QVERIFY(terminal.start(command({"commission", "--plan", m_directory->filePath("plan"),
-                                    "--bundle", m_bundle, "--operator", "Wang", "--work-order",
-                                    "WO-17"}),
-                           variables()));
+    QVERIFY(startSession(terminal));
     QVERIFY(terminal.waitFor("> "));
     terminal.type("");
     QVERIFY(terminal.waitFor("Step 2 of 3: bank-chip"));
@@ -286,10 +293,7 @@ void tst_Commission::waitShown()
     writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n");
     writeFile(m_directory->filePath("script"), "VRK_IDCard_Read -1 error=\"none\" delay=2300\n");
     Terminal terminal;
-    QVERIFY(terminal.start(command({"commission", "--plan", m_directory->filePath("plan"),
-                                    "--bundle", m_bundle, "--operator", "Wang", "--work-order",
-                                    "WO-17"}),
-                           variables()));
+    QVERIFY(startSession(terminal));
     QVERIFY(terminal.waitFor("> "));
     terminal.type("");
     QVERIFY(terminal.waitFor("waiting for the reader: 1 s"));
