@@ -147,10 +147,11 @@ Guide::Choice Guide::before(int step)
 Guide::Choice Guide::after(int step, const CallRecord &call)
 {
     m_session.steps[step].attempts << attemptOf(call);
-    if (!save())
-        return Quit;
+    // Kept with the step's end, which follows at once: one write a step.
     if (!m_prompted || call.outcome() == Tally::Succeeded)
         return Next;
+    if (!save())
+        return Quit;
     m_output.write(("  " + adviceFor(call) + '\n').toUtf8());
     return choose(step,
                   m_plan.steps[step].optional
