@@ -1,12 +1,16 @@
 #include "session/bundle.h"
+#include "session/terminal.h"
 
 #include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-// A commissioning's record, checked with the programs a field engineer or
-// a control machine would use on it: sha256sum and tar.
+typedef QMap<QString, QByteArray> Files;
+
+// A commissioning's record, checked with the programs a field engineer or a
+// control machine uses on it (sha256sum, tar), and the terminal's identity
+// it keeps, read from folders laid out as systems.
 class tst_Bundle : public QObject
 {
     Q_OBJECT
@@ -19,35 +23,20 @@ private slots:
     void unsafeFolderRefused();
     void archiveUnpacks_data();
     void archiveUnpacks();
+    void terminalIdentity_data();
+    void terminalIdentity();
 
 private:
-    QString bundleWith(const QMap<QString, QByteArray> &files);
+    QString bundleWith(const Files &files);
     QScopedPointer<QTemporaryDir> m_scratch;
 };
-
-typedef QMap<QString, QByteArray> Files;
 
 namespace {
 
 mode_t modeOf(const QString &path)
 {
     struct stat status;
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
-                                                                       : mode_t(-1);
-}
-
-int run(const QString &program, const QStringList &arguments, const QString &folder,
-        QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000))
-        return -1;
-    if (output)
-        *output = process.readAll();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 
 QByteArray bytesOf(const QString &path)
@@ -56,11 +45,23 @@ QByteArray bytesOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// The exit status, and what it printed in said.
+int run(const QString &program, const QStringList &arguments, const QString &folder,
+        QByteArray &said)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.waitForFinished(30000);
+    said = process.readAll();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
 } // namespace
 
 void tst_Bundle::init()
 {
-    // The umask of a shared account: private modes must not rest on it.
     ::umask(022);
     m_scratch.reset(new QTemporaryDir);
     QVERIFY(m_scratch->isValid());
@@ -82,18 +83,13 @@ QString tst_Bundle::bundleWith(const Files &files)
 void tst_Bundle::manifestVerifies_data()
 {
     QTest::addColumn<Files>("files");
-    QTest::addColumn<QString>("changed");   // a file altered after the manifest, or none
+    QTest::addColumn<QString>("changed");  // altered after the manifest, or none
     QTest::addColumn<QStringList>("listed");
 
-    const Files session{{"output.txt", "PASSED\n"},
-                        {"calls.jsonl", "{\"summary\":{}}\n"},
-                        {"terminal.json", "{}"},
-                        {"report.xml", "<testsuites/>"}};
-    const QStringList sorted{"calls.jsonl", "output.txt", "report.xml", "terminal.json"};
+    const Files session{{"output.txt", "PASSED\n"}, {"calls.jsonl", "{}\n"}, {"report.xml", ""}};
+    const QStringList sorted{"calls.jsonl", "output.txt", "report.xml"};
     QTest::newRow("as written, every file verifies") << session << QString() << sorted;
     QTest::newRow("a report changed afterwards fails") << session << "report.xml" << sorted;
-    QTest::newRow("an empty file, changed afterwards, fails")
-        << Files{{"expected.txt", ""}} << "expected.txt" << QStringList{"expected.txt"};
     // A run that died while writing leaves privatefile's temporary behind.
     QTest::newRow("a left-over temporary is no part of it")
         << Files{{"output.txt", "x"}, {".output.txt.Ab12Cd", "half"}} << QString()
@@ -119,7 +115,6 @@ void tst_Bundle::manifestVerifies()
     const QStringList written = files.keys() << "SHA256SUMS";
     for (const QString &name : written)
         QCOMPARE(modeOf(folder + '/' + name), mode_t(0600));
-
     QStringList names;
     for (const QByteArray &line : bytesOf(folder + "/SHA256SUMS").split('\n')) {
         if (!line.isEmpty())
@@ -133,10 +128,9 @@ void tst_Bundle::manifestVerifies()
         file.write("!");
     }
     QByteArray said;
-    const int status = run("sha256sum", {"--strict", "-c", "SHA256SUMS"}, folder, &said);
+    const int status = run("sha256sum", {"--strict", "-c", "SHA256SUMS"}, folder, said);
     QVERIFY2((status == 0) == changed.isEmpty(), said.constData());
-    if (!changed.isEmpty())
-        QVERIFY2(said.contains(changed.toUtf8() + ": FAILED"), said.constData());
+    QVERIFY2(changed.isEmpty() || said.contains(changed.toUtf8() + ": FAILED"), said.constData());
 }
 
 void tst_Bundle::unsafeFolderRefused_data()
@@ -145,8 +139,8 @@ void tst_Bundle::unsafeFolderRefused_data()
     QTest::addColumn<QString>("reason");  // empty: taken as it is
 
     QTest::newRow("a private folder of ours is used") << "mkdir 700" << QString();
-    QTest::newRow("a folder others may enter") << "mkdir 711" << "open to other users (mode 0711)";
-    QTest::newRow("a folder its group may read") << "mkdir 740" << "open to other users (mode 0740)";
+    QTest::newRow("a folder others may enter") << "mkdir 701" << "to other users (mode 0701)";
+    QTest::newRow("a folder its group may read") << "mkdir 740" << "to other users (mode 0740)";
     QTest::newRow("another user's private folder") << "chown" << "belongs to another user";
     QTest::newRow("a file in its place") << "file" << "is not a folder";
     QTest::newRow("a link to a private folder") << "link" << "is not a folder";
@@ -159,30 +153,24 @@ void tst_Bundle::unsafeFolderRefused()
 
     const QString folder = m_scratch->path() + "/bundle";
     const QByteArray path = QFile::encodeName(folder);
-    const QString elsewhere = m_scratch->path() + "/elsewhere";
-    if (setUp.startsWith("mkdir")) {
+    if (setUp == "chown" && ::geteuid() != 0)
+        QSKIP("giving a folder to another user needs root");
+    if (setUp == "file")
+        QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+    else if (setUp == "link")
+        QVERIFY(QDir().mkdir(folder + ".real") && QFile::link(folder + ".real", folder)
+                && ::chmod(path.constData(), 0700) == 0);
+    else
         QVERIFY(QDir().mkdir(folder));
+    if (setUp.startsWith("mkdir"))
         QCOMPARE(::chmod(path.constData(), setUp.mid(6).toUInt(nullptr, 8)), 0);
-    } else if (setUp == "chown") {
-        if (::geteuid() != 0)
-            QSKIP("giving a folder to another user needs root");
-        QVERIFY(QDir().mkdir(folder));
-        QCOMPARE(::chmod(path.constData(), 0700), 0);
-        QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
-    } else if (setUp == "file") {
-        QFile file(folder);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    } else {
-        QVERIFY(QDir().mkdir(elsewhere));
-        QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0700), 0);
-        QVERIFY(QFile::link(elsewhere, folder));
-    }
+    if (setUp == "chown")
+        QCOMPARE(::chmod(path.constData(), 0700) | ::chown(path.constData(), 65534, 65534), 0);
     const mode_t before = modeOf(folder);
 
     QString why;
     QCOMPARE(makeBundleFolder(folder, why), reason.isEmpty());
     QVERIFY2(why.contains(reason), qPrintable(why));
-    // Refused, it is left as it was found.
     QCOMPARE(modeOf(folder), before);
 }
 
@@ -190,13 +178,10 @@ void tst_Bundle::archiveUnpacks_data()
 {
     QTest::addColumn<Files>("files");
 
-    QTest::newRow("a bundle's files")
-        << Files{{"output.txt", "PASSED on the simulated reader\n"},
-                 {"calls.jsonl", "{\"summary\":{}}\n"},
-                 {"report.html", "<html></html>\n"}};
-    QTest::newRow("files that fill their blocks exactly, and an empty one")
-        << Files{{"a", QByteArray(512, 'a')}, {"b", QByteArray(1024, 'b')}, {"c", ""}};
-    // A burn-in's calls span several of the archive's compressed pieces.
+    QTest::newRow("files on and off tar's block boundaries, and an empty one")
+        << Files{{"output.txt", "PASSED\n"}, {"a", QByteArray(512, 'a')},
+                 {"b", QByteArray(1024, 'b')}, {"c", ""}};
+    // More than one of the archive's compressed pieces.
     QByteArray calls;
     for (int i = 0; calls.size() < 3 * 1024 * 1024 + 17; ++i)
         calls += "{\"operation\":\"card-number\",\"call\":" + QByteArray::number(i) + "}\n";
@@ -209,32 +194,77 @@ void tst_Bundle::archiveUnpacks()
 
     const QString folder = bundleWith(files);
     QString why;
-    QVERIFY2(writeManifest(folder, why), qPrintable(why));
     QString archive;
-    QVERIFY2(archiveBundle(folder, archive, why), qPrintable(why));
+    QVERIFY2(writeManifest(folder, why) && archiveBundle(folder, archive, why), qPrintable(why));
     QCOMPARE(archive, folder + ".tar.gz");
     QCOMPARE(modeOf(archive), mode_t(0600));
 
-    QByteArray said;
-    QCOMPARE(run("gzip", {"-t", archive}, m_scratch->path(), &said), 0);
     const QString unpacked = m_scratch->path() + "/unpacked";
     QVERIFY(QDir().mkdir(unpacked));
-    QVERIFY2(run("tar", {"-xzf", archive}, unpacked, &said) == 0, said.constData());
-    QVERIFY2(said.isEmpty(), said.constData());
-
-    const QString copy = unpacked + "/WO-1234 counter-01";
+    QByteArray said;
+    const int status = run("tar", {"-xzf", archive}, unpacked, said);
+    QVERIFY2(status == 0 && said.isEmpty(), said.constData());
     QCOMPARE(QDir(unpacked).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{"WO-1234 counter-01"});
+    const QString copy = unpacked + "/WO-1234 counter-01";
     QCOMPARE(modeOf(copy), mode_t(0700));
-    QStringList names = files.keys() << "SHA256SUMS";
-    names.sort();
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     QCOMPARE(QDir(copy).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
     for (const QString &name : names) {
         QCOMPARE(bytesOf(copy + '/' + name), bytesOf(folder + '/' + name));
         QCOMPARE(modeOf(copy + '/' + name), mode_t(0600));
     }
-    QVERIFY2(run("sha256sum", {"--strict", "-c", "SHA256SUMS"}, copy, &said) == 0,
-             said.constData());
+}
+
+void tst_Bundle::terminalIdentity_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("expected");  // machine id, model, serial, system
+
+    QTest::newRow("DMI: the product's before the board's, a blank one passed over")
+        << Files{{"etc/machine-id", "4f2c9a0e51d64b8e\n"},
+                 {"sys/class/dmi/id/product_name", " \n"},
+                 {"sys/class/dmi/id/board_name", "MB-12\n"},
+                 {"sys/class/dmi/id/product_serial", "PS-0042\n"},
+                 {"sys/class/dmi/id/board_serial", "BS-0042\n"},
+                 {"proc/device-tree/model", "ignored"},
+                 {"etc/os-release", "NAME=Debian\nPRETTY_NAME=\"Debian GNU/Linux 12 \\\"x\\\"\"\n"}}
+        << QStringList{"4f2c9a0e51d64b8e", "MB-12", "PS-0042", "Debian GNU/Linux 12 \\\"x\\\""};
+    QTest::newRow("device tree only: NUL-ended, escaped, read within a bound")
+        << Files{{"proc/device-tree/model", QByteArray("RK3399\x1b[2J Terminal\0", 20)},
+                 {"proc/device-tree/serial-number", QByteArray("c3d9b8674f4b94f6\0junk", 21)},
+                 {"etc/machine-id", QByteArray(8192, 'f')},
+                 {"usr/lib/os-release", "PRETTY_NAME='Armbian 23.8 \\bookworm'\n"}}
+        << QStringList{QString(4096, 'f'), "RK3399\\x1b[2J Terminal", "c3d9b8674f4b94f6",
+                       "Armbian 23.8 \\\\bookworm"};
+    QTest::newRow("nothing at all") << Files{} << QStringList{"", "", "", ""};
+}
+
+void tst_Bundle::terminalIdentity()
+{
+    QFETCH(Files, files);
+    QFETCH(QStringList, expected);
+
+    for (auto file = files.begin(); file != files.end(); ++file) {
+        const QString path = m_scratch->path() + '/' + file.key();
+        QFile out(path);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()) && out.open(QIODevice::WriteOnly));
+        out.write(file.value());
+    }
+    const TerminalIdentity terminal = readTerminalIdentity(m_scratch->path());
+    QCOMPARE((QStringList{terminal.machineId, terminal.boardModel, terminal.boardSerial,
+                          terminal.osRelease}),
+             expected);
+    QVERIFY(!terminal.host.isEmpty() && !terminal.kernel.isEmpty()
+            && !terminal.packageVersion.isEmpty());
+    QCOMPARE(terminalJson(terminal).keys(),
+             (QStringList{"board_model", "board_serial", "host", "kernel", "machine_id",
+                          "os_release", "package_version"}));
+    const QString shown = describeTerminal(terminal);
+    QVERIFY2(shown.count('\n') == 7
+                 && shown.contains("board model: "
+                                   + (expected[1].isEmpty() ? "not stated" : expected[1]) + '\n'),
+             qPrintable(shown));
 }
 
 QTEST_MAIN(tst_Bundle)
