@@ -407,12 +407,14 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         options.resume = true;
         options.bundlePath = outputPath(parser, argc, argv, "resume", problem);
         if (problem.isEmpty() && !QFileInfo(options.bundlePath + "/session.json").isFile())
-            problem = QCoreApplication::translate("CommandLine", "--resume names no session: %1 holds no session.json")
-                .arg(options.bundlePath);
-        for (const char *taken : {"plan", "expect", "bundle", "operator", "work-order"}) {
+            problem = QCoreApplication::translate(
+                "CommandLine", "--resume names no session: %1 holds no session.json")
+                          .arg(options.bundlePath);
+        for (const char* taken : { "plan", "expect", "bundle", "operator", "work-order" }) {
             if (parser.isSet(taken))
-                problem = QCoreApplication::translate("CommandLine", "--resume goes on with the session's own choices; --%1 cannot change them")
-                    .arg(QLatin1String(taken));
+                problem = QCoreApplication::translate("CommandLine",
+                    "--resume goes on with the session's own choices; --%1 cannot change them")
+                              .arg(QLatin1String(taken));
         }
     }
     options.junitPath = outputPath(parser, argc, argv, "junit", problem);
@@ -436,7 +438,8 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     if (positional.first() == "commission")
         return commission(parser, argc, argv, options, plan);
     if (options.resume)
-        return QCoreApplication::translate("CommandLine", "--resume goes on with a commissioning; it takes no operation");
+        return QCoreApplication::translate(
+            "CommandLine", "--resume goes on with a commissioning; it takes no operation");
     if (positional.first() == "history") {
         options.showHistory = true;
         return QString();

@@ -42,12 +42,12 @@ int refused(const QString &problem)
     return UsageError;
 }
 
-// A line the technician types before the session begins, read a byte at a
-// time: what follows it is the steps' to read.
+// A line the technician types before the session begins, asked on standard
+// error as every prompt is, and read a byte at a time: what follows it is
+// the steps' to read.
 QString askFor(const QString &question)
 {
-    std::fputs(question.toUtf8().constData(), stdout);
-    std::fflush(stdout);
+    std::fputs(question.toUtf8().constData(), stderr);
     QByteArray line;
     char byte;
     while (read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n')
@@ -187,7 +187,8 @@ int beginRecord(Options &options, const Plan &plan, Commissioning &commissioning
     QString why;
     if (!makeBundleFolder(options.bundlePath, why))
         return cannotKeep(options, why);
-    const QStringList held = QDir(options.bundlePath).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList held = QDir(options.bundlePath)
+                                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     if (!options.resume && !held.isEmpty())
         return refused(held.contains("session.json")
                            ? QCoreApplication::translate(

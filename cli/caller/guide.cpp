@@ -87,7 +87,7 @@ Guide::Choice Guide::choose(int step, const QString &keys, bool retry)
 {
     StepState &state = m_session.steps[step];
     for (;;) {
-        m_output.write(("> " + keys + ' ').toUtf8());
+        m_output.ask("> " + keys + ' ');
         QString line;
         if (!readLine(line))
             return Quit;
@@ -98,7 +98,7 @@ Guide::Choice Guide::choose(int step, const QString &keys, bool retry)
         if (line == "q")
             return Quit;
         if (line == "c") {
-            m_output.write(QCoreApplication::translate("Session", "Comment: ").toUtf8());
+            m_output.ask(QCoreApplication::translate("Session", "Comment: "));
             QString comment;
             if (!readLine(comment))
                 return Quit;
@@ -111,19 +111,23 @@ Guide::Choice Guide::choose(int step, const QString &keys, bool retry)
         }
         if (line == "s") {
             if (!m_plan.steps[step].optional) {
-                m_output.write((QCoreApplication::translate("Session", "This step may not be skipped: the plan needs it.") + '\n').toUtf8());
+                m_output.ask(QCoreApplication::translate(
+                                 "Session", "This step may not be skipped: the plan needs it.")
+                             + '\n');
                 continue;
             }
             QString reason;
             while (reason.isEmpty()) {
-                m_output.write(QCoreApplication::translate("Session", "Why is it skipped? ").toUtf8());
+                m_output.ask(QCoreApplication::translate("Session", "Why is it skipped? "));
                 if (!readLine(reason))
                     return Quit;
             }
             state.reason = reason;
             return Skip;
         }
-        m_output.write((QCoreApplication::translate("Session", "Unknown key \"%1\".").arg(printable(line.toUtf8())) + '\n').toUtf8());
+        m_output.ask(QCoreApplication::translate("Session", "Unknown key \"%1\".")
+                         .arg(printable(line.toUtf8()))
+                     + '\n');
     }
 }
 
@@ -132,16 +136,18 @@ Guide::Choice Guide::before(int step)
     const PlanStep &planned = m_plan.steps[step];
     if (!m_prompted)
         return Run;
-    m_output.write(header(step).toUtf8());
+    m_output.ask(header(step));
     // A step that needs nobody runs at once.
     if (planned.prompt.isEmpty())
         return Run;
-    m_output.write(("  " + QCoreApplication::translate("Plan", planned.prompt.toUtf8().constData())
-                    + '\n').toUtf8());
+    m_output.ask(
+        "  " + QCoreApplication::translate("Plan", planned.prompt.toUtf8().constData()) + '\n');
     return choose(step,
-                  planned.optional ? QCoreApplication::translate("Session", "Enter: run   s: skip   c: comment   q: save and leave")
-                                   : QCoreApplication::translate("Session", "Enter: run   c: comment   q: save and leave"),
-                  false);
+        planned.optional
+            ? QCoreApplication::translate(
+                "Session", "Enter: run   s: skip   c: comment   q: save and leave")
+            : QCoreApplication::translate("Session", "Enter: run   c: comment   q: save and leave"),
+        false);
 }
 
 Guide::Choice Guide::after(int step, const CallRecord &call)
@@ -152,12 +158,13 @@ Guide::Choice Guide::after(int step, const CallRecord &call)
         return Next;
     if (!save())
         return Quit;
-    m_output.write(("  " + adviceFor(call) + '\n').toUtf8());
+    m_output.ask("  " + adviceFor(call) + '\n');
     return choose(step,
-                  m_plan.steps[step].optional
-                      ? QCoreApplication::translate("Session", "r: retry   Enter: go on   s: skip   c: comment   q: save and leave")
-                      : QCoreApplication::translate("Session", "r: retry   Enter: go on   c: comment   q: save and leave"),
-                  true);
+        m_plan.steps[step].optional ? QCoreApplication::translate(
+            "Session", "r: retry   Enter: go on   s: skip   c: comment   q: save and leave")
+                                    : QCoreApplication::translate("Session",
+                                        "r: retry   Enter: go on   c: comment   q: save and leave"),
+        true);
 }
 
 void Guide::finish(int step, StepState::State state)
@@ -190,6 +197,7 @@ bool Guide::save()
     if (saveSession(m_sessionPath, m_session, why))
         return true;
     m_saveFailed = true;
-    m_output.error(QCoreApplication::translate("Session", "cannot save the session to %1: %2").arg(m_sessionPath, why));
+    m_output.error(QCoreApplication::translate("Session", "cannot save the session to %1: %2")
+                       .arg(m_sessionPath, why));
     return false;
 }

@@ -110,6 +110,11 @@ void Output::error(const QString &message)
     writeAll(m_err, cleared(m_err, ("cardreader-cli: " + message + '\n').toUtf8()));
 }
 
+void Output::ask(const QString &text)
+{
+    writeAll(m_err, cleared(m_err, text.toUtf8()));
+}
+
 void Output::besideProgress(bool shown)
 {
     m_progress = shown;

@@ -29,6 +29,9 @@ public:
     bool write(const QByteArray &bytes);
     bool failed() const { return m_failed; }
     void error(const QString &message);
+    // What a person is asked, on standard error as a shell's prompts are:
+    // standard output stays the run's own, to be kept or read by a program.
+    void ask(const QString &text);
 
     // Why the output no longer works as it did at the start, in words that
     // follow the name of who did it, or empty: in the calling process, the

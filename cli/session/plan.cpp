@@ -125,30 +125,36 @@ bool parsePlan(const QByteArray &content, const QByteArrayList &operations, Plan
         } else if (keyword == "device") {
             read.deviceType = words.isEmpty() ? 0 : words.takeFirst().toInt();
             if (read.deviceType != 21 && read.deviceType != 19) {
-                why = lineError(number, QCoreApplication::translate("Plan", "the device type must be 21 or 19"));
+                why = lineError(number,
+                    QCoreApplication::translate("Plan", "the device type must be 21 or 19"));
                 return false;
             }
         } else if (keyword == "region") {
             const int region = words.isEmpty() ? 0 : words.first().toInt();
             if (region < 3500 || region > 3509 || words.takeFirst() != QString::number(region)) {
-                why = lineError(number, QCoreApplication::translate("Plan", "the region must be one of 3500 to 3509"));
+                why = lineError(number,
+                    QCoreApplication::translate("Plan", "the region must be one of 3500 to 3509"));
                 return false;
             }
             read.region = QByteArray::number(region);
         } else if (keyword == "expect") {
             read.expectPath = words.isEmpty() ? QByteArray() : words.takeFirst().toUtf8();
             if (read.expectPath.isEmpty()) {
-                why = lineError(number, QCoreApplication::translate("Plan", "expect names no file"));
+                why = lineError(
+                    number, QCoreApplication::translate("Plan", "expect names no file"));
                 return false;
             }
         } else {
-            why = lineError(number, QCoreApplication::translate("Plan", "unknown keyword %1; a line is step, not-fitted, device, region or expect")
-                                        .arg(QString::fromStdString(quoted(keyword.toStdString()))));
+            why = lineError(number,
+                QCoreApplication::translate("Plan",
+                    "unknown keyword %1; a line is step, not-fitted, device, region or expect")
+                    .arg(QString::fromStdString(quoted(keyword.toStdString()))));
             return false;
         }
         if (!words.isEmpty()) {
-            why = lineError(number, QCoreApplication::translate("Plan", "unexpected %1 at the end")
-                                        .arg(QString::fromStdString(quoted(words.first().toStdString()))));
+            why = lineError(number,
+                QCoreApplication::translate("Plan", "unexpected %1 at the end")
+                    .arg(QString::fromStdString(quoted(words.first().toStdString()))));
             return false;
         }
     }
