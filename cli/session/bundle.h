@@ -6,7 +6,8 @@
 
 // One commissioning's record: a folder only its owner reads (0700, files
 // 0600), with a manifest of every file's SHA-256 that `sha256sum -c`
-// verifies, and optionally packed as one .tar.gz beside it.
+// verifies, and optionally packed as one .tar.gz beside it. Each says why
+// it failed in words that follow the folder's path.
 
 // The folder, made private if it is not there; an existing folder is
 // used as it is only when private and owned by this user.

@@ -32,7 +32,8 @@ QString systemReason()
 // the terminal's own, kept whoever runs it, where this user may write it.
 bool runsInstalled()
 {
-    const QString installed = QFileInfo(QStringLiteral(CARDREADER_INSTALL_DIR)).canonicalFilePath();
+    const QString installed =
+        QFileInfo(QStringLiteral(CARDREADER_INSTALL_DIR)).canonicalFilePath();
     return !installed.isEmpty()
         && QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath() == installed;
 }

@@ -11,8 +11,9 @@
 // one was left unfinished, and a line that does not read as whole is shown
 // as damaged, not taken for a verdict.
 
-// CARDREADER_HISTORY when set; installed, the package's state folder;
-// otherwise the user's state folder ($XDG_STATE_HOME or ~/.local/state).
+// CARDREADER_HISTORY when set; installed, the package's state folder
+// (/var/lib/cardreader-tool) where this user may write it; otherwise the
+// user's state folder ($XDG_STATE_HOME or ~/.local/state).
 QString defaultHistoryPath();
 bool appendHistory(const QString &path, const QJsonObject &entry, QString &why);
 
