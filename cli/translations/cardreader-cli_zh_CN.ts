@@ -5,55 +5,55 @@
     <name>Bundle</name>
     <message>
         <source>it is not there</source>
-        <translation type="unfinished"></translation>
+        <translation>它不存在</translation>
     </message>
     <message>
         <source>cannot read %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法读取 %1: %2</translation>
     </message>
     <message>
         <source>cannot write it: %1</source>
-        <translation type="unfinished">无法写入它: %1</translation>
+        <translation>无法写入它: %1</translation>
     </message>
     <message>
         <source>%1 is larger than an archive holds</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 太大，归档文件容纳不下</translation>
     </message>
     <message>
         <source>%1 changed while it was packed</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 在打包时被改动了</translation>
     </message>
     <message>
         <source>cannot make it private: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法将它设为仅本用户可用: %1</translation>
     </message>
     <message>
         <source>cannot make it: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法创建它: %1</translation>
     </message>
     <message>
         <source>cannot look at it: %1</source>
-        <translation type="unfinished">无法查看它: %1</translation>
+        <translation>无法查看它: %1</translation>
     </message>
     <message>
         <source>it is there and is not a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>它已存在，但不是目录</translation>
     </message>
     <message>
         <source>it belongs to another user (uid %1)</source>
-        <translation type="unfinished"></translation>
+        <translation>它属于另一个用户 (uid %1)</translation>
     </message>
     <message>
         <source>it is open to other users (mode %1): make it 0700 or name another</source>
-        <translation type="unfinished"></translation>
+        <translation>其他用户也能访问它（权限 %1）: 请把它设为 0700，或指定另一个目录</translation>
     </message>
     <message>
         <source>its name is longer than the 99 bytes an archive holds</source>
-        <translation type="unfinished"></translation>
+        <translation>它的名称超过了归档文件能容纳的 99 字节</translation>
     </message>
     <message>
         <source>%1: the name is longer than the 100 bytes an archive holds</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: 名称超过了归档文件能容纳的 100 字节</translation>
     </message>
 </context>
 <context>
@@ -319,82 +319,86 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
 本格式写入这个文件，每次整体替换。</translation>
     </message>
     <message>
-        <source>One or more of: %1. &quot;library&quot; makes no call: it reports the library file that was loaded.</source>
-        <translation type="vanished">以下操作中的一个或多个:
-%1。
-&quot;library&quot; 不调用任何函数，而是报告所加载的库文件。</translation>
-    </message>
-    <message>
         <source> Did you mean %1?</source>
         <translation> 是否要输入 %1？</translation>
     </message>
     <message>
         <source>plan %1 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>检测计划 %1 %2</translation>
     </message>
     <message>
         <source>the plan is for device type %1, not %2</source>
-        <translation type="unfinished"></translation>
+        <translation>检测计划是针对设备类型 %1 的，而不是 %2</translation>
     </message>
     <message>
         <source>the plan is for region %1, not %2</source>
-        <translation type="unfinished"></translation>
+        <translation>检测计划是针对地区 %1 的，而不是 %2</translation>
     </message>
     <message>
         <source>commission asks the technician before each step and needs a terminal on standard input; --yes runs every step unprompted</source>
-        <translation type="unfinished"></translation>
+        <translation>commission 在每一步之前都要询问技术员，标准输入必须是终端；加 --yes 则不询问，直接运行每一步</translation>
     </message>
     <message>
         <source>--resume names no session: %1 holds no session.json</source>
-        <translation type="unfinished"></translation>
+        <translation>--resume 没有指向任何检测进度: %1 中没有 session.json</translation>
     </message>
     <message>
         <source>--resume goes on with the session&apos;s own choices; --%1 cannot change them</source>
-        <translation type="unfinished"></translation>
+        <translation>--resume 沿用这次检测原来的设置；--%1 不能更改它们</translation>
     </message>
     <message>
         <source>%1 takes no other operation</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 不能与其他操作一起使用</translation>
     </message>
     <message>
         <source>--resume goes on with a commissioning; it takes no operation</source>
-        <translation type="unfinished"></translation>
+        <translation>--resume 用于继续一次检测，不能指定操作</translation>
     </message>
     <message>
         <source>commission: follow this plan instead of the reader model&apos;s default (&quot;cardreader-cli plan&quot; prints the default, to start from).</source>
-        <translation type="unfinished"></translation>
+        <translation>commission: 按这个检测计划进行，而不是读卡器型号的
+默认计划（&quot;cardreader-cli plan&quot; 可打印默认计划，
+可在它的基础上修改）。</translation>
     </message>
     <message>
         <source>commission: run every step unprompted, for fleets and scripts.</source>
-        <translation type="unfinished"></translation>
+        <translation>commission: 不询问，直接运行每一步，供批量检测和
+脚本使用。</translation>
     </message>
     <message>
         <source>Go on with the commissioning kept in this folder, at its next step.</source>
-        <translation type="unfinished"></translation>
+        <translation>继续这个目录中保存的检测，从它的下一步开始。</translation>
     </message>
     <message>
         <source>Who runs the check, named in every report and the history.</source>
-        <translation type="unfinished"></translation>
+        <translation>进行检查的人员，会写入每份报告和历史记录。</translation>
     </message>
     <message>
         <source>The work order the check is made for, named in every report and the history.</source>
-        <translation type="unfinished"></translation>
+        <translation>本次检查所属的工单，会写入每份报告和历史记录。</translation>
     </message>
     <message>
         <source>Keep the run&apos;s whole record in this folder: its output, JSON lines, JUnit and HTML reports, the expected answers and plan, the terminal&apos;s identity and a manifest that sha256sum -c verifies. A commissioning keeps one by default.</source>
-        <translation type="unfinished"></translation>
+        <translation>把本次运行的全部记录保存在这个目录中: 输出、
+JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
+终端的身份信息，以及可用 sha256sum -c 校验的清单。
+检测默认会保存记录。</translation>
     </message>
     <message>
         <source>Pack the bundle as one .tar.gz beside its folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>把记录打包成一个 .tar.gz 文件，放在其目录旁边。</translation>
     </message>
     <message>
         <source>Log the run&apos;s verdict in this file instead of the terminal&apos;s history.</source>
-        <translation type="unfinished"></translation>
+        <translation>把本次运行的结论记入这个文件，而不是终端的历史记录。</translation>
     </message>
     <message>
         <source>One or more of: %1. &quot;library&quot; makes no call: it reports the library file that was loaded. &quot;commission&quot; walks a technician through the terminal, step by step; &quot;history&quot; lists the terminal&apos;s past verdicts, newest first; &quot;plan&quot; prints a commissioning plan.</source>
-        <translation type="unfinished"></translation>
+        <translation>以下操作中的一个或多个:
+%1。
+&quot;library&quot; 不调用任何函数，而是报告所加载的库文件。
+&quot;commission&quot; 带领技术员逐步检测终端；&quot;history&quot; 列出
+终端以往的结论，最新的在前；&quot;plan&quot; 打印检测计划。</translation>
     </message>
 </context>
 <context>
@@ -687,39 +691,39 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     <name>History</name>
     <message>
         <source>cannot make %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法创建 %1: %2</translation>
     </message>
     <message>
         <source>cannot open %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法打开 %1: %2</translation>
     </message>
     <message>
         <source>%1: only part of the line was written</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: 这一行只写入了一部分</translation>
     </message>
     <message>
         <source>cannot write %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法写入 %1: %2</translation>
     </message>
     <message>
         <source>cannot read %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法读取 %1: %2</translation>
     </message>
     <message>
         <source>line %1: damaged, not read as a verdict</source>
-        <translation type="unfinished"></translation>
+        <translation>第 %1 行: 已损坏，未作为结论读取</translation>
     </message>
     <message>
         <source>operator: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>操作员: %1</translation>
     </message>
     <message>
         <source>work order: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>工单: %1</translation>
     </message>
     <message>
         <source>bundle: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>记录保存在: %1</translation>
     </message>
 </context>
 <context>
@@ -777,79 +781,79 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     <name>Plan</name>
     <message>
         <source>Place the test social security card on the reader.</source>
-        <translation type="unfinished"></translation>
+        <translation>请将测试社保卡放在读卡器上。</translation>
     </message>
     <message>
         <source>Place the test identity card on the reader.</source>
-        <translation type="unfinished"></translation>
+        <translation>请将测试身份证放在读卡器上。</translation>
     </message>
     <message>
         <source>Insert the test bank card into the chip slot, chip first.</source>
-        <translation type="unfinished"></translation>
+        <translation>请将测试银行卡插入芯片卡槽，芯片一端先插入。</translation>
     </message>
     <message>
         <source>Swipe the test bank card through the stripe reader.</source>
-        <translation type="unfinished"></translation>
+        <translation>请在磁条刷卡槽中刷一下测试银行卡。</translation>
     </message>
     <message>
         <source>Swipe the test stripe card through the stripe reader.</source>
-        <translation type="unfinished"></translation>
+        <translation>请在磁条刷卡槽中刷一下测试磁条卡。</translation>
     </message>
     <message>
         <source>Show the test QR code to the scanner.</source>
-        <translation type="unfinished"></translation>
+        <translation>请将测试二维码对准扫码器。</translation>
     </message>
     <message>
         <source>Enter the test PIN on the PIN pad, then press its Enter key.</source>
-        <translation type="unfinished"></translation>
+        <translation>请在密码键盘上输入测试密码，然后按确认键（Enter）。</translation>
     </message>
     <message>
         <source>line %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>第 %1 行: %2</translation>
     </message>
     <message>
         <source>is not UTF-8 text</source>
-        <translation type="unfinished"></translation>
+        <translation>不是 UTF-8 文本</translation>
     </message>
     <message>
         <source>unknown operation %1</source>
-        <translation type="unfinished"></translation>
+        <translation>未知操作 %1</translation>
     </message>
     <message>
         <source>the device type must be 21 or 19</source>
-        <translation type="unfinished"></translation>
+        <translation>设备类型必须是 21 或 19</translation>
     </message>
     <message>
         <source>the region must be one of 3500 to 3509</source>
-        <translation type="unfinished"></translation>
+        <translation>地区必须是 3500 到 3509 之一</translation>
     </message>
     <message>
         <source>expect names no file</source>
-        <translation type="unfinished"></translation>
+        <translation>expect 没有指定文件</translation>
     </message>
     <message>
         <source>unknown keyword %1; a line is step, not-fitted, device, region or expect</source>
-        <translation type="unfinished"></translation>
+        <translation>未知关键字 %1；每行的开头只能是 step、not-fitted、device、region 或 expect</translation>
     </message>
     <message>
         <source>unexpected %1 at the end</source>
-        <translation type="unfinished"></translation>
+        <translation>行尾多出了 %1</translation>
     </message>
     <message>
         <source>%1 is both a step and not fitted</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 既是一个步骤，又标为本机型未配备 (not-fitted)</translation>
     </message>
     <message>
         <source>has no step</source>
-        <translation type="unfinished"></translation>
+        <translation>没有任何步骤</translation>
     </message>
     <message>
         <source>does not exist</source>
-        <translation type="unfinished"></translation>
+        <translation>不存在</translation>
     </message>
     <message>
         <source>is larger than %1 KiB</source>
-        <translation type="unfinished"></translation>
+        <translation>大于 %1 KiB</translation>
     </message>
 </context>
 <context>
@@ -915,7 +919,7 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
     <message>
         <source>waiting for the reader: %1 s</source>
-        <translation type="unfinished"></translation>
+        <translation>正在等待读卡器: %1 秒</translation>
     </message>
 </context>
 <context>
@@ -1413,158 +1417,158 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     </message>
     <message>
         <source>cannot keep the record in %1: %2</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the record of this run is in %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>the record of this run is in %1 and %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法在 %1 中保存记录: %2</translation>
     </message>
     <message>
         <source>%1 holds the record of another run; name a new folder</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 中已有另一次运行的记录；请指定一个新目录</translation>
     </message>
     <message>
         <source>cannot add the verdict to the history %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法把结论写入历史记录 %1: %2</translation>
     </message>
     <message>
         <source>cannot read the history %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法读取历史记录 %1: %2</translation>
     </message>
     <message>
         <source>cannot write the bundle %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法写入记录目录 %1</translation>
+    </message>
+    <message>
+        <source>No verdict is logged in %1 yet.</source>
+        <translation>%1 中还没有记录任何结论。</translation>
     </message>
 </context>
 <context>
     <name>Session</name>
     <message>
         <source>The library broke its contract: retrying cannot mend this. Keep the bundle and report it to the library&apos;s maker.</source>
-        <translation type="unfinished"></translation>
+        <translation>库违反了接口约定: 重试也无法解决。请保留记录目录，并报告给库的厂商。</translation>
     </message>
     <message>
         <source>The card was read, but not as the expected answers say. Is it the right test card? With the wrong one, present the right card and retry; with the right one, the terminal fails this step.</source>
-        <translation type="unfinished"></translation>
+        <translation>卡已读取，但与预期答案不符。用的是正确的测试卡吗？如果卡不对，请换上正确的卡后重试；如果卡没错，这台终端这一步未通过。</translation>
     </message>
     <message>
         <source>The answer cannot come from a genuine card. Retry once; if it stays, the reader or its library is at fault.</source>
-        <translation type="unfinished"></translation>
+        <translation>这个答案不可能来自真实的卡。请重试一次；如果仍然如此，就是读卡器或读卡器库有问题。</translation>
     </message>
     <message>
         <source>The reader read nothing: no card was found, it was not presented in time, or the device did not answer. Present the card as asked, then retry at once.</source>
-        <translation type="unfinished"></translation>
+        <translation>读卡器什么也没有读到: 没有找到卡、卡没有及时放好，或设备没有响应。请按提示放好卡，然后立即重试。</translation>
     </message>
     <message>
         <source>Step %1 of %2: %3</source>
-        <translation type="unfinished"></translation>
+        <translation>第 %1 步（共 %2 步）: %3</translation>
     </message>
     <message>
         <source>Comment: </source>
-        <translation type="unfinished"></translation>
+        <translation>备注: </translation>
     </message>
     <message>
         <source>This step may not be skipped: the plan needs it.</source>
-        <translation type="unfinished"></translation>
+        <translation>这一步不能跳过: 检测计划要求执行它。</translation>
     </message>
     <message>
         <source>Why is it skipped? </source>
-        <translation type="unfinished"></translation>
+        <translation>为什么跳过？ </translation>
     </message>
     <message>
         <source>Unknown key &quot;%1&quot;.</source>
-        <translation type="unfinished"></translation>
+        <translation>未知按键 &quot;%1&quot;。</translation>
     </message>
     <message>
         <source>Enter: run   s: skip   c: comment   q: save and leave</source>
-        <translation type="unfinished"></translation>
+        <translation>Enter: 运行   s: 跳过   c: 备注   q: 保存并退出</translation>
     </message>
     <message>
         <source>Enter: run   c: comment   q: save and leave</source>
-        <translation type="unfinished"></translation>
+        <translation>Enter: 运行   c: 备注   q: 保存并退出</translation>
     </message>
     <message>
         <source>r: retry   Enter: go on   s: skip   c: comment   q: save and leave</source>
-        <translation type="unfinished"></translation>
+        <translation>r: 重试   Enter: 继续   s: 跳过   c: 备注   q: 保存并退出</translation>
     </message>
     <message>
         <source>r: retry   Enter: go on   c: comment   q: save and leave</source>
-        <translation type="unfinished"></translation>
+        <translation>r: 重试   Enter: 继续   c: 备注   q: 保存并退出</translation>
     </message>
     <message>
         <source>The session is saved at step %1 of %2. To go on: cardreader-cli commission --resume %3</source>
-        <translation type="unfinished"></translation>
+        <translation>检测进度已保存，停在第 %1 步（共 %2 步）。要继续，请运行: cardreader-cli commission --resume %3</translation>
     </message>
     <message>
         <source>cannot save the session to %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法把检测进度保存到 %1: %2</translation>
     </message>
     <message>
         <source>is not a session this program keeps</source>
-        <translation type="unfinished"></translation>
+        <translation>不是本程序保存的检测进度</translation>
     </message>
     <message>
         <source>is damaged: it names no next step</source>
-        <translation type="unfinished"></translation>
+        <translation>已损坏: 没有指明下一步</translation>
     </message>
     <message>
         <source>not stated</source>
-        <translation type="unfinished"></translation>
+        <translation>未提供</translation>
     </message>
     <message>
         <source>host:</source>
-        <translation type="unfinished"></translation>
+        <translation>主机:</translation>
     </message>
     <message>
         <source>machine id:</source>
-        <translation type="unfinished"></translation>
+        <translation>机器 ID:</translation>
     </message>
     <message>
         <source>board model:</source>
-        <translation type="unfinished"></translation>
+        <translation>主板型号:</translation>
     </message>
     <message>
         <source>board serial:</source>
-        <translation type="unfinished"></translation>
+        <translation>主板序列号:</translation>
     </message>
     <message>
         <source>system:</source>
-        <translation type="unfinished"></translation>
+        <translation>系统:</translation>
     </message>
     <message>
         <source>kernel:</source>
-        <translation type="unfinished"></translation>
+        <translation>内核:</translation>
     </message>
     <message>
         <source>package version:</source>
-        <translation type="unfinished"></translation>
+        <translation>软件包版本:</translation>
     </message>
     <message>
         <source>the session %1 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>检测进度 %1 %2</translation>
     </message>
     <message>
         <source>the plan kept in %1 is not the one the session began with</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 中保存的检测计划不是这次检测开始时用的计划</translation>
     </message>
     <message>
         <source>the session in %1 is finished; its record is there</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 中的检测已经完成，记录就在那里</translation>
     </message>
     <message>
         <source>Operator: </source>
-        <translation type="unfinished"></translation>
+        <translation>操作员: </translation>
     </message>
     <message>
         <source>Work order: </source>
-        <translation type="unfinished"></translation>
+        <translation>工单: </translation>
     </message>
     <message>
         <source>%1 holds a session already; go on with it with --resume %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 中已有一次检测；请用 --resume %1 继续</translation>
+    </message>
+    <message>
+        <source>The call did not return in time: the reader or its library hangs. See that the reader is connected and powered, then resume to try again.</source>
+        <translation>调用没有按时返回: 读卡器或读卡器库卡住了。请检查读卡器是否已连接并通电，然后继续检测，再试一次。</translation>
     </message>
 </context>
 <context>
@@ -1827,6 +1831,18 @@ SIGTERM）。最坏的消息优先: 3，然后 4，然后 5，然后信号，然
     <message>
         <source>INCOMPLETE</source>
         <translation>未完成</translation>
+    </message>
+    <message>
+        <source>; %1 step left, to resume</source>
+        <translation>；还剩 %1 步待继续</translation>
+    </message>
+    <message>
+        <source>; %1 steps left, to resume</source>
+        <translation>；还剩 %1 步待继续</translation>
+    </message>
+    <message>
+        <source>: %1 so far</source>
+        <translation>: 到停止时 %1</translation>
     </message>
 </context>
 <context>
