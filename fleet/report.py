@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """The fleet report: one row per terminal from what cardreader-cli --json
 printed there (HOST.jsonl), its exit status (HOST.status), what it said on
-standard error (HOST.stderr) and what the playbook had to say about it
-(HOST.note), gathered into one folder. A terminal with none of these was
-not reached.
+standard error (HOST.stderr), what the playbook had to say about it
+(HOST.note) and the record it kept (the bundle, unpacked in HOST/),
+gathered into one folder. A terminal with none of these was not reached.
 
     report.py FOLDER HOST...
 
@@ -12,13 +12,15 @@ prints the same rows as a table. Whatever is wrong with a terminal's files
 is said in that terminal's note, and the other rows are written as usual."""
 
 import csv
+import hashlib
 import json
 import os
 import re
 import sys
 
-FIELDS = ["host", "reached", "library_sha256", "exit_status"]
+FIELDS = ["host", "reached", "verdict", "expected_sha256", "library_sha256", "exit_status", "bundle"]
 NUMBER = re.compile(r"-?[0-9]+(\.[0-9]+)?")
+SHA256 = re.compile(r"([0-9a-f]{64})?")
 # The worst first, as cardreader-cli ranks them: an answer that differs
 # from the expected one, or that cannot be genuine, is worse than a call that
 # honestly failed.
@@ -47,19 +49,29 @@ def texts(summary, name):
     return value
 
 
+def sha256_in(record, name):
+    value = record.get(name, "")
+    if not isinstance(value, str) or not SHA256.fullmatch(value):
+        raise ValueError('"%s" is not a SHA-256' % name)
+    return value
+
+
 def summarised(summary, operations, functions, findings):
-    """The library's SHA-256 from a summary, its operations put in
-    operations and the run's own findings in findings; functions holds the
-    functions each operation called, from the calls' lines. ValueError says
-    what in it is not as cardreader-cli writes."""
+    """The report's fields from a summary (the verdict, the expected
+    answers' and the library's SHA-256), its operations put in operations
+    and the run's own findings in findings; functions holds the functions
+    each operation called, from the calls' lines. ValueError says what in
+    it is not as cardreader-cli writes."""
     if not isinstance(summary, dict):
         raise ValueError("a summary that is not an object")
     library = summary.get("library", {})
     if not isinstance(library, dict):
         raise ValueError('"library" is not an object')
-    sha256 = library.get("sha256", "")
-    if not isinstance(sha256, str) or not re.fullmatch(r"([0-9a-f]{64})?", sha256):
-        raise ValueError('"sha256" is not a SHA-256')
+    fields = {"library_sha256": sha256_in(library, "sha256"),
+              "expected_sha256": sha256_in(summary, "expected_answers_sha256"),
+              "verdict": summary.get("verdict", "")}
+    if not isinstance(fields["verdict"], str):
+        raise ValueError('"verdict" is not a text')
     rows = summary.get("operations", [])
     if not isinstance(rows, list) or not all(isinstance(row, dict) for row in rows):
         raise ValueError('"operations" is not a list of objects')
@@ -79,7 +91,60 @@ def summarised(summary, operations, functions, findings):
             found[name] = "not compared"
     operations.update(found)
     findings.extend(own)
-    return sha256
+    return fields
+
+
+def manifest_names(text):
+    """The names and SHA-256s of a SHA256SUMS, as sha256sum writes it; a
+    name that would reach outside the folder is not one cardreader-cli
+    writes."""
+    for line in text.splitlines():
+        escaped = line.startswith("\\")
+        match = re.fullmatch(r"([0-9a-f]{64})  (.+)", line[1:] if escaped else line)
+        if not match:
+            raise ValueError("a line that is not a SHA-256 and a name")
+        name = match.group(2)
+        if escaped:
+            name = re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), name)
+        if "/" in name or name in (".", ".."):
+            raise ValueError("a name outside the folder")
+        yield match.group(1), name
+
+
+def bundle(folder, host):
+    """Whether the terminal's record, unpacked in HOST/, holds every file
+    its manifest names as it was made: "verified", what differs, or empty
+    when none was gathered."""
+    kept = os.path.join(folder, host)
+    if os.path.islink(kept) or not os.path.isdir(kept):
+        return ""
+    try:
+        with open(os.path.join(kept, "SHA256SUMS"), "rb") as file:
+            listed = list(manifest_names(file.read().decode("utf-8", errors="surrogateescape")))
+    except FileNotFoundError:
+        return "no SHA256SUMS"
+    except (OSError, ValueError) as error:
+        return "SHA256SUMS: " + (error.strerror if isinstance(error, OSError) else str(error))
+    wrong = []
+    for sha256, name in listed:
+        path = os.path.join(kept, name)
+        try:
+            if os.path.islink(path) or not os.path.isfile(path):
+                raise FileNotFoundError
+            digest = hashlib.sha256()
+            with open(path, "rb") as file:
+                for piece in iter(lambda: file.read(1 << 20), b""):
+                    digest.update(piece)
+            if digest.hexdigest() != sha256:
+                wrong.append(name)
+        except OSError:
+            wrong.append(name + " missing")
+    if not listed:
+        return "SHA256SUMS names no file"
+    if wrong:
+        more = " (and %d more)" % (len(wrong) - 1) if len(wrong) > 1 else ""
+        return "does not verify: " + wrong[0] + more
+    return "verified"
 
 
 def read(folder, host, kind, problems):
@@ -104,7 +169,7 @@ def terminal(folder, host):
     said = read(folder, host, "stderr", problems)
     if status is None and lines is None and note is None and said is None and not problems:
         return {"host": host, "reached": "unreachable"}, {}
-    fields = {"host": host, "reached": "yes", "library_sha256": ""}
+    fields = {"host": host, "reached": "yes", "library_sha256": "", "bundle": bundle(folder, host)}
     if note is not None:
         problems.append(note.strip())
     if status is not None:
@@ -126,7 +191,7 @@ def terminal(folder, host):
             # opened before any of the library's code ran.
             if "summary" in record:
                 summaries += 1
-                fields["library_sha256"] = summarised(record["summary"], operations, functions, findings)
+                fields.update(summarised(record["summary"], operations, functions, findings))
             elif isinstance(record.get("operation"), str) and isinstance(record.get("function"), str):
                 functions.setdefault(record["operation"], set()).add(record["function"])
         except UnicodeEncodeError:
@@ -184,13 +249,16 @@ def main():
             writer.writerow([cell(row.get(name, "")) for name in header])
 
     # The table shows the first 12 hex digits of each SHA-256: enough to tell
-    # libraries apart; the CSV holds them whole. What a file said is shown
-    # with its control characters escaped, so that it cannot drive the
-    # terminal the table is printed on.
-    shown = [dict(row, library_sha256=row.get("library_sha256", "")[:12]) for row in rows]
+    # libraries and sets of expected answers apart; and of the verdict, its
+    # word (PASSED on the simulated reader, FAILED, ...). The CSV holds them
+    # whole. What a file said is shown with its control characters escaped,
+    # so that it cannot drive the terminal the table is printed on.
+    shown = [dict(row, library_sha256=row.get("library_sha256", "")[:12],
+                  expected_sha256=row.get("expected_sha256", "")[:12],
+                  verdict=row.get("verdict", "").split(":")[0]) for row in rows]
     for row in shown:
-        if "note" in row:
-            row["note"] = row["note"].encode("unicode_escape", "surrogateescape").decode("ascii")
+        for name in ("note", "verdict", "bundle"):
+            row[name] = row.get(name, "").encode("unicode_escape", "surrogateescape").decode("ascii")
     widths = {name: max([len(name)] + [len(row.get(name, "")) for row in shown]) for name in header}
     for row in [dict(zip(header, header))] + shown:
         print("  ".join(row.get(name, "").ljust(widths[name]) for name in header).rstrip())
