@@ -192,7 +192,7 @@ QString describeHistory(const QVector<HistoryLine> &lines)
             who << QCoreApplication::translate("History", "work order: %1")
                        .arg(text(entry, "work_order"));
         if (!who.isEmpty())
-            out += "  " + who.join(QStringLiteral(", ")) + '\n';
+            out += "  " + who.join(QCoreApplication::translate("History", ", ")) + '\n';
         if (!text(entry, "bundle").isEmpty())
             out += "  "
                 + QCoreApplication::translate("History", "bundle: %1").arg(text(entry, "bundle"))

@@ -725,6 +725,10 @@ JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
         <source>bundle: %1</source>
         <translation>记录保存在: %1</translation>
     </message>
+    <message>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
 </context>
 <context>
     <name>Library</name>
