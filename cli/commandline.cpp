@@ -408,12 +408,15 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
         options.bundlePath = outputPath(parser, argc, argv, "resume", problem);
         if (problem.isEmpty() && !QFileInfo(options.bundlePath + "/session.json").isFile())
             problem = QCoreApplication::translate(
-                "CommandLine", "--resume names no session: %1 holds no session.json")
+                          "CommandLine", "--resume names no session: %1 holds no session.json")
                           .arg(options.bundlePath);
-        for (const char* taken : { "plan", "expect", "bundle", "operator", "work-order" }) {
+        for (const char *taken : {"plan", "expect", "bundle", "operator", "work-order", "device",
+                                  "region", "seconds", "timeout", "library", "no-plausibility",
+                                  "no-open"}) {
             if (parser.isSet(taken))
-                problem = QCoreApplication::translate("CommandLine",
-                    "--resume goes on with the session's own choices; --%1 cannot change them")
+                problem = QCoreApplication::translate(
+                              "CommandLine", "--resume goes on with the session's own choices; "
+                                             "--%1 cannot change them")
                               .arg(QLatin1String(taken));
         }
     }

@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,7 +56,9 @@ QString askFor(const QString &question)
     return QString::fromUtf8(line).trimmed();
 }
 
-// The session as it was left, if it is the one its folder's plan began.
+// The session as it was left, if it is the one its folder's plan began,
+// checked with what it began with. One whose steps are all done but whose
+// record was never finished (the power went as it ended) is finished now.
 int resumeSession(Options &options, Commissioning &commissioning)
 {
     QString why;
@@ -68,12 +71,23 @@ int resumeSession(Options &options, Commissioning &commissioning)
         return refused(QCoreApplication::translate(
                            "Session", "the plan kept in %1 is not the one the session began with")
                            .arg(options.bundlePath));
-    if (session.next >= session.steps.size())
+    if (session.expectSha256 != options.expectSha256)
+        return refused(QCoreApplication::translate(
+                           "Session", "the expected answers kept in %1 are not the ones the "
+                                      "session began with")
+                           .arg(options.bundlePath));
+    if (session.next >= session.steps.size()
+        && QFileInfo::exists(options.bundlePath + "/SHA256SUMS"))
         return refused(QCoreApplication::translate(
                            "Session", "the session in %1 is finished; its record is there")
                            .arg(options.bundlePath));
     options.operatorName = session.operatorName;
     options.workOrder = session.workOrder;
+    options.settings.deviceType = session.deviceType;
+    options.settings.regionCode = session.region;
+    options.settings.scannerMilliseconds = session.scannerMilliseconds;
+    options.plausibility = session.plausibility;
+    options.timeoutSeconds = session.timeoutSeconds;
     return -1;
 }
 
@@ -88,12 +102,27 @@ int beginSession(Options &options, Commissioning &commissioning)
     session.workOrder = options.workOrder;
     session.startedMs = QDateTime::currentMSecsSinceEpoch();
     session.planSha256 = commissioning.plan.sha256;
+    session.expectSha256 = options.expectSha256;
+    session.deviceType = options.settings.deviceType;
+    session.region = options.settings.regionCode;
+    session.scannerMilliseconds = options.settings.scannerMilliseconds;
+    session.plausibility = options.plausibility;
+    session.timeoutSeconds = options.timeoutSeconds;
     session.steps.resize(commissioning.plan.steps.size());
     QString why;
     if (!writeBundleFile(options.bundlePath, "plan.txt", commissioning.plan.content, why)
         || !saveSession(commissioning.sessionPath, session, why))
         return cannotKeep(options, why);
     return -1;
+}
+
+// Two runs at one folder would make every call twice: the second is
+// refused. Held until this process and the calling one end.
+bool lockFolder(const QString &folder)
+{
+    const int fd =
+        open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
 int appendOnly(const QString &path)
@@ -151,8 +180,10 @@ int finishBundle(const Options &options, const RunSummary &summary, int status)
 
 const char *const verdictWords[] = {"PASSED", "FAILED", "STOPPED", "NOT CHECKED", "INCOMPLETE"};
 
-QJsonObject historyEntry(const Options &options, const RunSummary &summary)
+QJsonObject historyEntry(const Options &options, RunSummary summary, int status)
 {
+    // As the run ends, the record's own writing included.
+    summary.exitStatus = status;
     const Verdict verdict = verdictOf(summary);
     QJsonArray operations;
     for (const QByteArray &operation : options.operations)
@@ -163,7 +194,7 @@ QJsonObject historyEntry(const Options &options, const RunSummary &summary)
         {"verdict", QLatin1String(verdictWords[verdict.kind])},
         {"line", verdict.line},
         {"shown", verdictOf(summary, Audience::People).line},
-        {"exit_status", summary.exitStatus},
+        {"exit_status", status},
         {"host", summary.host},
         {"operations", operations},
         {"library", printable(summary.library.path)},
@@ -182,11 +213,21 @@ QJsonObject historyEntry(const Options &options, const RunSummary &summary)
 
 int beginRecord(Options &options, const Plan &plan, Commissioning &commissioning)
 {
+    QString why;
+    if (options.archive && options.bundlePath.isEmpty())
+        return refused(QCoreApplication::translate(
+            "Run", "--archive packs the run's bundle: name its folder with --bundle"));
     if (options.bundlePath.isEmpty())
         return -1;
-    QString why;
+    if (options.archive && !canArchive(options.bundlePath, why))
+        return refused(QCoreApplication::translate("Run", "cannot pack %1: %2")
+                           .arg(options.bundlePath, why));
     if (!makeBundleFolder(options.bundlePath, why))
         return cannotKeep(options, why);
+    if (!lockFolder(options.bundlePath))
+        return refused(
+            QCoreApplication::translate("Run", "another cardreader-cli keeps its record in %1")
+                .arg(options.bundlePath));
     const QStringList held = QDir(options.bundlePath)
                                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     if (!options.resume && !held.isEmpty())
@@ -222,6 +263,28 @@ int beginRecord(Options &options, const Plan &plan, Commissioning &commissioning
     return -1;
 }
 
+int checkSessionLibrary(const Options &options, Commissioning &commissioning,
+                        const LibraryIdentity &library)
+{
+    if (!options.guided)
+        return -1;
+    Session &session = commissioning.session;
+    if (!options.resume) {
+        session.libraryPath = printable(library.path);
+        session.librarySha256 = library.sha256;
+        QString why;
+        return saveSession(commissioning.sessionPath, session, why) ? -1
+                                                                     : cannotKeep(options, why);
+    }
+    if (library.sha256 == session.librarySha256)
+        return -1;
+    return refused(QCoreApplication::translate(
+                       "Session", "the session began with the library %1 (sha256 %2); this run "
+                                  "would load %3 (sha256 %4)")
+                       .arg(session.libraryPath, QString::fromLatin1(session.librarySha256),
+                            printable(library.path), QString::fromLatin1(library.sha256)));
+}
+
 int finishRecord(const Options &options, const RunSummary &summary, int status)
 {
     if (!options.bundlePath.isEmpty())
@@ -230,7 +293,7 @@ int finishRecord(const Options &options, const RunSummary &summary, int status)
     if (options.historyPath.isEmpty() || summary.figures.empty())
         return status;
     QString why;
-    if (!appendHistory(options.historyPath, historyEntry(options, summary), why))
+    if (!appendHistory(options.historyPath, historyEntry(options, summary, status), why))
         say(QCoreApplication::translate("Run", "cannot add the verdict to the history %1: %2")
                 .arg(options.historyPath, why));
     return status;

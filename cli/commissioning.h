@@ -14,6 +14,12 @@
 // the files both processes append to. An exit status, or -1 to go on.
 int beginRecord(Options &options, const Plan &plan, Commissioning &commissioning);
 
+// Once the library's identity is read, before any call: a new session
+// keeps it, a resumed one must find the same file, by its SHA-256. An exit
+// status, or -1 to go on.
+int checkSessionLibrary(const Options &options, Commissioning &commissioning,
+                        const LibraryIdentity &library);
+
 // Once the run is over: the terminal's identity, the reports and the
 // manifest in the bundle, the archive, and the verdict in the history. The
 // exit status, made worse when what was asked cannot be written.

@@ -84,6 +84,9 @@ int main(int argc, char *argv[])
     Watcher watcher(options, strayOutput, library, options.guided ? &commissioning : nullptr);
     pid_t caller = -1;
     if (watcher.prepare()) {
+        exitStatus = checkSessionLibrary(options, commissioning, library);
+        if (exitStatus >= 0)
+            return exitStatus;
         prepareCalls();
         std::fflush(nullptr);
         caller = fork();

@@ -62,6 +62,11 @@ private slots:
     void technicianTypes();
     void resumes_data();
     void resumes();
+    void resumeRefused_data();
+    void resumeRefused();
+    void recordFinishedOnResume();
+    void oneRunAFolder();
+    void sessionThatCannotBeKeptEnds();
     void hangKeptAndOfferedAgain();
     void waitShown();
     void refusedWithoutTerminal();
@@ -71,6 +76,7 @@ private slots:
 private:
     QStringList command(const QStringList &arguments) const;
     bool startSession(Terminal &terminal) const;
+    void leaveAtStepTwo();
     QMap<QString, QString> variables() const;
 
     QScopedPointer<QTemporaryDir> m_directory;
@@ -114,15 +120,16 @@ bool tst_Commission::startSession(Terminal &terminal) const
 
 void tst_Commission::technicianTypes()
 {
+    // As a Windows editor saves it: a byte order mark and CRLF lines.
     writeFile(m_directory->filePath("plan"),
-              "# the counter's reader: no PIN pad\n"
-              "device 21\n"
-              "expect expected\n"
-              "step id-card \"Place the identity card.\"\n"
-              "step bank-chip \"Insert the bank card.\"\n"
-              "step tracks optional \"Swipe the stripe card.\"\n"
-              "step scan-auto\n"
-              "not-fitted pin\n");
+              "\xEF\xBB\xBF# the counter's reader: no PIN pad\r\n"
+              "device 21\r\n"
+              "expect expected\r\n"
+              "step id-card \"Place the identity card.\"\r\n"
+              "step bank-chip \"Insert the bank card.\"\r\n"
+              "step tracks optional \"Swipe the stripe card.\"\r\n"
+              "step scan-auto\r\n"
+              "not-fitted pin\r\n");
     // A retry is compared with the answer its first attempt was: the next
     // identity card read would be another card.
     writeFile(m_directory->filePath("expected"),
@@ -259,6 +266,138 @@ void tst_Commission::resumes()
     QVERIFY(again.err.contains("is finished"));
 }
 
+// A session of three steps, the first made, left with q at the second.
+void tst_Commission::leaveAtStepTwo()
+{
+    writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n"
+                                             "step bank-chip \"Insert the bank card.\"\n"
+                                             "step scan \"Show the QR code.\"\n");
+    writeFile(m_directory->filePath("script"), QByteArray());
+    writeFile(m_directory->filePath("expected"), idCardAnswer);
+    Terminal terminal;
+    QVERIFY(terminal.start(command({"commission", "--plan", m_directory->filePath("plan"),
+                                    "--expect", m_directory->filePath("expected"), "--bundle",
+                                    m_bundle, "--operator", "Wang", "--work-order", "WO-17"}),
+                           variables()));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("Step 2 of 3"));
+    QVERIFY(terminal.waitFor("> "));
+    terminal.type("q");
+    QCOMPARE(terminal.finish(), 0);
+}
+
+// A session goes on only with what it began with: its plan, its expected
+// answers and its library, each by its SHA-256, and a session file this
+// program could have written. Nothing is called when it is refused.
+void tst_Commission::resumeRefused_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("libraries");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("the expected answers edited in the folder")
+        << "expected.txt" << QByteArray("李演示") << QByteArray("王演示") << QString()
+        << QByteArray("the expected answers kept in");
+    QTest::newRow("the next step moved past one never made")
+        << "session.json" << QByteArray("\"next\": 1") << QByteArray("\"next\": 2") << QString()
+        << QByteArray("is damaged: its steps do not match its next one");
+    QTest::newRow("an outcome no report knows")
+        << "session.json" << QByteArray("\"outcome\": 0") << QByteArray("\"outcome\": 42")
+        << QString() << QByteArray("is not a session this program keeps");
+    QTest::newRow("another library found where the first was")
+        << QString() << QByteArray() << QByteArray() << QString(BADREADER_DIR)
+        << QByteArray("the session began with the library");
+}
+
+void tst_Commission::resumeRefused()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, libraries);
+    QFETCH(QByteArray, said);
+    leaveAtStepTwo();
+    if (!file.isEmpty()) {
+        const QString path = m_bundle + '/' + file;
+        const QByteArray content = readFile(path);
+        QVERIFY2(content.contains(from), content.constData());
+        writeFile(path, QByteArray(content).replace(from, to));
+    }
+    QMap<QString, QString> environment = variables();
+    if (!libraries.isEmpty())
+        environment.insert("LD_LIBRARY_PATH", libraries);
+    ChildProcess resumed(m_directory->path());
+    QVERIFY(resumed.start(command({"commission", "--resume", m_bundle, "--yes"}), environment));
+    QVERIFY(resumed.finish());
+    QCOMPARE(resumed.exitCode, 2);
+    QVERIFY2(resumed.err.contains(said), resumed.err.constData());
+    QCOMPARE(callsMade(m_directory->filePath("calls")), QStringList({"VRK_IDCard_Read"}));
+}
+
+// The power went as the last step ended, before the record was made: the
+// session finishes it, with no call made again.
+void tst_Commission::recordFinishedOnResume()
+{
+    writeFile(m_directory->filePath("plan"), "step id-card\nstep bank-chip\n");
+    writeFile(m_directory->filePath("script"), QByteArray());
+    ChildProcess first(m_directory->path());
+    QVERIFY(first.start(command({"commission", "--yes", "--plan", m_directory->filePath("plan"),
+                                 "--bundle", m_bundle}),
+                        variables()));
+    QVERIFY(first.finish());
+    QCOMPARE(first.exitCode, 0);
+    QVERIFY(QFile::remove(m_bundle + "/SHA256SUMS"));
+    ChildProcess resumed(m_directory->path());
+    QVERIFY(resumed.start(command({"commission", "--resume", m_bundle, "--yes"}), variables()));
+    QVERIFY(resumed.finish());
+    QVERIFY2(resumed.exitCode == 0, resumed.err.constData());
+    QVERIFY2(resumed.out.contains("PASSED on the simulated reader: no terminal was checked; 2 of 2"),
+             resumed.out.constData());
+    QCOMPARE(callsMade(m_directory->filePath("calls")),
+             QStringList({"VRK_IDCard_Read", "VRK_ICBankCard_ReadNO"}));
+    QVERIFY(QFileInfo::exists(m_bundle + "/SHA256SUMS"));
+}
+
+// Two runs at one folder would make every call twice.
+void tst_Commission::oneRunAFolder()
+{
+    writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n");
+    writeFile(m_directory->filePath("script"), QByteArray());
+    Terminal terminal;
+    QVERIFY(startSession(terminal));
+    QVERIFY(terminal.waitFor("> "));
+    ChildProcess second(m_directory->path());
+    QVERIFY(second.start(command({"commission", "--resume", m_bundle, "--yes"}), variables()));
+    QVERIFY(second.finish());
+    QCOMPARE(second.exitCode, 2);
+    QVERIFY2(second.err.contains("another cardreader-cli keeps its record in"),
+             second.err.constData());
+    terminal.type("q");
+    QCOMPARE(terminal.finish(), 0);
+    QCOMPARE(callsMade(m_directory->filePath("calls")), QStringList());
+}
+
+// A session that can no longer be kept would be lost at the next power cut:
+// it ends, and the run says its output failed.
+void tst_Commission::sessionThatCannotBeKeptEnds()
+{
+    writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n"
+                                             "step bank-chip \"Insert the bank card.\"\n");
+    writeFile(m_directory->filePath("script"), QByteArray());
+    Terminal terminal;
+    QVERIFY(startSession(terminal));
+    QVERIFY(terminal.waitFor("> "));
+    QVERIFY(QFile::remove(m_bundle + "/session.json"));
+    QVERIFY(QDir().mkpath(m_bundle + "/session.json/in-the-way"));
+    terminal.type("");
+    QVERIFY(terminal.waitFor("cannot save the session"));
+    QCOMPARE(terminal.finish(), 4);
+    QVERIFY2(!terminal.shown.contains("Step 2 of 2"), terminal.shown.constData());
+    QVERIFY2(terminal.shown.contains("FAILED on the simulated reader"), terminal.shown.constData());
+}
+
 void tst_Commission::hangKeptAndOfferedAgain()
 {
     writeFile(m_directory->filePath("plan"), "step id-card \"Place the identity card.\"\n"
@@ -300,7 +439,11 @@ void tst_Commission::waitShown()
     QVERIFY(terminal.waitFor("waiting for the reader: 2 s"));
     QVERIFY(terminal.waitFor("r: retry"));
     terminal.type("q");
-    QCOMPARE(terminal.finish(), 0);
+    // Left unfinished, the failed call still counts in what the run says.
+    QCOMPARE(terminal.finish(), 1);
+    QVERIFY2(terminal.shown.contains("FAILED on the simulated reader: 1 call failed (id-card); "
+                                     "1 step left, to resume"),
+             terminal.shown.constData());
 }
 
 void tst_Commission::refusedWithoutTerminal()
@@ -331,7 +474,11 @@ void tst_Commission::badPlan_data()
         << QByteArray("device 20\nstep pin\n") << QByteArray("line 1: the device type must be 21 or 19");
     QTest::newRow("words after the prompt")
         << QByteArray("step pin \"Enter the PIN.\" now\n") << QByteArray("line 1: unexpected \"now\" at the end");
-    QTest::newRow("no step at all") << QByteArray("device 21\n") << QByteArray("has no step");
+    QTest::newRow("nothing fitted, which would pass a terminal never checked")
+        << QByteArray("device 21\nnot-fitted pin\n") << QByteArray("has no step to run");
+    QTest::newRow("a prompt that would drive the terminal")
+        << QByteArray("step pin \"Enter the PIN.\\x1b]0;title\\x07\"\n")
+        << QByteArray("line 1: the prompt holds a control character");
 }
 
 void tst_Commission::badPlan()

@@ -206,29 +206,41 @@ void makeGuidedCalls(Commissioning &commissioning, const ReaderLibrary &library,
     runState().roundStarted = 1;
     for (int i = commissioning.session.next; i < plan.steps.size(); ++i) {
         if (!plan.steps[i].fitted) {
-            guide.finish(i, StepState::NotFitted);
+            if (!guide.finish(i, StepState::NotFitted))
+                return;
             continue;
         }
         const Operation *operation = findOperation(plan.steps[i].operation);
         const Script before = expected;
         QVector<CallRecord> last;
+        bool lastShown = true;
         Guide::Choice choice = guide.before(i);
         while (choice == Guide::Run && !stopping()) {
             expected = before;
             GuardedCall call = operation->run(library, options.settings);
             judge(call, expected, options);
-            show(call, options, output);
-            save(call, options);
             last = {call};
+            lastShown = guide.keep(i, call);
+            if (!lastShown)
+                break;
+            show(call, options, output);
             choice = guide.after(i, call);
         }
-        if (choice == Guide::Skip) {
-            expected = before;
-            guide.finish(i, StepState::Skipped);
-        } else if (choice == Guide::Next) {
+        if (choice == Guide::Next) {
             count(last.first());
-            guide.finish(i, StepState::Done);
-        } else {
+            save(last.first(), options);
+        }
+        const bool kept = choice == Guide::Skip ? guide.finish(i, StepState::Skipped)
+            : choice == Guide::Next             ? guide.finish(i, StepState::Done)
+                                                : false;
+        if (choice == Guide::Skip)
+            expected = before;
+        if (!kept) {
+            // A call made and left unfinished is still a call of this run.
+            if (!lastShown)
+                show(last.first(), options, output);
+            if (choice != Guide::Next && !last.isEmpty())
+                count(last.first());
             guide.leave();
             return;
         }
@@ -284,7 +296,10 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
         if (commissioning)
             replay(*commissioning, expected);
         bool opened = true;
-        if (options.open && !options.operations.isEmpty() && !stopping()) {
+        // A session whose steps are all done is only finishing its record.
+        const bool finished =
+            commissioning && commissioning->session.next >= commissioning->plan.steps.size();
+        if (options.open && !options.operations.isEmpty() && !finished && !stopping()) {
             GuardedCall open = openDevice(library, options.settings);
             judge(open, expected, options);
             report(open, options, output);

@@ -3,6 +3,7 @@
 #include "report/language.h"
 #include "report/report.h"
 #include "run/librarytext.h"
+#include "run/runstate.h"
 #include "run/tally.h"
 
 #include <QCoreApplication>
@@ -140,38 +141,49 @@ Guide::Choice Guide::before(int step)
     // A step that needs nobody runs at once.
     if (planned.prompt.isEmpty())
         return Run;
-    m_output.ask(
-        "  " + QCoreApplication::translate("Plan", planned.prompt.toUtf8().constData()) + '\n');
-    return choose(step,
-        planned.optional
-            ? QCoreApplication::translate(
-                "Session", "Enter: run   s: skip   c: comment   q: save and leave")
-            : QCoreApplication::translate("Session", "Enter: run   c: comment   q: save and leave"),
-        false);
+    const QString prompt =
+        QCoreApplication::translate("Plan", planned.prompt.toUtf8().constData());
+    m_output.ask("  " + printable(prompt.toUtf8()) + '\n');
+    const QString keys = planned.optional
+        ? QCoreApplication::translate("Session",
+                                      "Enter: run   s: skip   c: comment   q: save and leave")
+        : QCoreApplication::translate("Session", "Enter: run   c: comment   q: save and leave");
+    return choose(step, keys, false);
+}
+
+bool Guide::keep(int step, const CallRecord &call)
+{
+    StepState &state = m_session.steps[step];
+    state.attempts << attemptOf(call);
+    // One that ends its step ends it in the same write: a power cut after
+    // it leaves nothing to make again.
+    if (!m_prompted || call.outcome() == Tally::Succeeded) {
+        state.state = StepState::Done;
+        m_session.next = step + 1;
+    }
+    return save();
 }
 
 Guide::Choice Guide::after(int step, const CallRecord &call)
 {
-    m_session.steps[step].attempts << attemptOf(call);
-    // Kept with the step's end, which follows at once: one write a step.
-    if (!m_prompted || call.outcome() == Tally::Succeeded)
+    if (m_session.steps[step].state == StepState::Done)
         return Next;
-    if (!save())
-        return Quit;
     m_output.ask("  " + adviceFor(call) + '\n');
-    return choose(step,
-        m_plan.steps[step].optional ? QCoreApplication::translate(
-            "Session", "r: retry   Enter: go on   s: skip   c: comment   q: save and leave")
-                                    : QCoreApplication::translate("Session",
-                                        "r: retry   Enter: go on   c: comment   q: save and leave"),
-        true);
+    const QString keys = m_plan.steps[step].optional
+        ? QCoreApplication::translate(
+              "Session", "r: retry   Enter: go on   s: skip   c: comment   q: save and leave")
+        : QCoreApplication::translate("Session",
+                                      "r: retry   Enter: go on   c: comment   q: save and leave");
+    return choose(step, keys, true);
 }
 
-void Guide::finish(int step, StepState::State state)
+bool Guide::finish(int step, StepState::State state)
 {
+    if (m_session.steps[step].state == state && m_session.next == step + 1)
+        return true;
     m_session.steps[step].state = state;
     m_session.next = step + 1;
-    save();
+    return save();
 }
 
 QString resumeHint(const Session &session, const QString &folder)
@@ -190,13 +202,14 @@ void Guide::leave()
 }
 
 // A session that cannot be kept would be lost at the next power cut: it
-// ends here, and says so.
+// ends here, says so, and the run ends as one whose output failed.
 bool Guide::save()
 {
     QString why;
     if (saveSession(m_sessionPath, m_session, why))
         return true;
     m_saveFailed = true;
+    runState().outputFailed = EIO;
     m_output.error(QCoreApplication::translate("Session", "cannot save the session to %1: %2")
                        .arg(m_sessionPath, why));
     return false;

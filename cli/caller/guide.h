@@ -27,10 +27,16 @@ public:
 
     // Before a step: Run, Skip (the reason taken) or Quit.
     Choice before(int step);
-    // After an attempt, which is kept: Run again, Next, Skip or Quit.
+    // Keeps an attempt as soon as it is made, and ends its step with it
+    // where nobody need choose: unprompted, or the call went well. False
+    // when the session cannot be kept, which ends it.
+    bool keep(int step, const CallRecord &call);
+    // After an attempt: Next where it ended its step; else what it means,
+    // and Run again, Next, Skip or Quit.
     Choice after(int step, const CallRecord &call);
     // The step is over, as the technician chose; the session moves on.
-    void finish(int step, StepState::State state);
+    // False when the session cannot be kept.
+    bool finish(int step, StepState::State state);
     // How to go on from here, once the technician leaves.
     void leave();
 

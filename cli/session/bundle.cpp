@@ -289,19 +289,30 @@ bool writeManifest(const QString &folder, QString &why)
     return writeBundleFile(path, QLatin1String(manifestName), manifest, why);
 }
 
+bool canArchive(const QString &folder, QString &why)
+{
+    const QString path = folderPath(folder);
+    // The folder's own entry holds its name and a slash in the name field.
+    if (QFile::encodeName(QFileInfo(path).fileName()).size() > 99) {
+        why = QCoreApplication::translate("Bundle",
+                                          "its name is longer than the 99 bytes an archive holds");
+        return false;
+    }
+    const QFileInfo archive(path + QLatin1String(".tar.gz"));
+    if (archive.exists() || archive.isSymLink()) {
+        why = QCoreApplication::translate("Bundle", "%1 is there already").arg(archive.filePath());
+        return false;
+    }
+    return true;
+}
+
 bool archiveBundle(const QString &folder, QString &archivePath, QString &why)
 {
     const QString path = folderPath(folder);
     const QByteArray prefix = QFile::encodeName(QFileInfo(path).fileName());
     QList<QByteArray> names;
-    if (!bundleFiles(path, names, why))
+    if (!canArchive(folder, why) || !bundleFiles(path, names, why))
         return false;
-    // The folder's own entry holds its name and a slash in the name field.
-    if (prefix.size() > 99) {
-        why = QCoreApplication::translate("Bundle",
-                                          "its name is longer than the 99 bytes an archive holds");
-        return false;
-    }
     for (const QByteArray &name : names) {
         if (name.size() > 100) {
             why = QCoreApplication::translate(

@@ -17,6 +17,9 @@ bool writeBundleFile(const QString &folder, const QString &name, const QByteArra
                      QString &why);
 // The manifest, SHA256SUMS, over every other regular file of the folder.
 bool writeManifest(const QString &folder, QString &why);
+// Before the run: whether the folder can be packed at its end, its name
+// short enough and no FOLDER.tar.gz there to be replaced.
+bool canArchive(const QString &folder, QString &why);
 // FOLDER.tar.gz beside the folder, written whole and private; archivePath
 // names it.
 bool archiveBundle(const QString &folder, QString &archivePath, QString &why);

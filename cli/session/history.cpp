@@ -59,16 +59,25 @@ bool makeFolders(const QString &folder, QString &why)
     return true;
 }
 
+// The log itself, never what a link there points to, nor a FIFO or a
+// device that would take the line elsewhere or wait for a reader.
 int openLog(const QByteArray &path)
 {
-    const int fd = ::open(path.constData(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
-                          S_IRUSR | S_IWUSR);
-    if (fd >= 0) {
-        // Exactly 0600, whatever the umask took away.
-        ::fchmod(fd, S_IRUSR | S_IWUSR);
-        return fd;
+    const int flags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
+    if (fd < 0 && errno == EEXIST)
+        fd = ::open(path.constData(), flags);
+    struct stat status;
+    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
     }
-    return errno == EEXIST ? ::open(path.constData(), O_RDWR | O_APPEND | O_CLOEXEC) : -1;
+    // Exactly 0600, whatever the umask took away or an older file had: it
+    // names operators and work orders.
+    if (fd >= 0 && status.st_uid == ::geteuid())
+        ::fchmod(fd, S_IRUSR | S_IWUSR);
+    return fd;
 }
 
 // A write cut short leaves the last line without its newline: the next
@@ -115,8 +124,9 @@ bool appendHistory(const QString &path, const QJsonObject &entry, QString &why)
         return false;
     const int fd = openLog(QFile::encodeName(path));
     if (fd < 0) {
-        why = QCoreApplication::translate("History", "cannot open %1: %2")
-                  .arg(path, systemReason());
+        why = errno == EINVAL || errno == ELOOP
+            ? QCoreApplication::translate("History", "%1 is not a regular file").arg(path)
+            : QCoreApplication::translate("History", "cannot open %1: %2").arg(path, systemReason());
         return false;
     }
     QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
@@ -147,6 +157,11 @@ QVector<HistoryLine> readHistory(const QString &path, QString &why)
 {
     QVector<HistoryLine> lines;
     QFile file(path);
+    // A FIFO there would wait for a writer for ever.
+    if (QFileInfo(path).exists() && !QFileInfo(path).isFile()) {
+        why = QCoreApplication::translate("History", "%1 is not a regular file").arg(path);
+        return lines;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.exists())
             why = QCoreApplication::translate("History", "cannot read %1: %2")

@@ -37,9 +37,12 @@ const DefaultStep defaultSteps[] = {
      QT_TRANSLATE_NOOP("Plan", "Swipe the test bank card through the stripe reader.")},
     {"tracks", true,
      QT_TRANSLATE_NOOP("Plan", "Swipe the test stripe card through the stripe reader.")},
-    {"scan-auto", false, nullptr},
-    {"scan-interval", false, nullptr},
+    // The scanner's settings, ending in automatic scanning, as the device
+    // is once opened: the scan then answers as in a run of "all", whose
+    // saved answers serve as the expected ones.
     {"scan-manual", false, nullptr},
+    {"scan-interval", false, nullptr},
+    {"scan-auto", false, nullptr},
     {"scan", false, QT_TRANSLATE_NOOP("Plan", "Show the test QR code to the scanner.")},
     {"pin", false,
      QT_TRANSLATE_NOOP("Plan", "Enter the test PIN on the PIN pad, then press its Enter key.")},
@@ -86,12 +89,16 @@ bool parsePlan(const QByteArray &content, const QByteArrayList &operations, Plan
         return false;
     }
     QByteArrayList notFitted;
-    const QList<QByteArray> lines = content.split('\n');
+    // As an editor on any system saves it: a byte order mark, CRLF lines.
+    const QByteArray text = content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content;
+    const QList<QByteArray> lines = text.split('\n');
     for (int i = 0; i < lines.size(); ++i) {
         const int number = i + 1;
+        const QByteArray line = lines[i].endsWith('\r') ? lines[i].left(lines[i].size() - 1)
+                                                        : lines[i];
         QStringList words;
         std::string problem;
-        if (!wordsOf(lines[i].toStdString(), words, problem)) {
+        if (!wordsOf(line.toStdString(), words, problem)) {
             why = lineError(number, QString::fromStdString(problem));
             return false;
         }
@@ -116,6 +123,15 @@ bool parsePlan(const QByteArray &content, const QByteArrayList &operations, Plan
             }
             if (!words.isEmpty())
                 step.prompt = words.takeFirst();
+            // A prompt is shown on the technician's terminal as it is: one
+            // that could drive the terminal is no prompt.
+            for (const QChar c : step.prompt) {
+                if (c.category() == QChar::Other_Control) {
+                    why = lineError(number, QCoreApplication::translate(
+                                                "Plan", "the prompt holds a control character"));
+                    return false;
+                }
+            }
             read.steps << step;
         } else if (keyword == "not-fitted") {
             QByteArray name;
@@ -165,15 +181,16 @@ bool parsePlan(const QByteArray &content, const QByteArrayList &operations, Plan
             return false;
         }
     }
+    // A plan of nothing fitted would pass a terminal that was never checked.
+    if (read.steps.isEmpty()) {
+        why = QCoreApplication::translate("Plan", "has no step to run");
+        return false;
+    }
     for (const QByteArray &name : notFitted) {
         PlanStep step;
         step.operation = name;
         step.fitted = false;
         read.steps << step;
-    }
-    if (read.steps.isEmpty()) {
-        why = QCoreApplication::translate("Plan", "has no step");
-        return false;
     }
     plan = read;
     return true;

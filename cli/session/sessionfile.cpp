@@ -14,6 +14,10 @@ namespace {
 
 const char *const stateNames[] = {"pending", "done", "skipped", "not-fitted"};
 
+// A session of the longest plan, every step tried many times, is far
+// smaller: a larger file is not one this program wrote.
+const qint64 sessionLimit = 4 * 1024 * 1024;
+
 QJsonArray fromStrings(const QStringList &texts)
 {
     QJsonArray array;
@@ -75,6 +79,14 @@ bool saveSession(const QString &path, const Session &session, QString &why)
                            {"work_order", session.workOrder},
                            {"started_ms", double(session.startedMs)},
                            {"plan_sha256", QString::fromLatin1(session.planSha256)},
+                           {"expect_sha256", QString::fromLatin1(session.expectSha256)},
+                           {"library_sha256", QString::fromLatin1(session.librarySha256)},
+                           {"library", session.libraryPath},
+                           {"device_type", session.deviceType},
+                           {"region", QString::fromLatin1(session.region)},
+                           {"scanner_ms", session.scannerMilliseconds},
+                           {"plausibility", session.plausibility},
+                           {"timeout_s", session.timeoutSeconds},
                            {"next", session.next},
                            {"steps", steps}};
     return writePrivateFile(path, QJsonDocument(root).toJson(), why);
@@ -87,10 +99,13 @@ bool loadSession(const QString &path, Session &session, QString &why)
         why = file.errorString();
         return false;
     }
+    const QByteArray content = file.read(sessionLimit + 1);
     QJsonParseError error;
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &error).object();
-    if (error.error != QJsonParseError::NoError || root.value("format").toInt() != 1) {
-        why = QCoreApplication::translate("Session", "is not a session this program keeps");
+    const QJsonObject root = QJsonDocument::fromJson(content, &error).object();
+    const QString notOurs = QCoreApplication::translate("Session", "is not a session this program keeps");
+    if (content.size() > sessionLimit || error.error != QJsonParseError::NoError
+        || root.value("format").toInt() != 1) {
+        why = notOurs;
         return false;
     }
     Session read;
@@ -98,6 +113,14 @@ bool loadSession(const QString &path, Session &session, QString &why)
     read.workOrder = root.value("work_order").toString();
     read.startedMs = qint64(root.value("started_ms").toDouble());
     read.planSha256 = root.value("plan_sha256").toString().toLatin1();
+    read.expectSha256 = root.value("expect_sha256").toString().toLatin1();
+    read.librarySha256 = root.value("library_sha256").toString().toLatin1();
+    read.libraryPath = root.value("library").toString();
+    read.deviceType = root.value("device_type").toInt();
+    read.region = root.value("region").toString().toLatin1();
+    read.scannerMilliseconds = root.value("scanner_ms").toInt();
+    read.plausibility = root.value("plausibility").toBool(true);
+    read.timeoutSeconds = root.value("timeout_s").toInt(-1);
     read.next = root.value("next").toInt(-1);
     for (const QJsonValue &value : root.value("steps").toArray()) {
         const QJsonObject object = value.toObject();
@@ -113,17 +136,29 @@ bool loadSession(const QString &path, Session &session, QString &why)
             attempt.function = a.value("function").toString().toLatin1();
             attempt.outcome = a.value("outcome").toInt();
             attempt.milliseconds = a.value("ms").toDouble();
-            for (const QJsonValue &note : a.value("notes").toArray())
-                attempt.notes << qMakePair(note.toArray().at(0).toInt(),
-                                           note.toArray().at(1).toString());
+            for (const QJsonValue &note : a.value("notes").toArray()) {
+                const int kind = note.toArray().at(0).toInt(-1);
+                if (kind < 0 || kind >= Notes::kinds) {
+                    why = notOurs;
+                    return false;
+                }
+                attempt.notes << qMakePair(kind, note.toArray().at(1).toString());
+            }
+            if (attempt.outcome < 0 || attempt.outcome >= Tally::outcomes) {
+                why = notOurs;
+                return false;
+            }
             step.attempts << attempt;
         }
         step.reason = object.value("reason").toString();
         step.comments = toStrings(object.value("comments"));
         read.steps << step;
     }
-    if (read.next < 0 || read.next > read.steps.size()) {
-        why = QCoreApplication::translate("Session", "is damaged: it names no next step");
+    bool whole = read.next >= 0 && read.next <= read.steps.size();
+    for (int i = 0; whole && i < read.steps.size(); ++i)
+        whole = (i < read.next) == (read.steps[i].state != StepState::Pending);
+    if (!whole) {
+        why = QCoreApplication::translate("Session", "is damaged: its steps do not match its next one");
         return false;
     }
     session = read;

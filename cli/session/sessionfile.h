@@ -37,6 +37,17 @@ struct Session
     QString workOrder;
     long long startedMs = 0;  // since the epoch
     QByteArray planSha256;
+    // What the steps were checked with, which a resumed session keeps: a
+    // session whose steps ran on two readers, libraries or sets of expected
+    // answers would have checked none of them whole.
+    QByteArray expectSha256;   // empty: nothing expected
+    QByteArray librarySha256;
+    QString libraryPath;
+    int deviceType = 0;
+    QByteArray region;
+    int scannerMilliseconds = 0;
+    bool plausibility = true;
+    int timeoutSeconds = -1;
     QVector<StepState> steps;  // one per step of the plan
     // The step the session goes on with; steps.size() once it is done.
     int next = 0;
@@ -45,7 +56,10 @@ struct Session
 // What the session keeps of a call: what the reports say of it.
 Attempt attemptOf(const CallRecord &call);
 
-// Whole, renamed over the last, readable by its owner alone.
+// Whole, renamed over the last, readable by its owner alone. A session
+// read back is refused unless it is one this program could have written:
+// within its size, steps before the next one over and the rest still to
+// come, every outcome and note of a kind the reports know.
 bool saveSession(const QString &path, const Session &session, QString &why);
 bool loadSession(const QString &path, Session &session, QString &why);
 

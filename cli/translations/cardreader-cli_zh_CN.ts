@@ -55,6 +55,10 @@
         <source>%1: the name is longer than the 100 bytes an archive holds</source>
         <translation>%1: 名称超过了归档文件能容纳的 100 字节</translation>
     </message>
+    <message>
+        <source>%1 is there already</source>
+        <translation>%1 已存在</translation>
+    </message>
 </context>
 <context>
     <name>Call</name>
@@ -729,6 +733,10 @@ JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
         <source>, </source>
         <translation>，</translation>
     </message>
+    <message>
+        <source>%1 is not a regular file</source>
+        <translation>%1 不是普通文件</translation>
+    </message>
 </context>
 <context>
     <name>Library</name>
@@ -848,16 +856,20 @@ JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
         <translation>%1 既是一个步骤，又标为本机型未配备 (not-fitted)</translation>
     </message>
     <message>
-        <source>has no step</source>
-        <translation>没有任何步骤</translation>
-    </message>
-    <message>
         <source>does not exist</source>
         <translation>不存在</translation>
     </message>
     <message>
         <source>is larger than %1 KiB</source>
         <translation>大于 %1 KiB</translation>
+    </message>
+    <message>
+        <source>the prompt holds a control character</source>
+        <translation>提示语中含有控制字符</translation>
+    </message>
+    <message>
+        <source>has no step to run</source>
+        <translation>没有要运行的步骤</translation>
     </message>
 </context>
 <context>
@@ -1443,6 +1455,18 @@ JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
         <source>No verdict is logged in %1 yet.</source>
         <translation>%1 中还没有记录任何结论。</translation>
     </message>
+    <message>
+        <source>--archive packs the run&apos;s bundle: name its folder with --bundle</source>
+        <translation>--archive 用于打包本次运行的记录: 请用 --bundle 指定记录目录</translation>
+    </message>
+    <message>
+        <source>cannot pack %1: %2</source>
+        <translation>无法打包 %1: %2</translation>
+    </message>
+    <message>
+        <source>another cardreader-cli keeps its record in %1</source>
+        <translation>另一个 cardreader-cli 正在使用记录目录 %1</translation>
+    </message>
 </context>
 <context>
     <name>Session</name>
@@ -1511,10 +1535,6 @@ JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
         <translation>不是本程序保存的检测进度</translation>
     </message>
     <message>
-        <source>is damaged: it names no next step</source>
-        <translation>已损坏: 没有指明下一步</translation>
-    </message>
-    <message>
         <source>not stated</source>
         <translation>未提供</translation>
     </message>
@@ -1573,6 +1593,18 @@ JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
     <message>
         <source>The call did not return in time: the reader or its library hangs. See that the reader is connected and powered, then resume to try again.</source>
         <translation>调用没有按时返回: 读卡器或读卡器库卡住了。请检查读卡器是否已连接并通电，然后继续检测，再试一次。</translation>
+    </message>
+    <message>
+        <source>the expected answers kept in %1 are not the ones the session began with</source>
+        <translation>%1 中保存的预期答案不是这次检测开始时所用的</translation>
+    </message>
+    <message>
+        <source>the session began with the library %1 (sha256 %2); this run would load %3 (sha256 %4)</source>
+        <translation>这次检测开始时用的是库 %1 (sha256 %2)；本次运行将加载 %3 (sha256 %4)</translation>
+    </message>
+    <message>
+        <source>is damaged: its steps do not match its next one</source>
+        <translation>已损坏: 其中各步骤的状态与下一步不一致</translation>
     </message>
 </context>
 <context>

@@ -169,7 +169,8 @@ bool Watcher::prepare()
     // Read through, and hashed, only where it will be shown: a maker's
     // library may be many megabytes, and a terminal hashes slowly.
     const bool shown = m_options.describeLibrary || m_options.json
-        || !m_options.metricsPath.isEmpty() || !m_library.unusable.isEmpty();
+        || !m_options.metricsPath.isEmpty() || !m_options.bundlePath.isEmpty()
+        || !m_library.unusable.isEmpty();
     // Its identity is read before any of its code runs, the simulated
     // reader's mark with it, which every verdict names.
     if (shown)
@@ -258,6 +259,11 @@ int Watcher::run(pid_t caller)
     RunSummary summary = summaryOfRun();
     if (!saveAnswers(summary))
         status = worse(status, OutputFailed);
+    // What the calling process could not write (its output, the session) is
+    // known now, and the verdict says it.
+    if (state.outputFailed)
+        status = worse(status, OutputFailed);
+    summary.exitStatus = status;
     const Verdict verdict = verdictOf(summary, Audience::People);
     const QString closing = summaryTable(summary) + verdict.line + '\n';
     if (summarised && m_options.json) {
