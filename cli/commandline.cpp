@@ -154,7 +154,7 @@ QByteArray rawValue(int argc, char **argv, const char *name)
     return QByteArray();
 }
 
-// A file the run writes, made absolute once. Its name must come through
+// A file or folder the run writes, made absolute once. Its name must come through
 // Qt's decoding whole: a name that is not UTF-8 would be written elsewhere.
 QString outputPath(const QCommandLineParser &parser, int argc, char **argv, const char *name,
                    QString &problem)
@@ -163,7 +163,7 @@ QString outputPath(const QCommandLineParser &parser, int argc, char **argv, cons
         return QString();
     const QString value = parser.value(name);
     if (value.isEmpty() || QFile::encodeName(value) != rawValue(argc, argv, name)) {
-        problem = QCoreApplication::translate("CommandLine", "--%1 must name a file, in UTF-8")
+        problem = QCoreApplication::translate("CommandLine", "--%1 must name a path, in UTF-8")
                       .arg(QLatin1String(name));
         return QString();
     }

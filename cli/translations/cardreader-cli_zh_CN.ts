@@ -130,8 +130,8 @@
         <translation> 或 </translation>
     </message>
     <message>
-        <source>--%1 must name a file, in UTF-8</source>
-        <translation>--%1 必须指定一个文件，文件名须为 UTF-8</translation>
+        <source>--%1 must name a path, in UTF-8</source>
+        <translation>--%1 必须指定一个路径，路径须为 UTF-8</translation>
     </message>
     <message>
         <source>--%1 is given more than once</source>
