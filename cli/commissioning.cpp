@@ -269,7 +269,12 @@ int checkSessionLibrary(const Options &options, Commissioning &commissioning,
     if (!options.guided)
         return -1;
     Session &session = commissioning.session;
-    if (!options.resume) {
+    // A new session takes this library, and so does one whose first run
+    // never reached its library, as it made no call.
+    bool called = false;
+    for (const StepState &step : session.steps)
+        called = called || !step.attempts.isEmpty();
+    if (!options.resume || (session.librarySha256.isEmpty() && !called)) {
         session.libraryPath = printable(library.path);
         session.librarySha256 = library.sha256;
         QString why;

@@ -420,7 +420,7 @@ void tst_Answers::refusedBeforeAnyCall_data()
         << good << QStringList{"--library", "copy.so", "--metrics", "copy.so"}
         << "--metrics names the file of the reader library";
     QTest::newRow("a report without a name") << good << QStringList{"--html", ""}
-                                             << "must name a file";
+                                             << "must name a path";
 }
 
 // Expected answers that cannot be used, or files the run would write over
