@@ -294,8 +294,10 @@ int finishRecord(const Options &options, const RunSummary &summary, int status)
 {
     if (!options.bundlePath.isEmpty())
         status = finishBundle(options, summary, status);
-    // Only a run that judged something has a verdict to keep.
-    if (options.historyPath.isEmpty() || summary.figures.empty())
+    // Every run of operations closes with a verdict, one whose library
+    // could not even be loaded too; a run that only reads its library or
+    // its history has none.
+    if (options.historyPath.isEmpty() || options.operations.isEmpty())
         return status;
     QString why;
     if (!appendHistory(options.historyPath, historyEntry(options, summary, status), why))

@@ -70,6 +70,7 @@ private slots:
     void hangKeptAndOfferedAgain();
     void waitShown();
     void refusedWithoutTerminal();
+    void verdictLoggedWithoutALibrary();
     void badPlan_data();
     void badPlan();
 
@@ -457,6 +458,21 @@ void tst_Commission::refusedWithoutTerminal()
              child.err.constData());
     QVERIFY(!QFileInfo::exists(m_bundle));
     QCOMPARE(callsMade(m_directory->filePath("calls")), QStringList());
+}
+
+// A terminal whose library cannot even be loaded failed its check: the
+// history says so, as it says every verdict.
+void tst_Commission::verdictLoggedWithoutALibrary()
+{
+    writeFile(m_directory->filePath("not-a-library.so"), "not an ELF file\n");
+    ChildProcess child(m_directory->path());
+    QVERIFY(child.start(command({"--library", m_directory->filePath("not-a-library.so"),
+                                 "card-number"}),
+                        variables()));
+    QVERIFY(child.finish());
+    QCOMPARE(child.exitCode, 3);
+    const QByteArray history = readFile(m_directory->filePath("history"));
+    QVERIFY2(history.contains("\"verdict\":\"FAILED\""), history.constData());
 }
 
 void tst_Commission::badPlan_data()
