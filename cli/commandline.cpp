@@ -2,7 +2,6 @@
 
 #include "caller/operations.h"
 #include "report/privatefile.h"
-#include "session/history.h"
 
 #include "readertext.h"
 
@@ -398,8 +397,8 @@ QString check(const QCommandLineParser &parser, int argc, char **argv, Options &
     options.operatorName = parser.value("operator");
     options.workOrder = parser.value("work-order");
     options.archive = parser.isSet("archive");
-    options.historyPath = parser.isSet("history") ? QFileInfo(parser.value("history")).absoluteFilePath()
-                                                  : defaultHistoryPath();
+    if (parser.isSet("history"))
+        options.historyPath = QFileInfo(parser.value("history")).absoluteFilePath();
     QString problem;
     options.planPath = outputPath(parser, argc, argv, "plan", problem);
     options.bundlePath = outputPath(parser, argc, argv, "bundle", problem);

@@ -178,6 +178,13 @@ int finishBundle(const Options &options, const RunSummary &summary, int status)
     return status;
 }
 
+// Asked only at the end: finding the usual place asks where the program
+// runs from, which no start need do.
+QString historyOf(const Options &options)
+{
+    return options.historyPath.isEmpty() ? defaultHistoryPath() : options.historyPath;
+}
+
 const char *const verdictWords[] = {"PASSED", "FAILED", "STOPPED", "NOT CHECKED", "INCOMPLETE"};
 
 QJsonObject historyEntry(const Options &options, RunSummary summary, int status)
@@ -297,22 +304,24 @@ int finishRecord(const Options &options, const RunSummary &summary, int status)
     // Every run of operations closes with a verdict, one whose library
     // could not even be loaded too; a run that only reads its library or
     // its history has none.
-    if (options.historyPath.isEmpty() || options.operations.isEmpty())
+    if (options.operations.isEmpty())
         return status;
     QString why;
-    if (!appendHistory(options.historyPath, historyEntry(options, summary, status), why))
+    const QString history = historyOf(options);
+    if (!appendHistory(history, historyEntry(options, summary, status), why))
         say(QCoreApplication::translate("Run", "cannot add the verdict to the history %1: %2")
-                .arg(options.historyPath, why));
+                .arg(history, why));
     return status;
 }
 
 int showHistory(const Options &options)
 {
     QString why;
-    const QVector<HistoryLine> lines = readHistory(options.historyPath, why);
+    const QString history = historyOf(options);
+    const QVector<HistoryLine> lines = readHistory(history, why);
     if (!why.isEmpty()) {
         say(QCoreApplication::translate("Run", "cannot read the history %1: %2")
-                .arg(options.historyPath, why));
+                .arg(history, why));
         return CallFailed;
     }
     QByteArray text;
@@ -325,7 +334,7 @@ int showHistory(const Options &options)
         }
     } else if (lines.isEmpty()) {
         text = (QCoreApplication::translate("Run", "No verdict is logged in %1 yet.")
-                    .arg(options.historyPath)
+                    .arg(history)
                 + '\n').toUtf8();
     } else {
         text = describeHistory(lines).toUtf8();

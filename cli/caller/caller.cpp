@@ -42,19 +42,25 @@ void endRun(const QString &why)
     state.status = ContractBroken;
 }
 
-// Counts one call in the run's figures and exit status.
-void count(const CallRecord &call)
+// The exit status a call's outcome makes, kept if it is worse; what
+// happened outside any call fails no call.
+void noteStatus(Tally::Outcome outcome, bool outside)
 {
     RunState &state = runState();
-    recordCall(call);
-    const Tally::Outcome outcome = call.outcome();
     if (outcome == Tally::BrokeContract)
         state.status = ContractBroken;
     else if ((outcome == Tally::Differs || outcome == Tally::Implausible)
              && state.status != ContractBroken)
         state.status = WrongAnswers;
-    else if (!call.ok() && !call.outside && state.status == Success)
+    else if (outcome == Tally::Failed && !outside && state.status == Success)
         state.status = CallFailed;
+}
+
+// Counts one call in the run's figures and exit status.
+void count(const CallRecord &call)
+{
+    recordCall(call);
+    noteStatus(call.outcome(), call.outside);
 }
 
 // Reports one call as asked, and in the bundle; in a burn-in only the calls
@@ -66,14 +72,17 @@ void show(const CallRecord &call, const Options &options, Output &output)
     const bool warns = call.standardError.size > 0 && !standardErrorShown;
     standardErrorShown = standardErrorShown || call.standardError.size > 0;
     const bool described = options.repeat == 1 || call.outcome() != Tally::Succeeded || warns;
+    const bool bundled = described && options.bundleTextFd >= 0;
+    const QByteArray text =
+        (described && !options.json) || bundled ? describe(call, options.showPin).toUtf8()
+                                                : QByteArray();
+    const QByteArray json = options.json || bundled ? jsonLine(call, options.showPin) : QByteArray();
     bool written = true;
     if (options.json)
-        written = output.write(jsonLine(call, options.showPin));
+        written = output.write(json);
     else if (described)
-        written = output.write(describe(call, options.showPin).toUtf8());
-    if (described && options.bundleTextFd >= 0) {
-        const QByteArray text = describe(call, options.showPin).toUtf8();
-        const QByteArray json = jsonLine(call, options.showPin);
+        written = output.write(text);
+    if (bundled) {
         writeWhole(options.bundleTextFd, text.constData(), std::size_t(text.size()));
         writeWhole(options.bundleJsonFd, json.constData(), std::size_t(json.size()));
     }
@@ -183,13 +192,7 @@ void replay(const Commissioning &commissioning, Script &expected)
                         Tally::Outcome(last.outcome), last.milliseconds);
         for (const QPair<int, QString> &note : last.notes)
             state.notes.add(Notes::Kind(note.first), 1, operation.constData(), note.second);
-        const int status = last.outcome == Tally::BrokeContract ? ContractBroken
-            : last.outcome == Tally::Differs || last.outcome == Tally::Implausible ? WrongAnswers
-            : last.outcome == Tally::Failed ? CallFailed
-                                            : Success;
-        if (status == ContractBroken || (status == WrongAnswers && state.status != ContractBroken)
-            || (status == CallFailed && state.status == Success))
-            state.status = status;
+        noteStatus(Tally::Outcome(last.outcome), false);
     }
 }
 

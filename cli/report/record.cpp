@@ -17,14 +17,21 @@ void recordCall(const CallRecord &call)
     }
     if (outcome == Tally::Succeeded)
         return;
-    Notes &notes = state.notes;
+    for (const QPair<int, QString> &note : notesOf(call))
+        state.notes.add(Notes::Kind(note.first), round, call.operation, note.second);
+}
+
+QVector<QPair<int, QString>> notesOf(const CallRecord &call)
+{
+    QVector<QPair<int, QString>> notes;
     for (const QString &finding : call.findings)
-        notes.add(Notes::Breach, round, call.operation, finding);
+        notes << qMakePair(int(Notes::Breach), finding);
     for (const QString &difference : call.differences)
-        notes.add(Notes::Difference, round, call.operation, difference);
+        notes << qMakePair(int(Notes::Difference), difference);
     for (const QString &doubt : call.doubts)
-        notes.add(Notes::Doubt, round, call.operation, doubt);
+        notes << qMakePair(int(Notes::Doubt), doubt);
     if (call.returned && call.result != 0)
-        notes.add(Notes::Failure, round, call.operation,
-                  QStringLiteral("failed with %1: ").arg(call.result) + printable(call.message));
+        notes << qMakePair(int(Notes::Failure),
+                           QStringLiteral("failed with %1: ").arg(call.result) + printable(call.message));
+    return notes;
 }

@@ -55,7 +55,7 @@ struct Options
     bool archive = false;
     QString operatorName;
     QString workOrder;
-    QString historyPath;      // the terminal's log of verdicts; empty: none
+    QString historyPath;      // the terminal's log of verdicts; empty: its usual place
     bool showHistory = false; // the "history" operation
     bool showPlan = false;    // the "plan" operation
     // The bundle's output.txt and calls.jsonl: what the run shows people

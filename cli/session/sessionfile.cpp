@@ -1,7 +1,7 @@
 #include "sessionfile.h"
 
 #include "report/privatefile.h"
-#include "run/librarytext.h"
+#include "report/record.h"
 #include "run/notes.h"
 
 #include <QCoreApplication>
@@ -42,16 +42,7 @@ Attempt attemptOf(const CallRecord &call)
     attempt.function = call.function;
     attempt.outcome = call.outcome();
     attempt.milliseconds = call.milliseconds;
-    for (const QString &finding : call.findings)
-        attempt.notes << qMakePair(int(Notes::Breach), finding);
-    for (const QString &difference : call.differences)
-        attempt.notes << qMakePair(int(Notes::Difference), difference);
-    for (const QString &doubt : call.doubts)
-        attempt.notes << qMakePair(int(Notes::Doubt), doubt);
-    if (call.returned && call.result != 0)
-        attempt.notes << qMakePair(int(Notes::Failure),
-                                   QStringLiteral("failed with %1: ").arg(call.result)
-                                       + printable(call.message));
+    attempt.notes = notesOf(call);
     return attempt;
 }
 

@@ -265,17 +265,17 @@ int Watcher::run(pid_t caller)
         status = worse(status, OutputFailed);
     summary.exitStatus = status;
     const Verdict verdict = verdictOf(summary, Audience::People);
-    const QString closing = summaryTable(summary) + verdict.line + '\n';
+    const QString table = summaryTable(summary);
     if (summarised && m_options.json) {
         m_output.write(summaryJson(summary));
     } else if (summarised) {
         // Coloured for a person at a terminal who has not asked otherwise.
         const bool colour = isatty(STDOUT_FILENO) && qEnvironmentVariableIsEmpty("NO_COLOR")
             && qgetenv("TERM") != "dumb";
-        m_output.write((summaryTable(summary) + verdictLine(verdict, colour) + '\n').toUtf8());
+        m_output.write((table + verdictLine(verdict, colour) + '\n').toUtf8());
     }
     if (m_options.bundleTextFd >= 0) {
-        const QByteArray text = closing.toUtf8();
+        const QByteArray text = (table + verdict.line + '\n').toUtf8();
         const QByteArray json = summaryJson(summary);
         if (!writeWhole(m_options.bundleTextFd, text.constData(), std::size_t(text.size()))
             || !writeWhole(m_options.bundleJsonFd, json.constData(), std::size_t(json.size())))
@@ -523,7 +523,8 @@ void Watcher::keepLostAttempt(const CallRecord &call)
     Session session;
     QString why;
     if (!m_commissioning || !loadSession(m_commissioning->sessionPath, session, why)
-        || session.next >= session.steps.size())
+        || session.next >= session.steps.size()
+        || m_commissioning->plan.steps[session.next].operation != call.operation)
         return;
     session.steps[session.next].attempts << attemptOf(call);
     if (!saveSession(m_commissioning->sessionPath, session, why)) {
