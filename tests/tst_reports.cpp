@@ -4,7 +4,6 @@
 #include "report/junitreport.h"
 #include "report/privatefile.h"
 #include "report/report.h"
-#include "report/verdict.h"
 #include "run/notes.h"
 #include "run/tally.h"
 #include "run/timeline.h"
@@ -477,25 +476,6 @@ private slots:
             QVERIFY2(html.contains("<dt>" + fact + "</dd>"), qPrintable(fact));
         QCOMPARE(html.contains("<dt>Skipped</dt><dd>" + skipped.join("<br>") + "</dd>"), !skipped.isEmpty());
         QCOMPARE(html.contains("<dt>Not fitted</dt><dd>" + notFitted.join(", ") + "</dd>"), !notFitted.isEmpty());
-    }
-
-    // Without a session, the reports are as they were: nothing of one shows.
-    void noSessionNothingNew()
-    {
-        Run r;
-        r.calls("ss");
-        const RunSummary &summary = r.done();
-        QCOMPARE(verdictOf(summary).line, QStringLiteral("PASSED: 2 of 2 calls succeeded, every answer plausible"));
-        for (const char *word : {"plan", "operator", "work order", "record kept", "skipped", "not fitted", "comment"})
-            QVERIFY2(!summaryTable(summary).contains(QLatin1String(word)), word);
-        const QJsonObject json = QJsonDocument::fromJson(summaryJson(summary)).object().value("summary").toObject();
-        for (const char *key : {"plan", "operator", "work_order", "bundle", "skipped", "not_fitted", "comments"})
-            QVERIFY2(!json.contains(QLatin1String(key)), key);
-        const QString xml = QString::fromUtf8(junitReport(summary));
-        QVERIFY(!xml.contains("skipped\"") && !xml.contains("<skipped") && !xml.contains("\"operator\""));
-        const QString html = QString::fromUtf8(htmlReport(summary));
-        for (const char *fact : {"<dt>Plan", "<dt>Operator", "<dt>Skipped", "<dt>Not fitted", "<dt>Comments"})
-            QVERIFY2(!html.contains(QLatin1String(fact)), fact);
     }
 
     // What failed and why comes first, then the table, then the figures: a
