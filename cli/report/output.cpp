@@ -134,16 +134,19 @@ QByteArray Output::cleared(int fd, const QByteArray &bytes)
     return eraseLine + bytes;
 }
 
+// A line as wide as the terminal would wrap, and the erasure would then reach
+// only its last row.
+int Output::progressColumns() const
+{
+    winsize size{};
+    return ioctl(m_err, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 79;
+}
+
 void Output::progress(const QString &line)
 {
     if (!m_progress)
         return;
-    // A line as wide as the terminal would wrap, and the erasure would then
-    // reach only its last row.
-    winsize size{};
-    const int width = ioctl(m_err, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1
-                                                                               : 79;
-    m_progressDrawn = writeAll(m_err, eraseLine + fitted(line, width).toUtf8());
+    m_progressDrawn = writeAll(m_err, eraseLine + fitted(line, progressColumns()).toUtf8());
 }
 
 void Output::clearProgress()

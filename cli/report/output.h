@@ -45,8 +45,9 @@ public:
     // as any line it writes to that terminal, so that no line is glued to
     // it, whichever process drew it last.
     void besideProgress(bool shown);
-    // Draws the line in place of the last, cut to the terminal's width.
+    // Draws the line in place of the last, cut to progressColumns().
     void progress(const QString &line);
+    int progressColumns() const;
     void clearProgress();
 
 private:

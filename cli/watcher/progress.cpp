@@ -1,5 +1,6 @@
 #include "progress.h"
 
+#include "report/language.h"
 #include "report/report.h"
 #include "run/runstate.h"
 
@@ -85,10 +86,11 @@ QString Progress::lineAt(long long nowNs) const
         ? QCoreApplication::translate("Progress", "%1/%2 rounds").arg(rounds).arg(m_options.repeat)
         : QCoreApplication::translate("Progress", "%1 rounds").arg(rounds);
     const double rate = elapsedMs > 0 ? calls * 1000.0 / elapsedMs : 0;
-    out += "  " + clockTime(elapsedMs, false) + "  "
-        + QCoreApplication::translate("Progress", "%1 calls/s")
-              .arg(QString::number(rate, 'f', rate < 10 ? 1 : 0))
-        + "  " + QCoreApplication::translate("Progress", "%1 failed").arg(failed) + "  "
+    QString elapsed = clockTime(elapsedMs, false);
+    QString pace = QCoreApplication::translate("Progress", "%1 calls/s")
+                       .arg(QString::number(rate, 'f', rate < 10 ? 1 : 0));
+    const QString news =
+        QCoreApplication::translate("Progress", "%1 failed").arg(failed) + "  "
         + (findings == 1 ? QCoreApplication::translate("Progress", "%1 finding")
                          : QCoreApplication::translate("Progress", "%1 findings"))
               .arg(findings);
@@ -102,9 +104,21 @@ QString Progress::lineAt(long long nowNs) const
         leftMs = leftMs < 0 ? untilDeadlineMs : std::min(leftMs, untilDeadlineMs);
     }
     // Whole seconds, rounded up: "0:00:00" would say the run had ended.
-    if (leftMs >= 0)
-        out += "  "
-            + QCoreApplication::translate("Progress", "ETA %1")
-                  .arg(clockTime((leftMs + 999) / 1000 * 1000, false));
-    return out;
+    const QString left = leftMs < 0 ? QString()
+        : "  " + QCoreApplication::translate("Progress", "ETA %1")
+                     .arg(clockTime((leftMs + 999) / 1000 * 1000, false));
+    // On a narrow terminal the rate goes first, then the time elapsed: the
+    // failures and the time left are what a person watches a burn-in for.
+    const auto line = [&] {
+        QString fields = out;
+        for (const QString &field : {elapsed, pace, news})
+            if (!field.isEmpty())
+                fields += "  " + field;
+        return fields + left;
+    };
+    if (columnsOf(line()) > m_output.progressColumns())
+        pace.clear();
+    if (columnsOf(line()) > m_output.progressColumns())
+        elapsed.clear();
+    return line();
 }
