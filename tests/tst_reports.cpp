@@ -367,6 +367,8 @@ private slots:
             r.summary.library.simulated = "simulated reader 1.0";
         const QString html = QString::fromUtf8(htmlReport(r.done()));
         QVERIFY2(html.contains("<header class=\"verdict " + verdict + "\">"), qPrintable(html.left(2000)));
+        // The banner's colour comes with the page: it is opened offline.
+        QVERIFY(html.contains(QRegularExpression("\\.verdict\\." + verdict + "\\b[^{}]*\\{ background")));
         QVERIFY2(html.contains("<h1 class=\"word\">" + word + "</h1>"), qPrintable(html.left(2000)));
         QCOMPARE(html.contains("(simulated reader 1.0), not from a card reader: no terminal was checked"),
                  simulated);
