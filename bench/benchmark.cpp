@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -185,48 +184,30 @@ void removeJudging(const std::string &directory)
     rmdir(directory.c_str());
 }
 
-// The total of strace's summary. Each number is right-aligned under its
-// heading, and the columns before "calls" differ between strace's versions,
-// so the column is found by its heading.
-long totalCalls(const std::string &path)
-{
-    FILE *in = std::fopen(path.c_str(), "r");
-    if (!in)
-        return -1;
-    std::string::size_type end = std::string::npos;
-    long calls = -1;
-    char line[512];
-    while (std::fgets(line, sizeof line, in)) {
-        const std::string text(line);
-        const auto heading = text.find(" calls ");
-        if (text.compare(0, 6, "% time") == 0 && heading != std::string::npos) {
-            end = heading + 6;
-        } else if (end != std::string::npos && end <= text.size()
-                   && text.find(" total") != std::string::npos) {
-            std::string::size_type first = end;
-            while (first > 0 && std::isdigit(static_cast<unsigned char>(text[first - 1])))
-                --first;
-            if (first < end)
-                calls = std::atol(text.substr(first, end - first).c_str());
-        }
-    }
-    std::fclose(in);
-    return calls;
-}
-
-// The system calls of a run and of every process and thread it starts, or -1
-// where strace is missing or cannot trace (a container may forbid ptrace).
+// The system calls of the busiest thread of a run and of every process and
+// thread it starts: the thread that makes the calls. The watcher's wake-ups
+// come with time, not with calls, in a process of its own. -1 where strace
+// is missing or cannot trace (a container may forbid ptrace).
 long systemCalls(std::vector<std::string> command)
 {
-    char path[] = "/tmp/cardreader-strace-XXXXXX";
-    const int file = mkstemp(path);
-    if (file < 0)
+    char directory[] = "/tmp/cardreader-strace-XXXXXX";
+    if (!mkdtemp(directory))
         return -1;
-    close(file);
-    command.insert(command.begin(), {"/usr/bin/strace", "-f", "-c", "-o", path});
+    command.insert(command.begin(),
+                   {"/usr/bin/strace", "-f", "-ff", "-qq", "-o", std::string(directory) + "/thread"});
     Sample ignored{};
-    const long calls = start(command, ignored) ? totalCalls(path) : -1;
-    std::remove(path);
+    long calls = -1;
+    // One line a system call; signals, exits and a call resumed after
+    // another thread's are not calls of their own.
+    const std::string count = "for f in " + std::string(directory)
+        + "/thread.*; do grep -cv '^\\(---\\|+++\\|<\\.\\.\\.\\)' \"$f\"; done | sort -n | tail -n 1";
+    FILE *out = start(command, ignored) ? popen(count.c_str(), "r") : nullptr;
+    if (out) {
+        if (std::fscanf(out, "%ld", &calls) != 1)
+            calls = -1;
+        pclose(out);
+    }
+    std::system(("rm -rf " + std::string(directory)).c_str());
     return calls;
 }
 
