@@ -2,6 +2,7 @@
 
 #include "caller/operations.h"
 #include "report/privatefile.h"
+#include "session/history.h"
 
 #include "readertext.h"
 
@@ -512,9 +513,45 @@ QString clashingFiles(const Options &options, const QByteArray &libraryPath)
         if (!output.path.isEmpty())
             written << output;
     }
+    // The history, which every run of operations adds its verdict to.
+    if (!options.operations.isEmpty()) {
+        const QString what = !options.historyPath.isEmpty() ? QStringLiteral("--history")
+            : !qgetenv("CARDREADER_HISTORY").isEmpty()
+            ? QStringLiteral("CARDREADER_HISTORY")
+            : QCoreApplication::translate("CommandLine", "the history");
+        written << Named{what, QFile::encodeName(options.historyPath.isEmpty()
+                                                     ? defaultHistoryPath()
+                                                     : options.historyPath)};
+    }
+    // The record's folder, the files kept in it and its archive beside it.
+    // A session resumed reads the plan and the expected answers it keeps.
     QVector<Named> read;
+    if (!options.bundlePath.isEmpty()) {
+        const QString folder = QDir::cleanPath(options.bundlePath);
+        const auto kept = [&folder](const QString &name) {
+            return Named{QCoreApplication::translate("CommandLine", "the record's %1").arg(name),
+                         QFile::encodeName(folder + '/' + name)};
+        };
+        written << Named{QCoreApplication::translate("CommandLine", "the record's folder"),
+                         QFile::encodeName(folder)};
+        for (const char *name : {"session.json", "output.txt", "calls.jsonl", "terminal.json",
+                                 "SHA256SUMS"})
+            written << kept(name);
+        for (const char *name : {"plan.txt", "expected.txt"})
+            (options.resume ? read : written) << kept(name);
+        // A report named outside the folder is copied in under this name.
+        if (options.junitPath.isEmpty() || QFileInfo(options.junitPath).absolutePath() != folder)
+            written << kept("report.xml");
+        if (options.htmlPath.isEmpty() || QFileInfo(options.htmlPath).absolutePath() != folder)
+            written << kept("report.html");
+        if (options.archive)
+            written << Named{QCoreApplication::translate("CommandLine", "the record's archive"),
+                             QFile::encodeName(folder + ".tar.gz")};
+    }
     if (!options.expectPath.isEmpty())
         read << Named{"--expect", options.expectPath};
+    if (!options.planPath.isEmpty())
+        read << Named{"--plan", QFile::encodeName(options.planPath)};
     if (!libraryPath.isEmpty())
         read << Named{QCoreApplication::translate("CommandLine", "the reader library"), libraryPath};
     // The files the simulated reader reads or writes in the calling process.

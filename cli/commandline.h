@@ -17,9 +17,10 @@ int readOptions(int argc, char **argv, Options &options, Plan &plan);
 // Says a usage error and where help is to be found; returns its exit status.
 int usageError(const QString &problem);
 
-// Why the files the run writes (metrics, reports) cannot be written: two of
-// them are one file, or one is a file the run reads (the expected answers,
-// the library), which it would replace. Empty when they can.
+// Why the files the run writes (metrics, reports, the history, the record's
+// files) cannot be written: two of them are one file, or one is a file the
+// run reads (the expected answers, the plan, the library), which it would
+// replace. Empty when they can.
 QString clashingFiles(const Options &options, const QByteArray &libraryPath);
 
 #endif

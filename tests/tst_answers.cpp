@@ -419,6 +419,18 @@ void tst_Answers::refusedBeforeAnyCall_data()
     QTest::newRow("the metrics over the library")
         << good << QStringList{"--library", "copy.so", "--metrics", "copy.so"}
         << "--metrics names the file of the reader library";
+    QTest::newRow("a report over the history")
+        << good << QStringList{"--history", "h.txt", "--junit", "h.txt"}
+        << "--junit and --history name the same file";
+    QTest::newRow("a report over the history CARDREADER_HISTORY names")
+        << good << QStringList{"--html", "history.txt"}
+        << "--html and CARDREADER_HISTORY name the same file";
+    QTest::newRow("a report over the plan a commissioning follows")
+        << good << QStringList{"commission", "--yes", "--plan", "plan.txt", "--junit", "plan.txt"}
+        << "--junit names the file of --plan";
+    QTest::newRow("a report over a file of the run's record")
+        << good << QStringList{"--bundle", "record", "--junit", "record/output.txt"}
+        << "--junit and the record's output.txt name the same file";
     QTest::newRow("a report without a name") << good << QStringList{"--html", ""}
                                              << "must name a path";
 }
@@ -443,11 +455,20 @@ void tst_Answers::refusedBeforeAnyCall()
     }
     QVERIFY(QFile::copy(QFileInfo(QStringLiteral(MAKER)).absoluteFilePath(), path("copy.so")));
     QVERIFY(QFile::link(directory->path(), path("dl")));
+    write("plan.txt", "step card-number\n");
+    QVERIFY(QDir(directory->path()).mkdir("record"));
+    // Private, as a record's folder must be to be kept in.
+    QVERIFY(QFile::setPermissions(path("record"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     for (QString &argument : arguments) {
-        if (argument.endsWith(".txt") || argument.endsWith(".so") || argument.endsWith(".log"))
+        if (argument.endsWith(".txt") || argument.endsWith(".so") || argument.endsWith(".log")
+            || argument == "record")
             argument = path(argument);
     }
-    const ChildProcess cli = run(arguments << "card-number", {{"VRK_SIM_LOG", path("calls.log")}});
+    if (!arguments.contains("commission"))
+        arguments << "card-number";
+    const ChildProcess cli = run(arguments, {{"VRK_SIM_LOG", path("calls.log")},
+                                             {"CARDREADER_HISTORY", path("history.txt")}});
     QCOMPARE(cli.exitCode, 2);
     QCOMPARE(cli.out, QByteArray());
     // One line, and where help is.
@@ -463,6 +484,8 @@ void tst_Answers::refusedBeforeAnyCall()
     }
     QCOMPARE(QFileInfo(path("copy.so")).size(), QFileInfo(QStringLiteral(MAKER)).size());
     QVERIFY(!QFile::exists(path("run.txt")));
+    QVERIFY(!QFile::exists(path("h.txt")) && !QFile::exists(path("history.txt")));
+    QVERIFY(QDir(path("record")).isEmpty());
 }
 
 // A difference and a doubt count in the summary, in each call's JSON and in

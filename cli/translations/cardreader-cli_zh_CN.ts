@@ -202,6 +202,22 @@
         <translation>读卡器库</translation>
     </message>
     <message>
+        <source>the history</source>
+        <translation>历史记录</translation>
+    </message>
+    <message>
+        <source>the record&apos;s folder</source>
+        <translation>记录目录</translation>
+    </message>
+    <message>
+        <source>the record&apos;s %1</source>
+        <translation>记录中的 %1</translation>
+    </message>
+    <message>
+        <source>the record&apos;s archive</source>
+        <translation>记录的归档</translation>
+    </message>
+    <message>
         <source>%1 and %2 name the same file</source>
         <translation>%1 和 %2 指向同一个文件</translation>
     </message>
