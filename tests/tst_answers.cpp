@@ -202,6 +202,22 @@ void tst_Answers::wrongAnswers_data()
         << QStringList{"(code points: expected U+004A U+006F U+0073 U+00E9, "
                        "got U+004A U+006F U+0073 U+0065 U+0301)"}
         << 5;
+    QTest::newRow("a Cyrillic letter for a Latin one, told apart by its code point")
+        << QByteArray("VRK_ReadCarNo 0 \"\\xd0\\x90" "BC\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"ABC\"\n") << QStringList{"card-number"}
+        << QStringList{"differs: card_number: expected \"ABC\", got \"\u0410BC\" (code points: "
+                       "expected U+0041 U+0042 U+0043, got U+0410 U+0042 U+0043)"}
+        << 5;
+    // Only the code points about the difference, however long the value.
+    const QString a(" U+0041");
+    QTest::newRow("a long value that looks alike where it differs")
+        << "VRK_ECard_Read 0 \"" + QByteArray(300, 'A') + "e\\xcc\\x81" + QByteArray(300, 'A') + "\"\n"
+        << "VRK_ECard_Read 0 \"" + QByteArray(300, 'A') + "\\xc3\\xa9" + QByteArray(300, 'A') + "\"\n"
+        << QStringList{"scan"}
+        << QStringList{"(603 bytes) (code points: expected …" + a.repeated(4) + " U+00E9"
+                       + a.repeated(7) + " …, got …" + a.repeated(4) + " U+0065 U+0301"
+                       + a.repeated(6) + " …)"}
+        << 5;
     QTest::newRow("a long value, shown where it differs")
         << "VRK_ECard_Read 0 \"" + QByteArray(300, 'A') + "B" + QByteArray(300, 'A') + "\"\n"
         << "VRK_ECard_Read 0 \"" + QByteArray(601, 'A') + "\"\n" << QStringList{"scan"}
@@ -340,7 +356,8 @@ void tst_Answers::recordingCheckedAgainstItself()
     write("edited.txt", edited);
     const ChildProcess changed = run({expect, "all"}, {{"VRK_SIM_SCRIPT", path("edited.txt")}});
     QCOMPARE(changed.out.count("  differs: "), 1);
-    QVERIFY2(changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\"\n"),
+    QVERIFY2(changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\" (code points: "
+                                  "expected U+674E U+6F14 U+793A, got U+674E U+793A U+8303)\n"),
              changed.out.constData());
     QCOMPARE(changed.exitCode, 5);
 }
@@ -371,7 +388,8 @@ void tst_Answers::savedAnswersServeAsExpected()
     const ChildProcess edited = run({"--expect", path("edited.txt"), "all"});
     QCOMPARE(edited.exitCode, 5);
     QCOMPARE(edited.out.count("  differs: "), 1);
-    QVERIFY2(edited.out.contains("  differs: name: expected \"王演示\", got \"张演示\"\n"),
+    QVERIFY2(edited.out.contains("  differs: name: expected \"王演示\", got \"张演示\" (code points: "
+                                 "expected U+738B U+6F14 U+793A, got U+5F20 U+6F14 U+793A)\n"),
              edited.out.constData());
 
     const ChildProcess failing = run({"--no-open", "--save-answers", path("failed.txt"), "card-number"});

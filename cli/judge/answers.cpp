@@ -45,13 +45,26 @@ QString shownPart(const std::string &text, std::size_t differsAt)
         .arg(text.size());
 }
 
-// Texts that differ yet look alike once shown (a precomposed é against e and
-// a combining accent) are told apart by their code points.
-QString codePoints(const std::string &text)
+// Where two texts first part at a character beyond ASCII they may look alike
+// (a Cyrillic А for a Latin A, a precomposed é against e and a combining
+// accent): the characters about there are told apart by their code points,
+// a few before and after, each cut marked, however long the texts are.
+const int pointsBefore = 4;
+const int pointsFrom = 8;
+
+QString codePoints(const QVector<uint> &text, int differsAt)
 {
+    if (text.isEmpty())
+        return QStringLiteral("none");
+    const int from = std::max(0, differsAt - pointsBefore);
+    const int to = std::min(text.size(), differsAt + pointsFrom);
     QStringList points;
-    for (uint code : QString::fromStdString(text).toUcs4())
-        points << QString::asprintf("U+%04X", code);
+    if (from > 0)
+        points << QStringLiteral("…");
+    for (int i = from; i < to; ++i)
+        points << QString::asprintf("U+%04X", text[i]);
+    if (to < text.size())
+        points << QStringLiteral("…");
     return points.join(' ');
 }
 
@@ -61,12 +74,20 @@ QString difference(const QString &name, const std::string &want, const std::stri
     while (at < want.size() && at < got.size() && want[at] == got[at])
         ++at;
     QString text = name + ": expected " + shownPart(want, at) + ", got " + shownPart(got, at);
-    const QString wantText = QString::fromStdString(want);
-    const QString gotText = QString::fromStdString(got);
-    if (wantText.normalized(QString::NormalizationForm_KC)
-            == gotText.normalized(QString::NormalizationForm_KC)
-        && want.size() + got.size() <= 2 * shownWhole)
-        text += " (code points: expected " + codePoints(want) + ", got " + codePoints(got) + ')';
+    const QVector<uint> wantPoints = QString::fromStdString(want).toUcs4();
+    const QVector<uint> gotPoints = QString::fromStdString(got).toUcs4();
+    int point = 0;
+    while (point < wantPoints.size() && point < gotPoints.size()
+           && wantPoints[point] == gotPoints[point])
+        ++point;
+    // An ASCII character against another or against the end of a text shows
+    // plainly, escaped if it is not printable.
+    const auto beyondAscii = [point](const QVector<uint> &text) {
+        return point < text.size() && text[point] > 0x7f;
+    };
+    if (beyondAscii(wantPoints) || beyondAscii(gotPoints))
+        text += " (code points: expected " + codePoints(wantPoints, point) + ", got "
+            + codePoints(gotPoints, point) + ')';
     return text;
 }
 
