@@ -208,6 +208,12 @@ void tst_Answers::wrongAnswers_data()
         << QStringList{"differs: card_number: expected \"ABC\", got \"\u0410BC\" (code points: "
                        "expected U+0041 U+0042 U+0043, got U+0410 U+0042 U+0043)"}
         << 5;
+    QTest::newRow("a Chinese character for its compatibility form, told apart by its code point")
+        << QByteArray("VRK_ReadCarNo 0 \"\xef\xa7\xa1\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"\xe6\x9d\x8e\"\n") << QStringList{"card-number"}
+        << QStringList{"differs: card_number: expected \"\u674E\", got \"\uF9E1\" (code points: "
+                       "expected U+674E, got U+F9E1)"}
+        << 5;
     // Only the code points about the difference, however long the value.
     const QString a(" U+0041");
     QTest::newRow("a long value that looks alike where it differs")
@@ -356,8 +362,7 @@ void tst_Answers::recordingCheckedAgainstItself()
     write("edited.txt", edited);
     const ChildProcess changed = run({expect, "all"}, {{"VRK_SIM_SCRIPT", path("edited.txt")}});
     QCOMPARE(changed.out.count("  differs: "), 1);
-    QVERIFY2(changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\" (code points: "
-                                  "expected U+674E U+6F14 U+793A, got U+674E U+793A U+8303)\n"),
+    QVERIFY2(changed.out.contains("  differs: name: expected \"李演示\", got \"李示范\"\n"),
              changed.out.constData());
     QCOMPARE(changed.exitCode, 5);
 }
@@ -388,8 +393,7 @@ void tst_Answers::savedAnswersServeAsExpected()
     const ChildProcess edited = run({"--expect", path("edited.txt"), "all"});
     QCOMPARE(edited.exitCode, 5);
     QCOMPARE(edited.out.count("  differs: "), 1);
-    QVERIFY2(edited.out.contains("  differs: name: expected \"王演示\", got \"张演示\" (code points: "
-                                 "expected U+738B U+6F14 U+793A, got U+5F20 U+6F14 U+793A)\n"),
+    QVERIFY2(edited.out.contains("  differs: name: expected \"王演示\", got \"张演示\"\n"),
              edited.out.constData());
 
     const ChildProcess failing = run({"--no-open", "--save-answers", path("failed.txt"), "card-number"});

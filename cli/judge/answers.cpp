@@ -45,9 +45,10 @@ QString shownPart(const std::string &text, std::size_t differsAt)
         .arg(text.size());
 }
 
-// Where two texts first part at a character beyond ASCII they may look alike
+// Where two texts first part at a letter beyond ASCII they may look alike
 // (a Cyrillic А for a Latin A, a precomposed é against e and a combining
-// accent): the characters about there are told apart by their code points,
+// accent, 李 and its compatibility form): the characters about there are
+// told apart by their code points,
 // a few before and after, each cut marked, however long the texts are.
 const int pointsBefore = 4;
 const int pointsFrom = 8;
@@ -80,12 +81,17 @@ QString difference(const QString &name, const std::string &want, const std::stri
     while (point < wantPoints.size() && point < gotPoints.size()
            && wantPoints[point] == gotPoints[point])
         ++point;
-    // An ASCII character against another or against the end of a text shows
-    // plainly, escaped if it is not printable.
-    const auto beyondAscii = [point](const QVector<uint> &text) {
-        return point < text.size() && text[point] > 0x7f;
+    // An ASCII character, the end of a text or a Chinese character is told
+    // from another at a glance, escaped if it is not printable; a letter of
+    // another alphabet, an accent or a compatibility form may not be.
+    const auto plain = [point](const QVector<uint> &text) {
+        if (point >= text.size() || text[point] <= 0x7f)
+            return true;
+        const uint c = text[point];
+        const bool compatibility = (c >= 0xf900 && c <= 0xfaff) || (c >= 0x2f800 && c <= 0x2fa1f);
+        return QChar::script(c) == QChar::Script_Han && !compatibility;
     };
-    if (beyondAscii(wantPoints) || beyondAscii(gotPoints))
+    if (!plain(wantPoints) || !plain(gotPoints))
         text += " (code points: expected " + codePoints(wantPoints, point) + ", got "
             + codePoints(gotPoints, point) + ')';
     return text;
