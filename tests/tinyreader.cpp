@@ -3,14 +3,26 @@
 // but the card number read, which answers one. Built CARD_NUMBER_ONLY it is
 // that read alone; built WITHOUT_CARD_NUMBER, the other twelve, in a library
 // that needs the first; built CARD_NUMBER_AS_DATA, the twelve and the card
-// number read's name on data, as a crafted library may have it.
+// number read's name on data, as a crafted library may have it; built
+// CHATTER_AT_LOAD, all 13 and a line on standard output as it is loaded.
 
 #define VRK_API __attribute__((visibility("default")))
 #include "vrkreaderclient.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
+
+#ifdef CHATTER_AT_LOAD
+// Flushed: the calling process ends without flushing what the library
+// left in its buffers.
+__attribute__((constructor)) void greet()
+{
+    std::printf("tiny reader loaded\n");
+    std::fflush(stdout);
+}
+#endif
 
 int fail(char *error)
 {

@@ -932,6 +932,10 @@ void tst_Cli::statusAndMessages_data()
     QTest::newRow("a symbol that nothing defines: refused at load")
         << QStringList{"--library", UNRESOLVEDREADER, "all"} << QStringList() << "" << ""
         << "cannot load the reader library" << 3;
+    QTest::newRow("the same in the verdict")
+        << QStringList{"--library", UNRESOLVEDREADER, "card-number"} << QStringList() << ""
+        << "\nFAILED: the library broke the contract: cannot load the reader library "
+        << "cannot load the reader library" << 3;
 }
 
 // What a run shows, what it says on standard error, each once, and its exit

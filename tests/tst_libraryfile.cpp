@@ -602,6 +602,28 @@ private slots:
                            + QFileInfo(BORROWINGREADER).path()
                            + "/libVrkCardNumberFromAnotherLibrary.so); the functions it has are "
                              "still checked"};
+        // A finding of the run however few of its functions are called, and
+        // said in the library's identity with the file that holds it.
+        const QString foundIn = "the loader finds it in " + QFileInfo(BORROWINGREADER).path()
+            + "/libVrkCardNumberFromAnotherLibrary.so";
+        const QString borrowed =
+            QString(BORROWINGREADER) + " lacks VRK_ReadCarNo (" + foundIn + ')';
+        QTest::newRow("a function taken from a library it needs, and another one called")
+            << QStringList{"--no-open", "--json", "--library", BORROWINGREADER, "card-region"}
+            << QStringList() << 3
+            << QStringList{"\"verdict\":\"FAILED: the library broke the contract: " + borrowed,
+                           "\"findings\":[\"" + borrowed + "\"]",
+                           "\"elsewhere\":{\"VRK_ReadCarNo\":\"" + foundIn + "\"}"};
+        QTest::newRow("the same library described")
+            << QStringList{"--library", BORROWINGREADER, "library"} << QStringList() << 3
+            << QStringList{"\n  functions: 12 of 13; missing VRK_ReadCarNo (" + foundIn + ")\n",
+                           "\nFAILED: the library broke the contract: " + borrowed + '\n'};
+        // Found outside every call, it fails a run whose calls all succeed.
+        QTest::newRow("output at load")
+            << QStringList{"--no-open", "--library", CHATTYREADER, "card-number"} << QStringList()
+            << 3
+            << QStringList{"\nFAILED: the library broke the contract: the library wrote 19 bytes "
+                           "to standard output at load\n"};
         QTest::newRow("a function whose name the library's symbol table has on data")
             << QStringList{"--no-open", "--library", DATAREADER, "card-number"} << QStringList()
             << 3

@@ -28,6 +28,16 @@
 
 namespace {
 
+// Text kept in a field of the shared state, cut to fit; the watcher reads
+// it within the field and escapes it.
+template <std::size_t size>
+void keep(char (&field)[size], const QByteArray &text)
+{
+    const std::size_t length = std::min(std::size_t(text.size()), size - 1);
+    std::memcpy(field, text.constData(), length);
+    field[length] = '\0';
+}
+
 bool stopping()
 {
     return runState().stopRequested || runState().outputFailed || runState().ending[0];
@@ -38,7 +48,7 @@ bool stopping()
 void endRun(const QString &why)
 {
     RunState &state = runState();
-    std::strncpy(state.ending, why.toUtf8().constData(), sizeof state.ending - 1);
+    keep(state.ending, why.toUtf8());
     state.status = ContractBroken;
 }
 
@@ -128,12 +138,25 @@ void judge(CallRecord &call, Script &expected, const Options &options)
         checkPlausibility(call);
 }
 
+// What the library did outside any call is shown as a call is, and kept
+// for the watcher as findings about the run as a whole.
 void reportOutside(const char *operation, const char *when, const Options &options,
                    Output &output)
 {
     const GuardedCall record = GuardedCall::outsideCalls(operation, when);
-    if (!record.findings.isEmpty() || record.standardError.size > 0)
-        report(record, options, output);
+    if (record.findings.isEmpty() && record.standardError.size == 0)
+        return;
+    RunState &state = runState();
+    const std::size_t room = sizeof state.outside / sizeof state.outside[0];
+    std::size_t kept = 0;
+    for (const QString &finding : record.findings) {
+        while (kept < room && state.outside[kept][0])
+            ++kept;
+        if (kept < room)
+            keep(state.outside[kept], finding.toUtf8());
+    }
+    noteStatus(record.outcome(), true);
+    show(record, options, output);
 }
 
 void pause(int milliseconds)
@@ -144,23 +167,30 @@ void pause(int milliseconds)
         std::this_thread::sleep_for(std::min<steady_clock::duration>(end - now, std::chrono::milliseconds(50)));
 }
 
-bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output &output)
+bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, const Options &options,
+                 Output &output)
 {
     RunState &state = runState();
     beginCall("load", "loading the library", -1);
     QString why;
     const bool loaded = library.load(path, fd, why);
     endCall();
+    // What it lacks, for the watcher to describe and judge; a library
+    // described is described before anything else is said of it.
+    if (loaded)
+        state.lacking = ~library.exported & ((1u << readerFunctionCount) - 1);
+    for (int i = 0; i < readerFunctionCount; ++i)
+        keep(state.elsewhere[i], library.elsewhere[i]);
+    state.loaded = 1;
+    while (options.describeLibrary && !state.described && !stopping())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (!loaded) {
-        state.status = ContractBroken;
         // The loader's words quote the library's own names, which may hold
-        // anything.
-        const QString because = printable(why.toUtf8());
+        // anything: the watcher escapes them in its reports, in English.
         output.error(QCoreApplication::translate("Run", "cannot load the reader library %1: %2")
-                         .arg(printable(path), because));
-        // For the reports, which the watcher writes, in English.
-        state.notes.add(Notes::Breach, 0, "load",
-                        "cannot load the reader library " + printable(path) + ": " + because);
+                         .arg(printable(path), printable(why.toUtf8())));
+        keep(state.ending, "cannot load the reader library " + path + ": " + why.toLocal8Bit());
+        state.status = ContractBroken;
         return false;
     }
     const QStringList missing = library.lacking();
@@ -169,8 +199,6 @@ bool loadLibrary(const QByteArray &path, int fd, ReaderLibrary &library, Output 
         output.error(QCoreApplication::translate(
                          "Run", "%1 lacks %2; the functions it has are still checked")
                          .arg(printable(path), missing.join(", ")));
-        state.notes.add(Notes::Breach, 0, "load",
-                        printable(path) + " lacks " + missing.join(", "));
     }
     return true;
 }
@@ -282,7 +310,7 @@ void makeCalls(const Options &options, StrayOutput &strayOutput, const QByteArra
     GuardedCall::watchLibrary(&strayOutput);
 
     ReaderLibrary library;
-    if (loadLibrary(libraryPath, libraryFd, library, output)) {
+    if (loadLibrary(libraryPath, libraryFd, library, options, output)) {
         reportOutside("load", "at load", options, output);
         // The resources are for the summary of a burn-in or a stored
         // result; a single call read by people does without them.

@@ -38,16 +38,16 @@ private:
         Dl_info info;
         link_map *map = nullptr;
         if (!dladdr1(address, &info, reinterpret_cast<void **>(&map), RTLD_DL_LINKMAP) || !map) {
-            m_reader.elsewhere[index] = QStringLiteral("at an address of no file");
+            m_reader.elsewhere[index] = "the loader finds it at an address of no file";
             return nullptr;
         }
         if (map != m_library) {
-            m_reader.elsewhere[index] = "in " + printable(QByteArray(map->l_name));
+            m_reader.elsewhere[index] = "the loader finds it in " + QByteArray(map->l_name);
             return nullptr;
         }
         if (m_file.exportsKnown && !(m_file.exported & (1u << index))) {
             m_reader.elsewhere[index] =
-                QStringLiteral("in the library, whose symbol table has it as no function");
+                "the loader finds it in the library, whose symbol table has it as no function";
             return nullptr;
         }
         m_reader.exported |= 1u << index;
@@ -97,13 +97,8 @@ bool ReaderLibrary::load(const QByteArray &path, int fd, QString &why)
 
 QStringList ReaderLibrary::lacking() const
 {
-    QStringList names;
-    for (int i = 0; i < readerFunctionCount; ++i) {
-        if (exported & (1u << i))
-            continue;
-        const QString name = QString::fromLatin1(readerFunctionNames[i]);
-        names << (elsewhere[i].isEmpty() ? name
-                                         : name + " (the loader finds it " + elsewhere[i] + ')');
-    }
-    return names;
+    QString where[readerFunctionCount];
+    for (int i = 0; i < readerFunctionCount; ++i)
+        where[i] = printable(elsewhere[i]);
+    return lackedFunctions(~exported, where);
 }

@@ -27,8 +27,9 @@ struct ReaderLibrary
 
     unsigned exported = 0;  // bit i: readerFunctionNames[i], which the library itself defines
     // Where the loader finds a function the library lacks, said for people
-    // ("in /lib/libdep.so"); empty where it finds none.
-    QString elsewhere[readerFunctionCount];
+    // with the file named in the loader's bytes ("the loader finds it in
+    // /lib/libdep.so"), escaped where it is shown; empty where it finds none.
+    QByteArray elsewhere[readerFunctionCount];
 
     decltype(&::VRK_OpenDev) VRK_OpenDev = nullptr;
     decltype(&::VRK_ReadCarNo) VRK_ReadCarNo = nullptr;

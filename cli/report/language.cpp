@@ -76,6 +76,11 @@ const Form forms[] = {
     {QT_TRANSLATE_NOOP("Finding", "%1 crashed: %2"), 1 | 2},
     {QT_TRANSLATE_NOOP("Finding", "the library cannot be loaded: %1"), 0},
     {QT_TRANSLATE_NOOP("Finding", "cannot load the reader library %1: %2"), 0},
+    // Where the loader finds a function the library lacks.
+    {QT_TRANSLATE_NOOP("Finding", "the loader finds it at an address of no file"), 0},
+    {QT_TRANSLATE_NOOP("Finding", "the loader finds it in the library, whose symbol table has it "
+                                  "as no function"), 0},
+    {QT_TRANSLATE_NOOP("Finding", "the loader finds it in %1"), 0},
     // A call that failed.
     {QT_TRANSLATE_NOOP("Finding", "failed with %1: %2"), 0},
     // Against the expected answers.

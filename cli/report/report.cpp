@@ -136,6 +136,13 @@ QJsonObject libraryJson(const LibraryIdentity &library)
     if (library.exportsKnown) {
         object.insert("exports", QJsonArray::fromStringList(readerFunctions(library.exported, true)));
         object.insert("missing", QJsonArray::fromStringList(readerFunctions(library.exported, false)));
+        QJsonObject elsewhere;
+        for (int i = 0; i < readerFunctionCount; ++i) {
+            if (!(library.exported & (1u << i)) && !library.elsewhere[i].isEmpty())
+                elsewhere.insert(QString::fromLatin1(readerFunctionNames[i]), library.elsewhere[i]);
+        }
+        if (!elsewhere.isEmpty())
+            object.insert("elsewhere", elsewhere);
     }
     return object;
 }
@@ -371,7 +378,11 @@ QString describeLibrary(const LibraryIdentity &library)
             + QCoreApplication::translate(
                   "Library", "  functions: unknown (the file has no table of its symbols)")
             + '\n';
-    const QStringList missing = readerFunctions(library.exported, false);
+    // Each with the file the window would take it from instead.
+    QString elsewhere[readerFunctionCount];
+    for (int i = 0; i < readerFunctionCount; ++i)
+        elsewhere[i] = forPeople(library.elsewhere[i]);
+    const QStringList missing = lackedFunctions(~library.exported, elsewhere);
     return out
         + QCoreApplication::translate("Library", "  functions: %1 of %2")
               .arg(readerFunctionCount - missing.size())

@@ -16,3 +16,15 @@ QStringList readerFunctions(unsigned exported, bool present)
     }
     return names;
 }
+
+QStringList lackedFunctions(unsigned lacking, const QString (&elsewhere)[readerFunctionCount])
+{
+    QStringList names;
+    for (int i = 0; i < readerFunctionCount; ++i) {
+        if (!(lacking & (1u << i)))
+            continue;
+        const QString name = QString::fromLatin1(readerFunctionNames[i]);
+        names << (elsewhere[i].isEmpty() ? name : name + " (" + elsewhere[i] + ')');
+    }
+    return names;
+}

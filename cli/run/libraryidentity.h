@@ -13,6 +13,11 @@ extern const char *const readerFunctionNames[readerFunctionCount];
 // The names of the functions whose bit in exported is set (or clear).
 QStringList readerFunctions(unsigned exported, bool present);
 
+// The functions whose bit in lacking is set, each with where the loader
+// finds it instead, if anywhere: "VRK_ReadCarNo (the loader finds it in
+// /lib/libdep.so)".
+QStringList lackedFunctions(unsigned lacking, const QString (&elsewhere)[readerFunctionCount]);
+
 // Which libVrkReaderClient.so a run loads, read from the file's own bytes in
 // the process that never runs the library's code.
 struct LibraryIdentity
@@ -39,6 +44,10 @@ struct LibraryIdentity
     // with the library calls theirs in its place.
     QList<QByteArray> preloaded;    // their paths, as the loader names them
     unsigned preloadedFunctions = 0;  // bit i: readerFunctionNames[i] is one of those
+    // Where the loader finds a function the file does not define, once the
+    // calling process has loaded it: "the loader finds it in /lib/libdep.so";
+    // empty where it finds none. The window would call that file's.
+    QString elsewhere[readerFunctionCount];
 };
 
 #endif

@@ -1,6 +1,7 @@
 #ifndef CLI_RUNSTATE_H
 #define CLI_RUNSTATE_H
 
+#include "libraryidentity.h"
 #include "notes.h"
 #include "tally.h"
 #include "timeline.h"
@@ -47,11 +48,22 @@ struct RunState
     // program. Where SIGPIPE is ignored, as under systemd, it is said.
     int quietBrokenPipe = 0;  // not a bool: the library can write any byte here
     // What the calling process found that ends the run, beyond a call's own
-    // findings: the library took its output away.
-    char ending[160] = {};
+    // findings: the library took its output away, or could not be loaded.
+    char ending[Notes::textSize] = {};
     // The function a copy of the calling process returned from, made by a
     // fork no handler saw.
     char copied[32] = {};
+    // What the library did outside any call, at load or after the last call:
+    // findings about the run as a whole, which no operation's figures hold.
+    char outside[8][Notes::textSize] = {};
+    // What the calling process found on loading the library: the functions
+    // it lacks, and where the loader finds each instead, as ReaderLibrary
+    // says it. Where the library is to be described, the watcher does so
+    // once they are set, and no call is made before.
+    unsigned lacking = 0;  // bit i: readerFunctionNames[i]
+    char elsewhere[readerFunctionCount][Notes::textSize] = {};
+    std::atomic<int> loaded{0};
+    std::atomic<int> described{0};
     Usage usageAtStart;
     Usage usageAtEnd;
     Tally tally;

@@ -555,6 +555,18 @@ JSON 行、JUnit 和 HTML 报告、预期答案和检测计划、
         <translation>无法加载读卡器库 %1: %2</translation>
     </message>
     <message>
+        <source>the loader finds it at an address of no file</source>
+        <translation>加载器找到的地址不属于任何文件</translation>
+    </message>
+    <message>
+        <source>the loader finds it in the library, whose symbol table has it as no function</source>
+        <translation>加载器在该库中找到它，但库的符号表中它不是函数</translation>
+    </message>
+    <message>
+        <source>the loader finds it in %1</source>
+        <translation>加载器在 %1 中找到它</translation>
+    </message>
+    <message>
         <source>failed with %1: %2</source>
         <translation>失败，返回值 %1: %2</translation>
     </message>

@@ -179,11 +179,12 @@ bool Watcher::prepare()
         readLibraryElf(m_library);
     if (m_library.fd < 0 || fstat(m_library.fd, &m_atStart) != 0)
         std::memset(&m_atStart, 0, sizeof m_atStart);
-    if (m_options.describeLibrary)
-        m_output.write(m_options.json ? libraryJsonLine(m_library)
-                                      : describeLibrary(m_library).toUtf8());
+    // Described once the calling process has loaded it, which alone knows
+    // where the loader finds what the file lacks; at once where nothing will.
+    m_describing = m_options.describeLibrary;
     if (m_library.unusable.isEmpty())
         return true;
+    describeLibraryIfAsked();
     m_ending = "the library cannot be loaded: " + m_library.unusable;
     m_output.error(m_library.path.isEmpty()
                        ? QCoreApplication::translate("Run", "cannot load the reader library %1")
@@ -209,6 +210,8 @@ int Watcher::run(pid_t caller)
             kill(caller, SIGKILL);
             continue;
         }
+        if (m_describing && state.loaded)
+            describeLibraryIfAsked();
         poll(nullptr, 0, 50);
         onSignals();
         onWatchdog();
@@ -219,6 +222,7 @@ int Watcher::run(pid_t caller)
     m_endTimeMs = QDateTime::currentMSecsSinceEpoch();
     m_elapsedMs = (monotonicNs() - m_startNs) / 1000000;
     m_output.clearProgress();
+    describeLibraryIfAsked();
     onSignals();
     endLeftovers();
 
@@ -235,6 +239,21 @@ int Watcher::run(pid_t caller)
     }
     if (state.copied[0])
         m_findings << shared(state.copied) + " forked the calling process";
+    // Found at load and after the last call, outside every operation's
+    // figures: the verdict rests on them as on any finding. A function the
+    // library does not define is one the window cannot take from it, as its
+    // file or its loading says.
+    for (const auto &finding : state.outside) {
+        if (finding[0])
+            m_findings << shared(finding);
+    }
+    takeWhatItLacks();
+    const unsigned lacking = ((m_library.exportsKnown ? ~m_library.exported : 0u)
+                              | (state.loaded ? state.lacking : 0u))
+        & ((1u << readerFunctionCount) - 1);
+    if (lacking && m_library.unusable.isEmpty())
+        m_findings.prepend(printable(m_library.path) + " lacks "
+                           + lackedFunctions(lacking, m_library.elsewhere).join(", "));
     if (state.ending[0]) {
         m_ending = shared(state.ending);
         status = worse(status, ContractBroken);
@@ -297,6 +316,29 @@ int Watcher::run(pid_t caller)
         std::raise(SIGPIPE);
     }
     return status;
+}
+
+// Where the loader finds each function the file does not define, as the
+// calling process found on loading it: said for people only, as the
+// library could have written it.
+void Watcher::takeWhatItLacks()
+{
+    RunState &state = runState();
+    for (int i = 0; i < readerFunctionCount; ++i)
+        m_library.elsewhere[i] = state.loaded ? shared(state.elsewhere[i]) : QString();
+}
+
+// The library's identity, shown first where asked; the calling process
+// makes no call until it is.
+void Watcher::describeLibraryIfAsked()
+{
+    if (!m_describing)
+        return;
+    m_describing = false;
+    takeWhatItLacks();
+    m_output.write(m_options.json ? libraryJsonLine(m_library)
+                                  : describeLibrary(m_library).toUtf8());
+    runState().described = 1;
 }
 
 void Watcher::onSignals()

@@ -44,6 +44,8 @@ public:
     const RunSummary &summary() const { return m_summary; }
 
 private:
+    void takeWhatItLacks();
+    void describeLibraryIfAsked();
     void onSignals();
     bool fromLibrary(pid_t sender) const;
     void stopNow();
@@ -77,6 +79,7 @@ private:
     int m_status = 0;
     int m_signalsHandled = 0;
     int m_stopSignal = 0;
+    bool m_describing = false;    // the library is to be described, and is not yet
     bool m_stopAsked = false;     // by the operator
     bool m_stoppedNow = false;
     long long m_stopDeadlineNs = 0;
