@@ -139,7 +139,7 @@ QByteArray Output::cleared(int fd, const QByteArray &bytes)
 int Output::progressColumns() const
 {
     winsize size{};
-    return ioctl(m_err, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 79;
+    return ioctl(m_err, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col - 1 : 79;
 }
 
 void Output::progress(const QString &line)

@@ -82,18 +82,7 @@ QString Progress::lineAt(long long nowNs) const
     }
     const long long elapsedMs = (nowNs - m_startNs) / 1000000;
     const bool counted = m_options.repeat != unboundedRounds;
-    QString out = counted
-        ? QCoreApplication::translate("Progress", "%1/%2 rounds").arg(rounds).arg(m_options.repeat)
-        : QCoreApplication::translate("Progress", "%1 rounds").arg(rounds);
     const double rate = elapsedMs > 0 ? calls * 1000.0 / elapsedMs : 0;
-    QString elapsed = clockTime(elapsedMs, false);
-    QString pace = QCoreApplication::translate("Progress", "%1 calls/s")
-                       .arg(QString::number(rate, 'f', rate < 10 ? 1 : 0));
-    const QString news =
-        QCoreApplication::translate("Progress", "%1 failed").arg(failed) + "  "
-        + (findings == 1 ? QCoreApplication::translate("Progress", "%1 finding")
-                         : QCoreApplication::translate("Progress", "%1 findings"))
-              .arg(findings);
     // The rounds left at the pace so far, or the time left, whichever ends
     // the run first.
     long long leftMs = -1;
@@ -103,22 +92,38 @@ QString Progress::lineAt(long long nowNs) const
         const long long untilDeadlineMs = std::max(0LL, (m_deadlineNs - nowNs) / 1000000);
         leftMs = leftMs < 0 ? untilDeadlineMs : std::min(leftMs, untilDeadlineMs);
     }
-    // Whole seconds, rounded up: "0:00:00" would say the run had ended.
-    const QString left = leftMs < 0 ? QString()
-        : "  " + QCoreApplication::translate("Progress", "ETA %1")
-                     .arg(clockTime((leftMs + 999) / 1000 * 1000, false));
-    // On a narrow terminal the rate goes first, then the time elapsed: the
-    // failures and the time left are what a person watches a burn-in for.
-    const auto line = [&] {
-        QString fields = out;
-        for (const QString &field : {elapsed, pace, news})
-            if (!field.isEmpty())
-                fields += "  " + field;
-        return fields + left;
+    enum { Rounds, Elapsed, Rate, Failed, Findings, Left };
+    QString fields[] = {
+        counted ? QCoreApplication::translate("Progress", "%1/%2 rounds").arg(rounds).arg(m_options.repeat)
+                : QCoreApplication::translate("Progress", "%1 rounds").arg(rounds),
+        clockTime(elapsedMs, false),
+        QCoreApplication::translate("Progress", "%1 calls/s")
+            .arg(QString::number(rate, 'f', rate < 10 ? 1 : 0)),
+        QCoreApplication::translate("Progress", "%1 failed").arg(failed),
+        (findings == 1 ? QCoreApplication::translate("Progress", "%1 finding")
+                       : QCoreApplication::translate("Progress", "%1 findings"))
+            .arg(findings),
+        // Whole seconds, rounded up: "0:00:00" would say the run had ended.
+        leftMs < 0 ? QString()
+                   : QCoreApplication::translate("Progress", "ETA %1")
+                         .arg(clockTime((leftMs + 999) / 1000 * 1000, false)),
     };
-    if (columnsOf(line()) > m_output.progressColumns())
-        pace.clear();
-    if (columnsOf(line()) > m_output.progressColumns())
-        elapsed.clear();
+    const auto line = [&fields] {
+        QStringList shown;
+        for (const QString &field : fields)
+            if (!field.isEmpty())
+                shown << field;
+        return shown.join(QStringLiteral("  "));
+    };
+    // On a narrow terminal fields give way, never cut: the rate first, then
+    // the time elapsed, no failures or findings, the time left, and news
+    // last, which is what a person watches a burn-in for.
+    const int dropped[] = {Rate, Elapsed, failed ? -1 : Failed, findings ? -1 : Findings, Left,
+                           Findings, Failed};
+    const int columns = m_output.progressColumns();
+    for (int i = 0; i < int(sizeof dropped / sizeof *dropped) && columnsOf(line()) > columns; ++i) {
+        if (dropped[i] >= 0)
+            fields[dropped[i]].clear();
+    }
     return line();
 }
