@@ -214,6 +214,10 @@ void tst_Answers::wrongAnswers_data()
         << QStringList{"differs: card_number: expected \"\u674E\", got \"\uF9E1\" (code points: "
                        "expected U+674E, got U+F9E1)"}
         << 5;
+    QTest::newRow("a Kangxi radical for the character it looks like")
+        << QByteArray("VRK_ReadCarNo 0 \"\xe2\xbc\x88\"\n")
+        << QByteArray("VRK_ReadCarNo 0 \"\xe4\xba\xba\"\n") << QStringList{"card-number"}
+        << QStringList{"(code points: expected U+4EBA, got U+2F08)"} << 5;
     // Only the code points about the difference, however long the value.
     const QString a(" U+0041");
     QTest::newRow("a long value that looks alike where it differs")

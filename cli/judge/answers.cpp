@@ -87,9 +87,12 @@ QString difference(const QString &name, const std::string &want, const std::stri
     const auto plain = [point](const QVector<uint> &text) {
         if (point >= text.size() || text[point] <= 0x7f)
             return true;
+        // Radicals, compatibility forms and the ideographic zero each look
+        // like another character.
         const uint c = text[point];
-        const bool compatibility = (c >= 0xf900 && c <= 0xfaff) || (c >= 0x2f800 && c <= 0x2fa1f);
-        return QChar::script(c) == QChar::Script_Han && !compatibility;
+        const bool standsIn = (c >= 0x2e80 && c <= 0x2fdf) || c == 0x3007
+            || (c >= 0xf900 && c <= 0xfaff) || (c >= 0x2f800 && c <= 0x2fa1f);
+        return QChar::script(c) == QChar::Script_Han && !standsIn;
     };
     if (!plain(wantPoints) || !plain(gotPoints))
         text += " (code points: expected " + codePoints(wantPoints, point) + ", got "
