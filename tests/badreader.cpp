@@ -104,6 +104,8 @@ __attribute__((constructor)) void atLoad()
         std::printf("VRK: library loaded\n");
     if (fault("load-crash"))
         std::raise(SIGSEGV);
+    while (fault("load-hang"))
+        pause();
     if (fault("own-segv-handler"))
         std::signal(SIGSEGV, onOwnFault);
     if (fault("rename-over")) {

@@ -23,6 +23,7 @@ private slots:
     void identityOfTheFileLoaded_data();
     void identityOfTheFileLoaded();
     void pathsAsBytes();
+    void describedThoughItsLoadingHangs();
     void operatorsStopThroughTheLibrary_data();
     void operatorsStopThroughTheLibrary();
 
@@ -273,6 +274,26 @@ void tst_HostileLibrary::pathsAsBytes()
     QCOMPARE(QByteArray::fromBase64(library.value("path_base64").toString().toLatin1()),
              QFile::encodeName(directory->path()) + "/\xff/libVrkReaderClient.so");
     QCOMPARE(library.value("simulated_reader").toBool(), true);
+}
+
+// The first question of a support case waits for no watchdog: a library
+// whose loading hangs is described at once, from its file.
+void tst_HostileLibrary::describedThoughItsLoadingHangs()
+{
+    ChildProcess cli(directory->path());
+    cli.outputPath = path("out.json");
+    QVERIFY(cli.start(command({"--json", "--timeout", "60", "library"}),
+                      {{"LD_LIBRARY_PATH", BADREADER_DIR}, {"BADREADER_FAULT", "load-hang"}}));
+    QTest::qWait(4000);
+    QFile out(cli.outputPath);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    const QByteArray shown = out.readAll();
+    cli.interruptGroup();
+    QTest::qWait(100);
+    cli.interruptGroup();
+    QVERIFY(cli.finish());
+    const QJsonObject library = objects(shown).value(0).value("library").toObject();
+    QVERIFY2(library.value("path").toString().endsWith("/bad/libVrkReaderClient.so"), shown.constData());
 }
 
 void tst_HostileLibrary::operatorsStopThroughTheLibrary_data()

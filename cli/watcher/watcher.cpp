@@ -210,7 +210,9 @@ int Watcher::run(pid_t caller)
             kill(caller, SIGKILL);
             continue;
         }
-        if (m_describing && state.loaded)
+        // Not held past a second by a library whose loading hangs: the file
+        // is described without where the loader finds what it lacks.
+        if (m_describing && (state.loaded || monotonicNs() - m_startNs > 1000000000LL))
             describeLibraryIfAsked();
         poll(nullptr, 0, 50);
         onSignals();
