@@ -58,7 +58,7 @@ QString codePoints(const QVector<uint> &text, int differsAt)
     if (text.isEmpty())
         return QStringLiteral("none");
     const int from = std::max(0, differsAt - pointsBefore);
-    const int to = std::min(text.size(), differsAt + pointsFrom);
+    const int to = std::min(int(text.size()), differsAt + pointsFrom);
     QStringList points;
     if (from > 0)
         points << QStringLiteral("…");
