@@ -468,9 +468,9 @@ void tst_Language::burnInOnATerminal()
 
     const QString shown = QString::fromUtf8(written);
     QVERIFY2(!shown.contains(QChar::ReplacementCharacter), written.constData());
-    // The time left once a round is done.
-    const QRegularExpression progress(
-        "^[0-9]+/1000 轮  0:00:0[0-9]  失败 0  问题 0(  剩余 [0-9]+:[0-9]{2}:[0-9]{2})?$");
+    // The time left once a round is done, and the rate where it fits.
+    const QRegularExpression progress("^[0-9]+/1000 轮  0:00:0[0-9]  (每秒 [0-9.]+ 次调用  )?失败 0  "
+                                      "问题 0(  剩余 [0-9]+:[0-9]{2}:[0-9]{2})?$");
     int drawn = 0;
     int withTimeLeft = 0;
     for (const QString &line : shown.split("\r\x1b[K")) {
