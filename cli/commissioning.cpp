@@ -178,8 +178,6 @@ int finishBundle(const Options &options, const RunSummary &summary, int status)
     return status;
 }
 
-// Asked only at the end: finding the usual place asks where the program
-// runs from, which no start need do.
 QString historyOf(const Options &options)
 {
     return options.historyPath.isEmpty() ? defaultHistoryPath() : options.historyPath;

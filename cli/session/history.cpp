@@ -101,9 +101,7 @@ QString shownTime(const QString &iso)
     return time.isValid() ? localTime(time.toMSecsSinceEpoch()) : printable(iso.toUtf8());
 }
 
-} // namespace
-
-QString defaultHistoryPath()
+QString usualHistoryPath()
 {
     const QByteArray chosen = qgetenv("CARDREADER_HISTORY");
     if (!chosen.isEmpty())
@@ -116,6 +114,16 @@ QString defaultHistoryPath()
     const QString base = xdg.startsWith('/') ? QFile::decodeName(xdg)
                                              : QDir::homePath() + QLatin1String("/.local/state");
     return base + QLatin1String("/cardreader-tool/") + QLatin1String(fileName);
+}
+
+} // namespace
+
+// Worked out once: a run asks at its start, so that no report replaces the
+// history, and again as it adds its verdict.
+QString defaultHistoryPath()
+{
+    static const QString path = usualHistoryPath();
+    return path;
 }
 
 bool appendHistory(const QString &path, const QJsonObject &entry, QString &why)

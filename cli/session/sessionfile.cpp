@@ -18,32 +18,12 @@ const char *const stateNames[] = {"pending", "done", "skipped", "not-fitted"};
 // smaller: a larger file is not one this program wrote.
 const qint64 sessionLimit = 4 * 1024 * 1024;
 
-// The session's JSON is written by hand: it is written after every step,
-// and built and printed by Qt's JSON classes it cost the calling process
-// more than the step's own calls. It is read back by them.
-void quoted(QByteArray &out, const QString &text)
+QJsonArray fromStrings(const QStringList &texts)
 {
-    out += '"';
-    for (const char c : text.toUtf8()) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20)
-            out += "\\u00" + QByteArray::number(static_cast<unsigned char>(c) + 0x100, 16).mid(1);
-        else
-            out += c;
-    }
-    out += '"';
-}
-
-void strings(QByteArray &out, const QStringList &texts)
-{
-    out += '[';
-    for (int i = 0; i < texts.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        quoted(out, texts[i]);
-    }
-    out += ']';
+    QJsonArray array;
+    for (const QString &text : texts)
+        array << text;
+    return array;
 }
 
 QStringList toStrings(const QJsonValue &value)
@@ -68,50 +48,39 @@ Attempt attemptOf(const CallRecord &call)
 
 bool saveSession(const QString &path, const Session &session, QString &why)
 {
-    QByteArray out = "{\"format\":1,\"operator\":";
-    quoted(out, session.operatorName);
-    out += ",\"work_order\":";
-    quoted(out, session.workOrder);
-    out += ",\"started_ms\":" + QByteArray::number(session.startedMs) + ",\"plan_sha256\":";
-    quoted(out, QString::fromLatin1(session.planSha256));
-    out += ",\"expect_sha256\":";
-    quoted(out, QString::fromLatin1(session.expectSha256));
-    out += ",\"library_sha256\":";
-    quoted(out, QString::fromLatin1(session.librarySha256));
-    out += ",\"library\":";
-    quoted(out, session.libraryPath);
-    out += ",\"device_type\":" + QByteArray::number(session.deviceType) + ",\"region\":";
-    quoted(out, QString::fromLatin1(session.region));
-    out += ",\"scanner_ms\":" + QByteArray::number(session.scannerMilliseconds)
-        + ",\"plausibility\":" + (session.plausibility ? "true" : "false")
-        + ",\"timeout_s\":" + QByteArray::number(session.timeoutSeconds)
-        + ",\"next\":" + QByteArray::number(session.next) + ",\"steps\":[";
-    for (int i = 0; i < session.steps.size(); ++i) {
-        const StepState &step = session.steps[i];
-        out += QByteArray(i > 0 ? "," : "") + "{\"state\":\"" + stateNames[step.state]
-            + "\",\"attempts\":[";
-        for (int j = 0; j < step.attempts.size(); ++j) {
-            const Attempt &attempt = step.attempts[j];
-            out += QByteArray(j > 0 ? "," : "") + "{\"function\":";
-            quoted(out, QString::fromLatin1(attempt.function));
-            out += ",\"outcome\":" + QByteArray::number(attempt.outcome)
-                + ",\"ms\":" + QByteArray::number(attempt.milliseconds, 'g', 15) + ",\"notes\":[";
-            for (int k = 0; k < attempt.notes.size(); ++k) {
-                out += QByteArray(k > 0 ? "," : "") + '['
-                    + QByteArray::number(attempt.notes[k].first) + ',';
-                quoted(out, attempt.notes[k].second);
-                out += ']';
-            }
-            out += "]}";
+    QJsonArray steps;
+    for (const StepState &step : session.steps) {
+        QJsonArray attempts;
+        for (const Attempt &attempt : step.attempts) {
+            QJsonArray notes;
+            for (const QPair<int, QString> &note : attempt.notes)
+                notes << QJsonArray{note.first, note.second};
+            attempts << QJsonObject{{"function", QString::fromLatin1(attempt.function)},
+                                    {"outcome", attempt.outcome},
+                                    {"ms", attempt.milliseconds},
+                                    {"notes", notes}};
         }
-        out += "],\"reason\":";
-        quoted(out, step.reason);
-        out += ",\"comments\":";
-        strings(out, step.comments);
-        out += '}';
+        steps << QJsonObject{{"state", QLatin1String(stateNames[step.state])},
+                             {"attempts", attempts},
+                             {"reason", step.reason},
+                             {"comments", fromStrings(step.comments)}};
     }
-    out += "]}\n";
-    return writePrivateFile(path, out, why);
+    const QJsonObject root{{"format", 1},
+                           {"operator", session.operatorName},
+                           {"work_order", session.workOrder},
+                           {"started_ms", double(session.startedMs)},
+                           {"plan_sha256", QString::fromLatin1(session.planSha256)},
+                           {"expect_sha256", QString::fromLatin1(session.expectSha256)},
+                           {"library_sha256", QString::fromLatin1(session.librarySha256)},
+                           {"library", session.libraryPath},
+                           {"device_type", session.deviceType},
+                           {"region", QString::fromLatin1(session.region)},
+                           {"scanner_ms", session.scannerMilliseconds},
+                           {"plausibility", session.plausibility},
+                           {"timeout_s", session.timeoutSeconds},
+                           {"next", session.next},
+                           {"steps", steps}};
+    return writePrivateFile(path, QJsonDocument(root).toJson(QJsonDocument::Compact), why);
 }
 
 bool loadSession(const QString &path, Session &session, QString &why)
